@@ -1,0 +1,29 @@
+// The congested assignment: repeated assignments with effective frequencies lowered where
+// flows approach capacity, flows averaged over iterations, stopped by a relative gap.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "assignment/linear/linear_assign.hpp"
+
+namespace vemo {
+
+// Returns the node costs of the last assignment run and the averaged flows.
+// max_iters = 0 sets no limit on the number of iterations.
+Assignment _linear_congested_assign(std::span<const std::size_t> from,
+                                    std::span<const std::size_t> to,
+                                    std::span<const float> arc_freqs, std::span<const float> costs,
+                                    std::span<const float> demands,
+                                    std::span<const std::size_t> dsts, float average_decay_factor,
+                                    float beta, float capacity, float tol, std::size_t max_iters);
+
+// `_linear_congested_assign` on vectors it owns, with the scalars in the Python order.
+Assignment linear_congested_assign(std::vector<std::size_t> from, std::vector<std::size_t> to,
+                                   std::vector<float> arc_freqs, std::vector<float> costs,
+                                   std::vector<float> demands, std::vector<std::size_t> dsts,
+                                   float capacity, float average_decay_factor, float beta,
+                                   float tol, std::size_t max_iters);
+
+}  // namespace vemo

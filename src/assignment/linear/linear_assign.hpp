@@ -1,0 +1,33 @@
+// The uncongested (linear) assignment: for every destination, the optimal strategy search and
+// the loading of that destination's demand, one task per destination on the worker pool.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace vemo {
+
+// Per-destination results, destination-major: block k of `node_costs` holds node_count
+// entries for dsts[k], block k of `arc_flows` holds arc_count entries.
+struct Assignment {
+    std::vector<float> node_costs;
+    std::vector<float> arc_flows;
+};
+
+// One more than the largest node index in `from` and in the whole of `to`.
+// An empty `from` or `to` is an internal failure.
+std::size_t node_count_of(std::span<const std::size_t> from, std::span<const std::size_t> to);
+
+// The assignment of every destination in `dsts` on the arc list (from, to, arc_freqs, costs),
+// with demand block k of `demands` (node_count entries) loaded towards dsts[k].
+Assignment _linear_assign(std::span<const std::size_t> from, std::span<const std::size_t> to,
+                          std::span<const float> arc_freqs, std::span<const float> costs,
+                          std::span<const float> demands, std::span<const std::size_t> dsts);
+
+// `_linear_assign` on vectors it owns; they are released before it returns.
+Assignment linear_assign(std::vector<std::size_t> from, std::vector<std::size_t> to,
+                         std::vector<float> arc_freqs, std::vector<float> costs,
+                         std::vector<float> demands, std::vector<std::size_t> dsts);
+
+}  // namespace vemo

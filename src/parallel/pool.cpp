@@ -1,0 +1,138 @@
+#include "parallel/pool.hpp"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "parallel/thread_count.hpp"
+
+namespace vemo::parallel {
+namespace {
+
+class Pool {
+public:
+    explicit Pool(std::size_t size) : size_(size) {
+        for (std::size_t i = 0; i < size; ++i) std::thread([this, i] { work(i); }).detach();
+    }
+
+    std::size_t size() const noexcept { return size_; }
+
+    void run(Job& job) {
+        std::unique_lock lock(mutex_);
+        queue_.push_back(&job);
+        job.queued = true;
+        changed_.notify_all();
+        if (current_pool == this) {
+            // A worker waiting on nested work runs it itself and then helps with whatever
+            // is pending, so the pool never waits on itself.
+            participate(lock, job);
+            while (!complete(job)) {
+                if (queue_.empty())
+                    changed_.wait(lock);
+                else
+                    participate(lock, *queue_.front());
+            }
+        } else {
+            changed_.wait(lock, [&] { return complete(job); });
+        }
+    }
+
+private:
+    static bool complete(const Job& job) noexcept {
+        return !job.queued && job.active_participants == 0;
+    }
+
+    // Runs `job` on this thread until its chunks are all claimed. Called and returns locked.
+    void participate(std::unique_lock<std::mutex>& lock, Job& job) {
+        ++job.active_participants;
+        lock.unlock();
+        job.participate();
+        lock.lock();
+        --job.active_participants;
+        // Every chunk is claimed now, so nobody new needs to join.
+        if (job.queued) {
+            queue_.erase(std::find(queue_.begin(), queue_.end(), &job));
+            job.queued = false;
+        }
+        if (complete(job)) changed_.notify_all();
+    }
+
+    void work(std::size_t index) {
+        current_pool = this;
+        const std::string name = "vemo-worker-" + std::to_string(index);
+        pthread_setname_np(pthread_self(), name.c_str());
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return !queue_.empty(); });
+            participate(lock, *queue_.front());
+        }
+    }
+
+    static thread_local Pool* current_pool;
+
+    const std::size_t size_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Job*> queue_;
+};
+
+thread_local Pool* Pool::current_pool = nullptr;
+
+// The pool is never destroyed: its threads may still be parked when the process exits. A forked
+// child has none of its threads, so it drops the parent's pool and starts its own on first use.
+std::mutex instance_mutex;
+Pool* instance = nullptr;
+
+void lock_instance() { instance_mutex.lock(); }
+void unlock_instance() { instance_mutex.unlock(); }
+void forget_instance_in_child() {
+    instance = nullptr;  // leaked on purpose: its threads do not exist in the child
+    instance_mutex.unlock();
+}
+
+Pool& process_pool() {
+    std::lock_guard lock(instance_mutex);
+    if (instance == nullptr) {
+        static const bool fork_handlers_installed =
+            pthread_atfork(lock_instance, unlock_instance, forget_instance_in_child) == 0;
+        (void)fork_handlers_installed;
+        instance = new Pool(configured_thread_count());
+    }
+    return *instance;
+}
+
+}  // namespace
+
+std::size_t pool_size() { return process_pool().size(); }
+
+void run(Job& job) {
+    if (job.chunk_count() == 0) return;
+    process_pool().run(job);
+    job.rethrow_failure();
+}
+
+void for_each_chunk(std::size_t count, std::size_t grain,
+                    FunctionRef<void(std::size_t, std::size_t)> body) {
+    if (grain == 0) grain = 1;
+    const std::size_t chunks = count / grain + (count % grain != 0);
+    auto participant = [&](Job& job) {
+        std::size_t chunk = 0;
+        while (job.claim(chunk)) {
+            const std::size_t begin = chunk * grain;
+            try {
+                body(begin, std::min(count, begin + grain));
+            } catch (...) {
+                job.record_failure(chunk, std::current_exception());
+            }
+        }
+    };
+    Job job(chunks, participant);
+    run(job);
+}
+
+}  // namespace vemo::parallel

@@ -1,0 +1,73 @@
+// The process-wide worker pool and its parallel loops.
+//
+// The pool starts its threads at its first use and keeps them until the process ends; its size
+// is fixed then (see thread_count.hpp). A thread outside the pool hands a loop to the pool and
+// blocks until it is done; a pool thread that starts a nested loop works on it itself and helps
+// with pending work while it waits, so nested loops never deadlock. Several threads may start
+// loops at once. A failure in any chunk is rethrown on the calling thread once every chunk of
+// that loop has finished (chunks write into the caller's memory), so nothing outlives the call.
+//
+// Loops are split into chunks that depend only on the loop's size and grain, never on the
+// number of threads, so a reduction associates its terms the same way for any pool size.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "parallel/function_ref.hpp"
+#include "parallel/job.hpp"
+
+namespace vemo::parallel {
+
+// Number of threads of the process-wide pool, starting it if needed.
+std::size_t pool_size();
+
+// Runs `job` on the process-wide pool and blocks until it is done; rethrows its failure.
+void run(Job& job);
+
+// Calls body(begin, end) for consecutive chunks of at most `grain` indices covering [0, count).
+void for_each_chunk(std::size_t count, std::size_t grain,
+                    FunctionRef<void(std::size_t, std::size_t)> body);
+
+// Calls body(state, i) for every i in [0, count), one index at a time (dynamic scheduling, for
+// items of uneven cost). Each participating thread makes one state with make_state() at its
+// first item and reuses it for every later item it takes.
+template <class MakeState, class Body>
+void for_each_with_state(std::size_t count, MakeState&& make_state, Body&& body) {
+    using State = decltype(make_state());
+    auto participant = [&](Job& job) {
+        std::optional<State> state;
+        std::size_t index = 0;
+        while (job.claim(index)) {
+            try {
+                if (!state) state.emplace(make_state());
+                body(*state, index);
+            } catch (...) {
+                job.record_failure(index, std::current_exception());
+            }
+        }
+    };
+    Job job(count, participant);
+    run(job);
+}
+
+// Folds map(i) over [0, count): each chunk of `grain` indices from `identity` in increasing i,
+// then the chunk results in chunk order, all with `combine`.
+template <class T, class Map, class Combine>
+T reduce(std::size_t count, std::size_t grain, T identity, Map&& map, Combine&& combine) {
+    if (grain == 0) grain = 1;
+    const std::size_t chunks = count / grain + (count % grain != 0);
+    std::vector<T> partial(chunks, identity);
+    for_each_chunk(count, grain, [&](std::size_t begin, std::size_t end) {
+        T acc = identity;
+        for (std::size_t i = begin; i < end; ++i) acc = combine(acc, map(i));
+        partial[begin / grain] = acc;
+    });
+    T total = identity;
+    for (const T& value : partial) total = combine(total, value);
+    return total;
+}
+
+}  // namespace vemo::parallel
