@@ -1,0 +1,101 @@
+// Implementation notes.
+//
+// A label-setting search over arcs, in decreasing queue priority (increasing head cost plus
+// arc cost, on the 1/60000 grid of queue_priority.hpp). A popped arc is attractive when its
+// candidate cost is not above its tail's cost; the tail's cost then becomes the frequency-
+// weighted mean of its old cost and the candidate, and the queued arcs into the tail are
+// re-keyed from the new cost, in increasing arc index, after every attractive arc.
+//
+// All arithmetic is float32, one rounding per operation, in the order written: the results
+// are reproduced bit for bit. Arcs are pushed in increasing index and the heap's tie rule
+// (strategy_queue.hpp) then fixes the order of equal priorities.
+//
+// Two refinements keep the loading sound (it sends each node's volume out in one pass, in
+// reverse selection order):
+//  - once an attractive arc into a node has been selected, no later arc out of that node is
+//    attractive. With zero-cost boarding and alighting arcs, an arc out of a stop can tie with
+//    an alighting arc into it on the 1/60000 grid and be selected after it; the volume arriving
+//    through the earlier arc would then never leave, and trips would vanish. With costs of at
+//    least 1/60000 such an arc's candidate is always above the node's cost, so this acts only
+//    at zero-cost ties;
+//  - once a node's frequency is infinite, no later arc out of it is attractive: a finite one
+//    would make the cost 0 × inf = NaN, an infinite one would send the volume out twice.
+
+#include "assignment/linear/find_strategy.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "assignment/linear/queue_priority.hpp"
+#include "assignment/utils/failure.hpp"
+
+namespace vemo {
+namespace {
+
+constexpr float frequency_floor = 1e-8f;
+constexpr float first_arc_wait = 0.5f;
+
+// Queues every arc that does not leave the destination, in increasing arc index.
+void fill_queue(const ArcList& arcs, std::size_t destination, std::span<const float> node_costs,
+                StrategyQueue& queue) {
+    const std::size_t arc_count = arcs.arc_count();
+    const std::size_t readable = std::min({arc_count, arcs.to.size(), arcs.costs.size()});
+    for (std::size_t a = 0; a < readable; ++a) {
+        if (arcs.from[a] == destination) continue;
+        queue.push(a, queue_priority(node_costs[arcs.to[a]] + arcs.costs[a]));
+    }
+    // An arc past the end of `to` or `costs` fails where it is first read.
+    for (std::size_t a = readable; a < arc_count; ++a) {
+        if (arcs.from[a] == destination) continue;
+        const std::size_t head = checked_at(arcs.to, a);
+        queue.push(a, queue_priority(node_costs[head] + checked_at(arcs.costs, a)));
+    }
+}
+
+// Selects attractive arc `a` with candidate cost `candidate` at its tail `tail`.
+void select_arc(float candidate, float frequency, std::size_t tail, std::span<float> node_costs,
+                std::span<float> node_frequencies) {
+    if (std::isinf(frequency)) {
+        node_costs[tail] = candidate;
+        node_frequencies[tail] = frequency;
+        return;
+    }
+    const float old_frequency = node_frequencies[tail];
+    const float old_cost = node_costs[tail];
+    const float wait = std::fabs(old_frequency) < frequency_floor && std::isinf(old_cost)
+                           ? first_arc_wait
+                           : old_cost * old_frequency;
+    node_costs[tail] = (candidate * frequency + wait) / (old_frequency + frequency);
+    node_frequencies[tail] = frequency + old_frequency;
+}
+
+}  // namespace
+
+void find_strategy(const ArcList& arcs, const IncomingArcs& incoming, std::size_t destination,
+                   std::span<float> node_costs, DestinationState& state) {
+    node_costs[checked_index(destination, node_costs.size())] = 0.0f;
+    StrategyQueue& queue = state.queue;
+    queue.clear();
+    fill_queue(arcs, destination, node_costs, queue);
+
+    std::span<float> node_frequencies(state.node_frequencies);
+    while (!queue.empty()) {
+        const auto [priority, a] = queue.pop();
+        const float frequency = checked_at(arcs.arc_freqs, a);
+        const std::size_t tail = arcs.from[a];
+        const float candidate = candidate_cost(priority);
+        if (candidate > node_costs[tail]) continue;
+        if (state.entered[tail] || std::isinf(node_frequencies[tail])) continue;
+
+        select_arc(candidate, frequency, tail, node_costs, node_frequencies);
+        state.strategy.push_back(a);
+        state.entered[arcs.to[a]] = 1;
+
+        const float tail_cost = node_costs[tail];
+        for (const std::size_t b : incoming.of(tail)) {
+            if (queue.contains(b)) queue.change_priority(b, queue_priority(tail_cost + arcs.costs[b]));
+        }
+    }
+}
+
+}  // namespace vemo

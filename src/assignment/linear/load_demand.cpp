@@ -1,0 +1,30 @@
+#include "assignment/linear/load_demand.hpp"
+
+#include <cmath>
+
+namespace vemo {
+
+void load_demand(const ArcList& arcs, DestinationState& state, std::span<float> arc_flows) {
+    std::vector<float>& volumes = state.node_volumes;
+    const std::vector<float>& node_frequencies = state.node_frequencies;
+    for (auto it = state.strategy.rbegin(); it != state.strategy.rend(); ++it) {
+        const std::size_t a = *it;
+        const std::size_t tail = arcs.from[a];
+        const std::size_t head = arcs.to[a];
+        const float frequency = arcs.arc_freqs[a];
+        float flow;
+        if (std::isinf(frequency)) {
+            flow = volumes[tail];
+        } else if (node_frequencies[tail] == 0.0f) {
+            // Only zero-frequency arcs are attractive here (a line switched off): nothing
+            // leaves, instead of 0/0 sending NaN into every flow downstream.
+            flow = 0.0f;
+        } else {
+            flow = (frequency / node_frequencies[tail]) * volumes[tail];
+        }
+        arc_flows[a] = flow;
+        volumes[head] = flow + volumes[head];
+    }
+}
+
+}  // namespace vemo

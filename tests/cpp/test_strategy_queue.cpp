@@ -1,0 +1,100 @@
+#include "assignment/linear/strategy_queue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace vemo {
+namespace {
+
+// The heap invariant and the position table, checked after every operation.
+void expect_sound(const StrategyQueue& queue, std::size_t arc_count) {
+    const auto& heap = queue.entries();
+    for (std::size_t p = 1; p < heap.size(); ++p)
+        ASSERT_GE(heap[(p - 1) / 2].priority, heap[p].priority) << "at position " << p;
+    std::size_t queued = 0;
+    for (std::size_t arc = 0; arc < arc_count; ++arc) queued += queue.contains(arc);
+    ASSERT_EQ(queued, heap.size());
+    for (const auto& entry : heap) ASSERT_TRUE(queue.contains(entry.arc));
+}
+
+std::vector<std::size_t> pop_all(StrategyQueue& queue, std::size_t arc_count) {
+    std::vector<std::size_t> order;
+    while (!queue.empty()) {
+        order.push_back(queue.pop().arc);
+        expect_sound(queue, arc_count);
+    }
+    return order;
+}
+
+TEST(StrategyQueue, EqualPrioritiesPopInTheHeapsTieOrder) {
+    StrategyQueue five(5);
+    for (std::size_t arc = 0; arc < 5; ++arc) five.push(arc, 7);
+    EXPECT_EQ(pop_all(five, 5), (std::vector<std::size_t>{0, 4, 3, 2, 1}));
+
+    StrategyQueue three(3);
+    for (std::size_t arc = 0; arc < 3; ++arc) three.push(arc, -3);
+    EXPECT_EQ(pop_all(three, 3), (std::vector<std::size_t>{0, 2, 1}));
+}
+
+TEST(StrategyQueue, SiftDownPrefersLeftChildOnTiesAndKeepsParentOnTies) {
+    // Root 0 (priority 5) with children 1 and 2 of priority 5: popping moves the last arc (2)
+    // to the root; it ties with the left child, so it stays and leaves next.
+    StrategyQueue queue(4);
+    queue.push(0, 9);
+    queue.push(1, 5);
+    queue.push(2, 5);
+    queue.push(3, 5);
+    EXPECT_EQ(pop_all(queue, 4), (std::vector<std::size_t>{0, 3, 2, 1}));
+}
+
+TEST(StrategyQueue, ChangePriorityMovesBothWays) {
+    StrategyQueue queue(6);
+    for (std::size_t arc = 0; arc < 6; ++arc) queue.push(arc, static_cast<std::int32_t>(arc));
+    queue.change_priority(0, 100);
+    expect_sound(queue, 6);
+    queue.change_priority(5, -100);
+    expect_sound(queue, 6);
+    EXPECT_EQ(pop_all(queue, 6), (std::vector<std::size_t>{0, 4, 3, 2, 1, 5}));
+}
+
+TEST(StrategyQueue, ClearForgetsQueuedArcs) {
+    StrategyQueue queue(3);
+    queue.push(2, 1);
+    queue.push(0, 4);
+    queue.clear();
+    EXPECT_TRUE(queue.empty());
+    EXPECT_FALSE(queue.contains(0));
+    EXPECT_FALSE(queue.contains(2));
+    queue.push(2, 0);
+    EXPECT_EQ(queue.pop().arc, 2u);
+}
+
+// Against a plain model: the popped priorities never increase, and random operations with
+// many equal priorities keep the heap sound (ties only show with many equal keys).
+TEST(StrategyQueue, RandomOperationsKeepTheInvariant) {
+    std::mt19937 random(20261208);
+    constexpr std::size_t arc_count = 200;
+    StrategyQueue queue(arc_count);
+    std::uniform_int_distribution<int> priority(-4, 4);
+    std::size_t next_arc = 0;
+    for (int step = 0; step < 3000; ++step) {
+        const int action = static_cast<int>(random() % 3);
+        if (action == 0 && next_arc < arc_count) {
+            queue.push(next_arc++, priority(random));
+        } else if (action == 1 && !queue.empty()) {
+            const std::int32_t top = queue.entries().front().priority;
+            const auto popped = queue.pop();
+            ASSERT_EQ(popped.priority, top);
+            ASSERT_FALSE(queue.contains(popped.arc));
+        } else if (!queue.empty()) {
+            const auto& entry = queue.entries()[random() % queue.size()];
+            queue.change_priority(entry.arc, priority(random));
+        }
+        expect_sound(queue, arc_count);
+    }
+}
+
+}  // namespace
+}  // namespace vemo
