@@ -1,0 +1,26 @@
+// Conversion of the computations' results into Python objects.
+//
+// Each value of 32 bits is widened exactly to a double, so a result shows the full expansion
+// of its 32-bit value. If the interpreter cannot create an object, its error is printed and the
+// call ends in the internal failure "Python API call failed". Vectors are taken by value so
+// that each is released as soon as it is converted.
+#pragma once
+
+#include <vector>
+
+#include "assignment/linear/linear_assign.hpp"
+#include "assignment/linear/mat_linear_assign.hpp"
+#include "binding/py_ref.hpp"
+
+namespace vemo {
+
+PyRef f32_float(float value);
+PyRef f32_list(std::vector<float> values);
+PyRef f32_matrix(std::vector<std::vector<float>> rows);
+
+// (node_costs, arc_flows)
+PyRef assignment_tuple(Assignment assignment);
+// (stop cost matrix, arc flow totals, total_cost)
+PyRef mat_assignment_tuple(MatAssignment assignment);
+
+}  // namespace vemo
