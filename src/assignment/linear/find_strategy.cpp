@@ -32,8 +32,8 @@
 namespace vemo {
 namespace {
 
-constexpr float frequency_floor = 1e-8f;
-constexpr float first_arc_wait = 0.5f;
+constexpr float kFrequencyFloor = 1e-8f;
+constexpr float kFirstArcWait = 0.5f;
 
 // Queues every arc that does not leave the destination, in increasing arc index.
 void fill_queue(const ArcList& arcs, std::size_t destination, std::span<const float> node_costs,
@@ -62,8 +62,8 @@ void select_arc(float candidate, float frequency, std::size_t tail, std::span<fl
     }
     const float old_frequency = node_frequencies[tail];
     const float old_cost = node_costs[tail];
-    const float wait = std::fabs(old_frequency) < frequency_floor && std::isinf(old_cost)
-                           ? first_arc_wait
+    const float wait = std::fabs(old_frequency) < kFrequencyFloor && std::isinf(old_cost)
+                           ? kFirstArcWait
                            : old_cost * old_frequency;
     node_costs[tail] = (candidate * frequency + wait) / (old_frequency + frequency);
     node_frequencies[tail] = frequency + old_frequency;

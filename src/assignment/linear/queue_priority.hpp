@@ -10,24 +10,24 @@
 
 namespace vemo {
 
-inline constexpr float priority_scale = -60000.0f;
+inline constexpr float kPriorityScale = -60000.0f;
 // The largest float below 2^31 (0x4EFFFFFF): products above it saturate.
-inline constexpr float priority_saturation = 2147483520.0f;
-inline constexpr std::int32_t lowest_priority = std::numeric_limits<std::int32_t>::min();
-inline constexpr std::int32_t highest_priority = std::numeric_limits<std::int32_t>::max();
+inline constexpr float kPrioritySaturation = 2147483520.0f;
+inline constexpr std::int32_t kLowestPriority = std::numeric_limits<std::int32_t>::min();
+inline constexpr std::int32_t kHighestPriority = std::numeric_limits<std::int32_t>::max();
 
 inline std::int32_t queue_priority(float cost) {
-    const float scaled = cost * priority_scale;
+    const float scaled = cost * kPriorityScale;
     if (std::isnan(scaled)) return 0;
-    if (scaled > priority_saturation) return highest_priority;
-    if (scaled <= -2147483648.0f) return lowest_priority;
+    if (scaled > kPrioritySaturation) return kHighestPriority;
+    if (scaled <= -2147483648.0f) return kLowestPriority;
     return static_cast<std::int32_t>(scaled);  // truncates toward zero
 }
 
 // The cost a popped priority stands for; the lowest priority stands for +infinity.
 inline float candidate_cost(std::int32_t priority) {
-    if (priority == lowest_priority) return std::numeric_limits<float>::infinity();
-    return static_cast<float>(priority) / priority_scale;
+    if (priority == kLowestPriority) return std::numeric_limits<float>::infinity();
+    return static_cast<float>(priority) / kPriorityScale;
 }
 
 }  // namespace vemo

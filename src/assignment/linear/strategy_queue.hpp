@@ -25,18 +25,18 @@ public:
     };
 
     // Sizes the position table for arcs 0 .. arc_count - 1, none of them queued.
-    explicit StrategyQueue(std::size_t arc_count) : position_(filled_vector(arc_count, absent)) {
+    explicit StrategyQueue(std::size_t arc_count) : position_(filled_vector(arc_count, kAbsent)) {
         reserve_exactly(heap_, arc_count);
     }
 
     bool empty() const noexcept { return heap_.empty(); }
     std::size_t size() const noexcept { return heap_.size(); }
-    bool contains(std::size_t arc) const noexcept { return position_[arc] != absent; }
+    bool contains(std::size_t arc) const noexcept { return position_[arc] != kAbsent; }
     const std::vector<Entry>& entries() const noexcept { return heap_; }
 
     // Empties the queue; cheap when it is already empty, as after a finished search.
     void clear() noexcept {
-        for (const Entry& entry : heap_) position_[entry.arc] = absent;
+        for (const Entry& entry : heap_) position_[entry.arc] = kAbsent;
         heap_.clear();
     }
 
@@ -49,7 +49,7 @@ public:
     // Undefined on an empty queue.
     Entry pop() noexcept {
         const Entry top = heap_.front();
-        position_[top.arc] = absent;
+        position_[top.arc] = kAbsent;
         const Entry last = heap_.back();
         heap_.pop_back();
         if (!heap_.empty()) sift_down(0, last);
@@ -63,7 +63,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t absent = std::numeric_limits<std::size_t>::max();
+    static constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
 
     void place(std::size_t at, const Entry& entry) noexcept {
         heap_[at] = entry;
