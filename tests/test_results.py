@@ -1,0 +1,88 @@
+"""The shapes and values of results, and that arguments are copies."""
+import copy
+import threading
+
+import vemo
+
+INF = float("inf")
+
+
+def assert_float_list(values):
+    assert type(values) is list
+    assert all(type(value) is float for value in values)
+
+
+def test_linear_assign_returns_a_pair_of_float_lists(worked_example):
+    args, expected = worked_example
+    result = vemo.linear_assign(*args)
+    assert type(result) is tuple
+    assert result == expected
+    for values in result:
+        assert_float_list(values)
+
+
+def test_results_are_32_bit_values_widened_exactly():
+    node_costs, arc_flows = vemo.linear_assign([0], [1], [INF], [1.0], [0.1, 0.0], [1])
+    assert arc_flows == [0.10000000149011612]
+
+
+def test_an_empty_destination_list_gives_empty_results():
+    assert vemo.linear_assign([0], [1], [1.0], [1.0], [], []) == ([], [])
+
+
+def test_results_are_destination_major(worked_example):
+    args, (node_costs, arc_flows) = worked_example
+    from_, to, arc_freqs, costs, demands, dsts = args
+    both = vemo.linear_assign(from_, to, arc_freqs, costs, demands + [0.0, 0.0, 0.0], dsts * 2)
+    assert both == (node_costs * 2, arc_flows + [0.0, 0.0, 0.0])
+
+
+def test_arguments_are_left_as_they_were(worked_example):
+    args, expected = worked_example
+    before = copy.deepcopy(args)
+    assert vemo.linear_assign(*args) == expected
+    assert args == before
+
+
+def test_line_based_results_are_a_matrix_totals_and_a_float():
+    matrix, totals, total_cost = vemo.mat_linear_assign(
+        [[0, 1, 2]], [0.5], [[0, 10, 0], [0, 0, 20], [0, 0, 0]], [[0, 2, 1], [0, 0, 3], [0, 0, 0]]
+    )
+    assert matrix == [[0.0, 11.0, 31.0], [0.0, 0.0, 21.0], [0.0, 0.0, 0.0]]
+    for row in matrix:
+        assert_float_list(row)
+    assert totals == [3.0, 3.0, 3.0, 2.0, 4.0, 4.0]
+    assert_float_list(totals)
+    assert type(total_cost) is float and total_cost == 116.0
+
+
+def test_congested_defaults_are_the_documented_values(worked_example):
+    args, _ = worked_example
+    defaults = vemo.linear_congested_assign(*args, 20.0)
+    assert defaults == vemo.linear_congested_assign(*args, 20.0, 0.01, 0.2, 0.001, 1000)
+    assert defaults == vemo.linear_congested_assign(
+        *args, capacity=20.0, max_iters=1000, tol=0.001, beta=0.2, average_decay_factor=0.01
+    )
+    for values in defaults:
+        assert_float_list(values)
+
+    line = ([[0, 1]], [0.5], [[0, 10], [0, 0]], [[0, 4], [0, 0]])
+    mat_defaults = vemo.mat_linear_congested_assign(*line, 2.0)
+    assert mat_defaults == vemo.mat_linear_congested_assign(*line, 2.0, 0.01, 0.2, 0.001, 1000)
+    assert type(mat_defaults) is tuple and len(mat_defaults) == 3
+
+
+def test_concurrent_calls_from_several_threads(worked_example):
+    args, expected = worked_example
+    results = []
+
+    def work():
+        for _ in range(50):
+            results.append(vemo.linear_assign(*args))
+
+    threads = [threading.Thread(target=work) for _ in range(4)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert results == [expected] * 200
