@@ -10,8 +10,7 @@ namespace vemo {
 using EntryPoint = PyRef (*)(PyObject* const* args, Py_ssize_t positional_count,
                              PyObject* keyword_names);
 
-PyRef py_linear_assign(PyObject* const* args, Py_ssize_t positional_count,
-                       PyObject* keyword_names);
+PyRef py_linear_assign(PyObject* const* args, Py_ssize_t positional_count, PyObject* keyword_names);
 PyRef py_mat_linear_assign(PyObject* const* args, Py_ssize_t positional_count,
                            PyObject* keyword_names);
 PyRef py_linear_congested_assign(PyObject* const* args, Py_ssize_t positional_count,

@@ -35,8 +35,7 @@ void read_items(PyObject* value, Visit&& visit) {
         return;
     }
     if (PyTuple_CheckExact(value)) {
-        for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(value); ++i)
-            visit(PyTuple_GET_ITEM(value, i));
+        for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(value); ++i) visit(PyTuple_GET_ITEM(value, i));
         return;
     }
     const PyRef iterator = require(PyObject_GetIter(value));

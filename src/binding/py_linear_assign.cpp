@@ -1,5 +1,4 @@
 #include "assignment/linear/linear_assign.hpp"
-
 #include "binding/entry_points.hpp"
 #include "binding/extract_sequence.hpp"
 #include "binding/function_description.hpp"
@@ -16,8 +15,8 @@ PyRef linear_assign_impl(std::vector<std::size_t> from, std::vector<std::size_t>
                          std::vector<float> arc_freqs, std::vector<float> costs,
                          std::vector<float> demands, std::vector<std::size_t> dsts) {
     return assignment_tuple(run_unlocked([&] {
-        return linear_assign(std::move(from), std::move(to), std::move(arc_freqs),
-                             std::move(costs), std::move(demands), std::move(dsts));
+        return linear_assign(std::move(from), std::move(to), std::move(arc_freqs), std::move(costs),
+                             std::move(demands), std::move(dsts));
     }));
 }
 
@@ -25,7 +24,8 @@ PyRef linear_assign_impl(std::vector<std::size_t> from, std::vector<std::size_t>
 
 PyRef py_linear_assign(PyObject* const* args, Py_ssize_t positional_count,
                        PyObject* keyword_names) {
-    const BoundArguments bound = bind_arguments(kDescription, args, positional_count, keyword_names);
+    const BoundArguments bound =
+        bind_arguments(kDescription, args, positional_count, keyword_names);
     auto from = bound.extract(0, to_index_vector);
     auto to = bound.extract(1, to_index_vector);
     auto arc_freqs = bound.extract(2, to_f32_vector);

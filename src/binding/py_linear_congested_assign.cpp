@@ -1,5 +1,4 @@
 #include "assignment/congested_linear/linear_congested_assign.hpp"
-
 #include "binding/congestion_defaults.hpp"
 #include "binding/entry_points.hpp"
 #include "binding/extract_sequence.hpp"
@@ -12,9 +11,9 @@
 namespace vemo {
 namespace {
 
-constexpr const char* kParameters[] = {
-    "from", "to",       "arc_freqs",            "costs", "demands", "dsts",
-    "capacity", "average_decay_factor", "beta", "tol",   "max_iters"};
+constexpr const char* kParameters[] = {"from",    "to",   "arc_freqs", "costs",
+                                       "demands", "dsts", "capacity",  "average_decay_factor",
+                                       "beta",    "tol",  "max_iters"};
 constexpr FunctionDescription kDescription{"linear_congested_assign", kParameters, 7};
 
 PyRef linear_congested_assign_impl(std::vector<std::size_t> from, std::vector<std::size_t> to,
@@ -33,7 +32,8 @@ PyRef linear_congested_assign_impl(std::vector<std::size_t> from, std::vector<st
 
 PyRef py_linear_congested_assign(PyObject* const* args, Py_ssize_t positional_count,
                                  PyObject* keyword_names) {
-    const BoundArguments bound = bind_arguments(kDescription, args, positional_count, keyword_names);
+    const BoundArguments bound =
+        bind_arguments(kDescription, args, positional_count, keyword_names);
     auto from = bound.extract(0, to_index_vector);
     auto to = bound.extract(1, to_index_vector);
     auto arc_freqs = bound.extract(2, to_f32_vector);

@@ -1,5 +1,4 @@
 #include "assignment/linear/mat_linear_assign.hpp"
-
 #include "binding/entry_points.hpp"
 #include "binding/extract_sequence.hpp"
 #include "binding/function_description.hpp"
@@ -26,7 +25,8 @@ PyRef mat_linear_assign_impl(std::vector<std::vector<std::size_t>> alignments,
 
 PyRef py_mat_linear_assign(PyObject* const* args, Py_ssize_t positional_count,
                            PyObject* keyword_names) {
-    const BoundArguments bound = bind_arguments(kDescription, args, positional_count, keyword_names);
+    const BoundArguments bound =
+        bind_arguments(kDescription, args, positional_count, keyword_names);
     auto alignments = bound.extract(0, to_index_matrix);
     auto freqs = bound.extract(1, to_f32_vector);
     auto travel_time_mat = bound.extract(2, to_f32_matrix);

@@ -1,5 +1,4 @@
 #include "assignment/congested_linear/mat_linear_congested_assign.hpp"
-
 #include "binding/congestion_defaults.hpp"
 #include "binding/entry_points.hpp"
 #include "binding/extract_sequence.hpp"
@@ -12,17 +11,17 @@
 namespace vemo {
 namespace {
 
-constexpr const char* kParameters[] = {"alignments", "freqs",    "travel_time_mat",
+constexpr const char* kParameters[] = {"alignments",  "freqs",    "travel_time_mat",
                                        "demands_mat", "capacity", "average_decay_factor",
-                                       "beta",       "tol",      "max_iters"};
+                                       "beta",        "tol",      "max_iters"};
 constexpr FunctionDescription kDescription{"mat_linear_congested_assign", kParameters, 5};
 
 PyRef mat_linear_congested_assign_impl(std::vector<std::vector<std::size_t>> alignments,
                                        std::vector<float> freqs,
                                        std::vector<std::vector<float>> travel_time_mat,
-                                       std::vector<std::vector<float>> demands_mat,
-                                       float capacity, float average_decay_factor, float beta,
-                                       float tol, std::size_t max_iters) {
+                                       std::vector<std::vector<float>> demands_mat, float capacity,
+                                       float average_decay_factor, float beta, float tol,
+                                       std::size_t max_iters) {
     return mat_assignment_tuple(run_unlocked([&] {
         return mat_linear_congested_assign(std::move(alignments), std::move(freqs),
                                            std::move(travel_time_mat), std::move(demands_mat),
@@ -34,7 +33,8 @@ PyRef mat_linear_congested_assign_impl(std::vector<std::vector<std::size_t>> ali
 
 PyRef py_mat_linear_congested_assign(PyObject* const* args, Py_ssize_t positional_count,
                                      PyObject* keyword_names) {
-    const BoundArguments bound = bind_arguments(kDescription, args, positional_count, keyword_names);
+    const BoundArguments bound =
+        bind_arguments(kDescription, args, positional_count, keyword_names);
     auto alignments = bound.extract(0, to_index_matrix);
     auto freqs = bound.extract(1, to_f32_vector);
     auto travel_time_mat = bound.extract(2, to_f32_matrix);
