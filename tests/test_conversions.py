@@ -14,25 +14,25 @@ def read_f32(demand):
     return vemo.linear_assign([0], [1], [INF], [1.0], [demand, 0.0], [1])[1][0]
 
 
-def node_costs_towards(index):
-    """The node costs of a one-arc network 0 -> index, towards `index`."""
+def with_dsts(dsts):
+    return vemo.linear_assign([0], [1], [INF], [1.0], [0.0, 0.0], dsts)
+
+
+def costs_towards(index):
+    """The node costs of the one-arc network 0 -> index, towards `index`."""
     return vemo.linear_assign([0], [index], [INF], [1.0], [0.0] * 8, [index])[0]
 
 
-def failure(call, *args):
-    with pytest.raises(Exception) as caught:
-        call(*args)
-    return type(caught.value), str(caught.value)
+def line(travel_time_mat, alignments=([0, 1],)):
+    return vemo.mat_linear_assign(list(alignments), [0.5], travel_time_mat, [[0.0]])
 
 
 class Seq:
-    """A sequence whose length, iteration and items can be made to misbehave."""
+    """A sequence whose length and iteration can be made to misbehave."""
 
     def __init__(self, items, length=None, iter_error=None, len_error=None):
-        self.items = list(items)
-        self.length = length
-        self.iter_error = iter_error
-        self.len_error = len_error
+        self.items, self.length = list(items), length
+        self.iter_error, self.len_error = iter_error, len_error
 
     def __len__(self):
         if self.len_error is not None:
@@ -68,13 +68,73 @@ class Float:
         return self.value
 
 
+class Outer:
+    class Opaque:
+        pass
+
+
+class Text(str):
+    pass
+
+
+class Refused(TypeError):
+    pass
+
+
+def interpreter_message(convert, value):
+    with pytest.raises(TypeError) as caught:
+        convert(value)
+    return str(caught.value)
+
+
+CONVERSION_ERRORS = [
+    # Sequences: a str at any level, then anything the sequence check refuses.
+    (with_dsts, "01", TypeError, "argument 'dsts': Can't extract `str` to `Vec`"),
+    (with_dsts, Text("1"), TypeError, "argument 'dsts': Can't extract `str` to `Vec`"),
+    (line, [[0, 1], "ab"], TypeError, "argument 'travel_time_mat': Can't extract `str` to `Vec`"),
+    (with_dsts, {0}, TypeError, "argument 'dsts': 'set' object cannot be converted to 'Sequence'"),
+    (with_dsts, (i for i in [0]), TypeError,
+     "argument 'dsts': 'generator' object cannot be converted to 'Sequence'"),
+    (with_dsts, Outer.Opaque(), TypeError,
+     "argument 'dsts': 'Outer.Opaque' object cannot be converted to 'Sequence'"),
+    (line, [[0, 1], 7], TypeError,
+     "argument 'travel_time_mat': 'int' object cannot be converted to 'Sequence'"),
+    # Index values.
+    (with_dsts, [1.0], TypeError,
+     "argument 'dsts': 'float' object cannot be interpreted as an integer"),
+    (with_dsts, [Index("x")], TypeError,
+     "argument 'dsts': " + interpreter_message(operator.index, Index("x"))),
+    (with_dsts, [-1], OverflowError, "can't convert negative int to unsigned"),
+    (with_dsts, [Index(-5)], OverflowError, "can't convert negative int to unsigned"),
+    (with_dsts, [2**64], OverflowError, "int too big to convert"),
+    # Float values.
+    (read_f32, "1.0", TypeError, "argument 'demands': must be real number, not str"),
+    (read_f32, Float("x"), TypeError,
+     "argument 'demands': " + interpreter_message(float, Float("x"))),
+    (read_f32, 2**1024, OverflowError, "int too large to convert to float"),
+    # The caller's own errors pass unchanged, unless they are exactly TypeError.
+    (read_f32, Float(ZeroDivisionError("no float")), ZeroDivisionError, "no float"),
+    (read_f32, Float(Refused("subclass")), Refused, "subclass"),
+    (read_f32, Float(TypeError("plain")), TypeError, "argument 'demands': plain"),
+    (costs_towards, Index(KeyError("k")), KeyError, "'k'"),
+    (with_dsts, Seq([1], iter_error=ValueError("no iter")), ValueError, "no iter"),
+    (with_dsts, Seq([1], iter_error=TypeError("no iter")), TypeError, "argument 'dsts': no iter"),
+]
+
+
+@pytest.mark.parametrize("call, value, error, message", CONVERSION_ERRORS)
+def test_conversion_errors(call, value, error, message):
+    with pytest.raises(BaseException) as caught:
+        call(value)
+    assert type(caught.value) is error
+    assert str(caught.value) == message
+
+
 def test_sequence_types_accepted():
     expected = ([2.5, 0.0], [4.0])
     assert vemo.linear_assign((0,), range(1, 2), (INF,), [2.5], (4, 0), [1]) == expected
     assert vemo.linear_assign(b"\x00", b"\x01", [INF], [2.5], [4.0, 0.0], b"\x01") == expected
-    assert vemo.linear_assign(Seq([0]), Seq([1]), Seq([INF]), Seq([2.5]), Seq([4, 0]), [1]) == (
-        expected
-    )
+    assert vemo.linear_assign(Seq([0]), [1], Seq([INF]), [2.5], Seq([4, 0]), [1]) == expected
 
     class Subclass(list):
         pass
@@ -82,61 +142,12 @@ def test_sequence_types_accepted():
     assert vemo.linear_assign(Subclass([0]), [1], [INF], Subclass([2.5]), [4, 0], [1]) == expected
 
 
-def test_str_is_refused_at_every_level():
-    assert failure(vemo.linear_assign, "01", [1], [1.0], [1.0], [0.0], [1]) == (
-        TypeError, "argument 'from': Can't extract `str` to `Vec`")
-
-    class Text(str):
-        pass
-
-    assert failure(vemo.linear_assign, [0], [1], Text("1"), [1.0], [0.0], [1]) == (
-        TypeError, "argument 'arc_freqs': Can't extract `str` to `Vec`")
-    assert failure(vemo.mat_linear_assign, [[0, 1]], [0.5], [[0, 1], "ab"], [[0]]) == (
-        TypeError, "argument 'travel_time_mat': Can't extract `str` to `Vec`")
-    assert failure(vemo.mat_linear_assign, ["01"], [0.5], [[0]], [[0]]) == (
-        TypeError, "argument 'alignments': Can't extract `str` to `Vec`")
-
-
-def test_non_sequences_are_named_by_their_qualified_type_name():
-    class Opaque:
-        pass
-
-    assert failure(vemo.linear_assign, {0}, [1], [1.0], [1.0], [0.0], [1]) == (
-        TypeError, "argument 'from': 'set' object cannot be converted to 'Sequence'")
-    assert failure(vemo.linear_assign, (i for i in [0]), [1], [1.0], [1.0], [0.0], [1]) == (
-        TypeError, "argument 'from': 'generator' object cannot be converted to 'Sequence'")
-    assert failure(vemo.linear_assign, [0], [1], [1.0], [1.0], {0: 1.0}, [1]) == (
-        TypeError, "argument 'demands': 'dict' object cannot be converted to 'Sequence'")
-    assert failure(vemo.linear_assign, [0], [1], [1.0], [1.0], [0.0], Opaque()) == (
-        TypeError,
-        "argument 'dsts': 'test_non_sequences_are_named_by_their_qualified_type_name.<locals>."
-        "Opaque' object cannot be converted to 'Sequence'")
-    assert failure(vemo.mat_linear_assign, [[0, 1]], [0.5], [[0, 1], 7], [[0]]) == (
-        TypeError, "argument 'travel_time_mat': 'int' object cannot be converted to 'Sequence'")
-    assert failure(vemo.mat_linear_congested_assign, [[0, 1]], [0.5], [[0]], [[0]], [1.0]) == (
-        TypeError, "argument 'capacity': must be real number, not list")
-
-
-def test_index_values():
-    assert node_costs_towards(True) == [1.0, 0.0]
-    assert node_costs_towards(Index(2)) == [1.0, INF, 0.0]
-    assert failure(vemo.linear_assign, [1.0], [1], [1.0], [1.0], [0.0], [1]) == (
-        TypeError, "argument 'from': 'float' object cannot be interpreted as an integer")
-    assert failure(vemo.linear_assign, [0], [1], [1.0], [1.0], [0.0], [None]) == (
-        TypeError, "argument 'dsts': 'NoneType' object cannot be interpreted as an integer")
-
-
-def test_index_values_out_of_the_unsigned_range_keep_the_interpreters_overflow_error():
-    negative = failure(vemo.linear_assign, [-1], [1], [1.0], [1.0], [0.0], [1])
-    assert negative == (OverflowError, "can't convert negative int to unsigned")
-    too_big = failure(vemo.linear_assign, [0], [2**64], [1.0], [1.0], [0.0], [1])
-    assert too_big == (OverflowError, "int too big to convert")
-    assert failure(vemo.linear_assign, [Index(-5)], [1], [1.0], [1.0], [0.0], [1]) == negative
-
-
-def test_the_largest_index_value_converts_exactly(panic_exception_type):
+def test_index_values_accepted(panic_exception_type):
+    assert costs_towards(True) == [1.0, 0.0]
+    assert costs_towards(Index(2)) == [1.0, INF, 0.0]
+    # The largest value converts exactly, and only the computation finds it out of range.
     with pytest.raises(panic_exception_type) as caught:
-        vemo.linear_assign([0], [1], [INF], [1.0], [0.0, 0.0], [2**64 - 1])
+        with_dsts([2**64 - 1])
     assert "18446744073709551615" in str(caught.value)
 
 
@@ -151,61 +162,27 @@ def test_float_values_round_to_nearest_32_bit_float():
 
 
 def test_float_values_from_other_numbers():
-    assert read_f32(True) == 1.0
-    assert read_f32(7) == 7.0
-    assert read_f32(Float(0.5)) == 0.5
-    assert read_f32(Index(3)) == 3.0
-
     class Real(float):
         pass
 
-    assert read_f32(Real(2.25)) == 2.25
-    assert failure(read_f32, 2**1024) == (OverflowError, "int too large to convert to float")
-    assert failure(read_f32, "1.0") == (TypeError, "argument 'demands': must be real number, not str")
+    values = [True, 7, Float(0.5), Index(3), Real(2.25)]
+    assert [read_f32(value) for value in values] == [1.0, 7.0, 0.5, 3.0, 2.25]
 
 
-def test_errors_of_the_callers_objects_pass_through_unless_exactly_type_error():
-    class Refused(TypeError):
-        pass
-
-    assert failure(read_f32, Float(ZeroDivisionError("no float"))) == (
-        ZeroDivisionError, "no float")
-    assert failure(read_f32, Float(Refused("subclass"))) == (Refused, "subclass")
-    assert failure(read_f32, Float(TypeError("plain"))) == (
-        TypeError, "argument 'demands': plain")
-    assert failure(node_costs_towards, Index(KeyError("k"))) == (KeyError, "'k'")
-    with pytest.raises(TypeError) as caught:
-        operator.index(Index("not an int"))
-    assert failure(node_costs_towards, Index("not an int")) == (
-        TypeError, "argument 'to': " + str(caught.value))
-
-
-def test_iteration_errors_pass_through_unless_exactly_type_error():
-    def call(dsts):
-        return vemo.linear_assign([0], [1], [INF], [1.0], [0.0, 0.0], dsts)
-
-    assert failure(call, Seq([1], iter_error=ValueError("no iter"))) == (ValueError, "no iter")
-    assert failure(call, Seq([1], iter_error=TypeError("no iter"))) == (
-        TypeError, "argument 'dsts': no iter")
-
-
-def test_the_replacement_type_error_keeps_the_cause():
+def test_a_replacement_type_error_keeps_the_cause():
     cause = KeyError("root")
     error = TypeError("wrapped")
     error.__cause__ = cause
     with pytest.raises(TypeError) as caught:
         read_f32(Float(error))
-    assert str(caught.value) == "argument 'demands': wrapped"
     assert caught.value is not error
     assert caught.value.__cause__ is cause
-
     with pytest.raises(TypeError) as caught:
         read_f32(Float(TypeError("no cause")))
     assert caught.value.__cause__ is None
 
 
 def test_the_reported_length_only_sizes_the_reservation():
-    expected = ([2.5, 0.0], [4.0])
     for demands in (
         Seq([4.0, 0.0], length=0),
         Seq([4.0, 0.0], length=1),
@@ -213,16 +190,14 @@ def test_the_reported_length_only_sizes_the_reservation():
         Seq([4.0, 0.0], len_error=ValueError("no len")),
         Seq([4.0, 0.0], len_error=TypeError("no len")),
     ):
-        assert vemo.linear_assign([0], [1], [INF], [2.5], demands, [1]) == expected
+        assert vemo.linear_assign([0], [1], [INF], [2.5], demands, [1]) == ([2.5, 0.0], [4.0])
 
 
 def test_an_unreservable_length_is_an_internal_failure(panic_exception_type):
-    with pytest.raises(panic_exception_type) as caught:
-        vemo.linear_assign(Seq([0], length=2**62), [1], [INF], [2.5], [0.0, 0.0], [1])
-    assert caught.value.args == ("capacity overflow",)
-    with pytest.raises(panic_exception_type) as caught:
-        vemo.mat_linear_assign([[0, 1]], [0.5], Seq([[0.0]], length=2**62), [[0.0]])
-    assert caught.value.args == ("capacity overflow",)
+    for call, value in ((with_dsts, Seq([1], length=2**62)), (line, Seq([[0.0]], length=2**62))):
+        with pytest.raises(panic_exception_type) as caught:
+            call(value)
+        assert caught.value.args == ("capacity overflow",)
 
 
 def test_a_list_changed_during_conversion_reads_as_its_iterator_would():
