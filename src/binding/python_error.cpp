@@ -29,19 +29,18 @@ void ensure_error_set() noexcept {
         PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
 }
 
+void raise_current_error() {
+    ensure_error_set();
+    throw PyErrorSet();
+}
+
 PyRef require(PyObject* result) {
-    if (result == nullptr) {
-        ensure_error_set();
-        throw PyErrorSet();
-    }
+    if (result == nullptr) raise_current_error();
     return PyRef::steal(result);
 }
 
 void require_status(int status) {
-    if (status < 0) {
-        ensure_error_set();
-        throw PyErrorSet();
-    }
+    if (status < 0) raise_current_error();
 }
 
 void raise_error(PyObject* type, const char* message) {

@@ -20,6 +20,9 @@ public:
 // without setting one is reported as SystemError.
 void ensure_error_set() noexcept;
 
+// Throws PyErrorSet for the exception that a failed C API call set (see ensure_error_set).
+[[noreturn]] void raise_current_error();
+
 // Adopts the new reference a C API call returned; throws PyErrorSet when it returned null.
 PyRef require(PyObject* result);
 

@@ -10,8 +10,8 @@ namespace {
 
 // The fast-call entry the interpreter sees for `entry`: the module object is not used.
 template <EntryPoint entry>
-PyObject* call_entry_point(PyObject* /*module*/, PyObject* const* args,
-                           Py_ssize_t positional_count, PyObject* keyword_names) noexcept {
+PyObject* call_entry_point(PyObject* /*module*/, PyObject* const* args, Py_ssize_t positional_count,
+                           PyObject* keyword_names) noexcept {
     return call_boundary([&] { return entry(args, positional_count, keyword_names); });
 }
 
@@ -19,8 +19,8 @@ template <EntryPoint entry>
 PyMethodDef function_row(const char* name, const char* signature_doc) {
     // PyMethodDef stores every kind of C function as PyCFunction; METH_FASTCALL | METH_KEYWORDS
     // tells the interpreter the real signature.
-    auto* function = reinterpret_cast<PyCFunction>(
-        reinterpret_cast<void (*)()>(&call_entry_point<entry>));
+    auto* function =
+        reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&call_entry_point<entry>));
     return PyMethodDef{name, function, METH_FASTCALL | METH_KEYWORDS, signature_doc};
 }
 

@@ -28,7 +28,7 @@ std::atomic<bool> initialised{false};
 PyRef all_list(PyObject* module) {
     PyObject* existing = PyObject_GetAttrString(module, "__all__");
     if (existing == nullptr) {
-        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw PyErrorSet();
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) raise_current_error();
         take_raised_exception();
         PyRef list = require(PyList_New(0));
         require_status(PyObject_SetAttrString(module, "__all__", list.get()));
@@ -41,10 +41,9 @@ PyRef all_list(PyObject* module) {
 
 void register_function(PyObject* module, PyMethodDef& definition) {
     const char* module_name = PyModule_GetName(module);
-    if (module_name == nullptr) require(nullptr);
+    if (module_name == nullptr) raise_current_error();
     PyRef module_name_text = require(PyUnicode_FromString(module_name));
-    PyRef function =
-        require(PyCMethod_New(&definition, module, module_name_text.get(), nullptr));
+    PyRef function = require(PyCMethod_New(&definition, module, module_name_text.get(), nullptr));
 
     PyRef name = require(PyObject_GetAttrString(function.get(), "__name__"));
     if (!PyUnicode_Check(name.get())) raise_cannot_convert(name.get(), "PyString");
