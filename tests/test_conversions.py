@@ -165,8 +165,9 @@ def test_float_values_from_other_numbers():
     class Real(float):
         pass
 
-    values = [True, 7, Float(0.5), Index(3), Real(2.25)]
-    assert [read_f32(value) for value in values] == [1.0, 7.0, 0.5, 3.0, 2.25]
+    # Float(-1.0) returns the value that otherwise signals a failure of the float protocol.
+    values = [True, 7, Float(0.5), Float(-1.0), Index(3), Real(2.25)]
+    assert [read_f32(value) for value in values] == [1.0, 7.0, 0.5, -1.0, 3.0, 2.25]
 
 
 def test_a_replacement_type_error_keeps_the_cause():
