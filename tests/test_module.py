@@ -3,7 +3,12 @@ import types
 
 import vemo
 
-NAMES = ["linear_assign", "mat_linear_assign", "linear_congested_assign", "mat_linear_congested_assign"]
+NAMES = [
+    "linear_assign",
+    "mat_linear_assign",
+    "linear_congested_assign",
+    "mat_linear_congested_assign",
+]
 
 SIGNATURES = {
     "linear_assign": "(from, to, arc_freqs, costs, demands, dsts)",
