@@ -1,0 +1,99 @@
+// Implementation notes. The direct formulation compares every finite-frequency arc with every
+// arc to form T; here each V_b is formed once per arc and each T once per head node, which
+// gives bit-identical values because every sum keeps its order: V_b adds its destinations in
+// increasing order from 0.0, and T adds the V_b of its arcs in increasing b from 0.0.
+//
+// A sum that would start past the end of the averaged flows (only possible when there are no
+// destinations, or with malformed lengths) fails, but only when an arc that needs it is reached,
+// in arc order, exactly where the direct formulation would fail: so such sums are noted per head
+// node rather than failing up front.
+#include "assignment/congested_linear/effective_freqs.hpp"
+
+#include <math.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "assignment/utils/failure.hpp"
+#include "parallel/pool.hpp"
+
+namespace vemo {
+namespace {
+
+constexpr std::size_t kArcGrain = 8192;
+constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+
+// V_b for every arc b of `to`: the entries b, b + stride, b + 2·stride, … of `flows`, added in
+// that order to 0.0 (0.0 when b is at or past the end). Parallel over arcs; each task walks the
+// destination blocks in order so that it reads the flows contiguously.
+std::vector<float> arc_volumes(std::span<const float> flows, std::size_t stride,
+                               std::size_t arc_count) {
+    std::vector<float> volumes = filled_vector(arc_count, 0.0f);
+    parallel::for_each_chunk(arc_count, kArcGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t base = 0; base + begin < flows.size(); base += stride) {
+            const std::size_t stop = std::min(end, flows.size() - base);
+            for (std::size_t b = begin; b < stop; ++b) volumes[b] += flows[base + b];
+        }
+    });
+    return volumes;
+}
+
+struct HeadInflows {
+    std::vector<float> total;            // T per head node
+    std::vector<std::size_t> bad_start;  // first arc into the node whose sum cannot start
+};
+
+HeadInflows head_inflows(std::span<const std::size_t> to, std::span<const float> volumes,
+                         std::size_t flow_count) {
+    const std::size_t node_count = to.empty() ? 0 : *std::max_element(to.begin(), to.end()) + 1;
+    HeadInflows heads{
+        .total = filled_vector(node_count, 0.0f),
+        .bad_start = filled_vector(node_count, kNone),
+    };
+    for (std::size_t b = 0; b < to.size(); ++b) {
+        const std::size_t head = to[b];
+        if (b > flow_count) {
+            if (heads.bad_start[head] == kNone) heads.bad_start[head] = b;
+        } else {
+            heads.total[head] += volumes[b];
+        }
+    }
+    return heads;
+}
+
+float effective_freq(float freq, float volume, float inflow, float capacity, float beta) {
+    const float service = freq * capacity;
+    if (!(service > inflow)) return kEffectiveFreqFloor;  // also when either is NaN
+    const float ratio = volume / ((service - inflow) + volume);
+    const float freq_left = freq * (1.0f - powf(ratio, beta));
+    // NaN compares false and is kept as it is.
+    return freq_left < kEffectiveFreqFloor ? kEffectiveFreqFloor : freq_left;
+}
+
+}  // namespace
+
+std::vector<float> _calc_effective_freqs(std::span<const float> arc_freqs,
+                                         std::span<const std::size_t> to,
+                                         std::span<const float> averaged_flows, float capacity,
+                                         float beta) {
+    const std::size_t stride = arc_freqs.size();
+    std::vector<float> effective = filled_vector(stride, std::numeric_limits<float>::infinity());
+    if (stride == 0) return effective;
+
+    const std::size_t flow_count = averaged_flows.size();
+    const std::vector<float> volumes = arc_volumes(averaged_flows, stride, to.size());
+    const HeadInflows heads = head_inflows(to, volumes, flow_count);
+
+    for (std::size_t a = 0; a < stride; ++a) {
+        const float freq = arc_freqs[a];
+        if (std::isinf(freq)) continue;
+        if (a > flow_count) fail_range_start(a, flow_count);
+        const std::size_t head = checked_at(to, a);
+        if (heads.bad_start[head] != kNone) fail_range_start(heads.bad_start[head], flow_count);
+        effective[a] = effective_freq(freq, volumes[a], heads.total[head], capacity, beta);
+    }
+    return effective;
+}
+
+}  // namespace vemo

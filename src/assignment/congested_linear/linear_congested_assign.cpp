@@ -1,0 +1,74 @@
+// Implementation notes. The loop runs the uncongested assignment once with the nominal
+// frequencies, then per iteration: effective frequencies from the averaged flows, an assignment
+// with them, the new average α × new + (1 − α) × old (float32, in exactly that order), and the
+// relative gap. It stops when the gap is not greater than `tol` (a NaN gap included), or when the
+// iteration count reaches `max_iters`, tested for equality so that 0 sets no limit.
+#include "assignment/congested_linear/linear_congested_assign.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "assignment/congested_linear/calc_gap.hpp"
+#include "assignment/congested_linear/effective_freqs.hpp"
+#include "assignment/congested_linear/outgoing_arcs.hpp"
+#include "parallel/pool.hpp"
+
+namespace vemo {
+namespace {
+
+constexpr std::size_t kAverageGrain = 16384;
+
+// Averages in place in the latest flows, which are not needed afterwards, so no vector is
+// allocated. The result has as many entries as the shorter of the two.
+std::vector<float> averaged_flows(std::vector<float> latest, std::span<const float> previous,
+                                  float average_decay_factor) {
+    latest.resize(std::min(latest.size(), previous.size()));
+    const float alpha = average_decay_factor;
+    const float keep = 1.0f - alpha;
+    parallel::for_each_chunk(latest.size(), kAverageGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
+            latest[i] = alpha * latest[i] + keep * previous[i];
+    });
+    return latest;
+}
+
+}  // namespace
+
+Assignment _linear_congested_assign(std::span<const std::size_t> from,
+                                    std::span<const std::size_t> to,
+                                    std::span<const float> arc_freqs, std::span<const float> costs,
+                                    std::span<const float> demands,
+                                    std::span<const std::size_t> dsts, float average_decay_factor,
+                                    float beta, float capacity, float tol, std::size_t max_iters) {
+    const std::size_t node_count = node_count_of(from, to);
+    const OutgoingArcs outgoing = outgoing_arcs(from, node_count);
+    Assignment current = _linear_assign(from, to, arc_freqs, costs, demands, dsts);
+
+    float gap = std::numeric_limits<float>::infinity();
+    std::size_t iterations = 0;
+    std::vector<float> effective_freqs;
+    while (gap > tol) {
+        effective_freqs = _calc_effective_freqs(arc_freqs, to, current.arc_flows, capacity, beta);
+        Assignment latest = _linear_assign(from, to, effective_freqs, costs, demands, dsts);
+        current.arc_flows =
+            averaged_flows(std::move(latest.arc_flows), current.arc_flows, average_decay_factor);
+        current.node_costs = std::move(latest.node_costs);
+        const float next_gap = _calc_gap(node_count, outgoing, current.arc_flows, from.size(),
+                                         current.node_costs, to, costs, effective_freqs, dsts);
+        if (++iterations == max_iters) break;
+        gap = next_gap;
+    }
+    return current;
+}
+
+Assignment linear_congested_assign(std::vector<std::size_t> from, std::vector<std::size_t> to,
+                                   std::vector<float> arc_freqs, std::vector<float> costs,
+                                   std::vector<float> demands, std::vector<std::size_t> dsts,
+                                   float capacity, float average_decay_factor, float beta,
+                                   float tol, std::size_t max_iters) {
+    return _linear_congested_assign(from, to, arc_freqs, costs, demands, dsts, average_decay_factor,
+                                    beta, capacity, tol, max_iters);
+}
+
+}  // namespace vemo
