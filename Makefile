@@ -44,7 +44,8 @@ asan: $(VENV)/.ready
 	$(CMAKE) -S . -B $(ASAN_BUILD) $(CPP_FLAGS) -DCMAKE_BUILD_TYPE=Debug \
 	    -DVEMO_SANITIZE=address,undefined >/dev/null
 	$(CMAKE) --build $(ASAN_BUILD)
-	$(CTEST) --test-dir $(ASAN_BUILD) --output-on-failure -j2
+	ASAN_OPTIONS=allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    $(CTEST) --test-dir $(ASAN_BUILD) --output-on-failure -j2
 
 # The C++ tests under ThreadSanitizer.
 tsan: $(VENV)/.ready
