@@ -1,11 +1,15 @@
-// Implementation notes. The destinations are reduced on the pool by component-wise addition
-// from (0, 0), one destination per chunk, so the association of the sums does not depend on the
-// number of threads. The arcs of a node are reduced by (sum, maximum, sum) from (0, 0, 0): a
-// list that fits in one chunk is folded in place, which is exactly what the pool would compute
-// for a single chunk, without a round trip through the pool for every node.
+// Implementation notes. Each destination is one task. Its terms are formed in one pass over the
+// arcs in increasing index, each folded into its tail node's accumulators, and then the nodes
+// are added up in increasing order. Every node thus folds its arcs in increasing index from
+// (0, 0, 0), exactly as a walk through its outgoing list would, but the flows, heads, costs and
+// frequencies are read in order instead of gathered node by node, which is several times faster
+// on large networks. The per-destination pairs are then added in destination order from (0, 0),
+// so the association of every sum is fixed whatever the number of threads.
 #include "assignment/congested_linear/calc_gap.hpp"
 
 #include <cmath>
+#include <limits>
+#include <vector>
 
 #include "assignment/utils/failure.hpp"
 #include "parallel/pool.hpp"
@@ -13,7 +17,7 @@
 namespace vemo {
 namespace {
 
-constexpr std::size_t kArcGrain = 4096;
+constexpr std::size_t kNoTail = std::numeric_limits<std::size_t>::max();
 
 struct NodeTerms {
     float excess = 0.0f;
@@ -21,10 +25,18 @@ struct NodeTerms {
     float weighted_cost = 0.0f;
 };
 
-NodeTerms combine(const NodeTerms& a, const NodeTerms& b) {
-    // fmax passes over a NaN operand and takes the other.
-    return {a.excess + b.excess, std::fmax(a.waiting, b.waiting),
-            a.weighted_cost + b.weighted_cost};
+// The larger of the two; a NaN operand is passed over and the other taken. Written out rather
+// than std::fmax, which is a library call per arc here.
+float nan_skipping_max(float a, float b) {
+    if (std::isnan(a)) return b;
+    if (std::isnan(b)) return a;
+    return a < b ? b : a;
+}
+
+void add_arc_terms(NodeTerms& node, const NodeTerms& arc) {
+    node.excess += arc.excess;
+    node.waiting = nan_skipping_max(node.waiting, arc.waiting);
+    node.weighted_cost += arc.weighted_cost;
 }
 
 struct GapSums {
@@ -32,10 +44,19 @@ struct GapSums {
     float denominator = 0.0f;
 };
 
+// The tail of every indexed arc, or kNoTail for a tail not below node_count (never visited).
+std::vector<std::size_t> tails_of(const OutgoingArcs& outgoing, std::size_t node_count) {
+    std::vector<std::size_t> tails = filled_vector(outgoing.arcs.size(), kNoTail);
+    for (std::size_t node = 0; node < node_count; ++node)
+        for (const std::size_t a : outgoing.of(node)) tails[a] = node;
+    return tails;
+}
+
 // The read-only inputs of one evaluation, and the terms of one destination.
 struct GapInputs {
     std::size_t node_count;
     const OutgoingArcs& outgoing;
+    std::span<const std::size_t> tails;
     std::span<const float> averaged_flows;
     std::size_t arc_count;
     std::span<const float> node_costs;
@@ -58,24 +79,20 @@ struct GapInputs {
         return {((u_head + c) - u_tail) * v, v / e, v * u_tail};
     }
 
-    NodeTerms node_terms(std::size_t k, std::size_t node) const {
-        const std::span<const std::size_t> arcs = outgoing.of(node);
-        auto term = [&](std::size_t j) { return arc_terms(k, node, arcs[j]); };
-        if (arcs.size() <= kArcGrain) {
-            NodeTerms terms;
-            for (std::size_t j = 0; j < arcs.size(); ++j) terms = combine(terms, term(j));
-            return terms;
+    // `terms` is the task's scratch of node_count entries.
+    GapSums destination_sums(std::size_t k, std::size_t destination,
+                             std::vector<NodeTerms>& terms) const {
+        std::fill(terms.begin(), terms.end(), NodeTerms{});
+        for (std::size_t a = 0; a < tails.size(); ++a) {
+            const std::size_t tail = tails[a];
+            if (tail == kNoTail || tail == destination) continue;
+            add_arc_terms(terms[tail], arc_terms(k, tail, a));
         }
-        return parallel::reduce(arcs.size(), kArcGrain, NodeTerms{}, term, combine);
-    }
-
-    GapSums destination_sums(std::size_t k, std::size_t destination) const {
         GapSums sums;
         for (std::size_t node = 0; node < node_count; ++node) {
             if (node == destination || outgoing.of(node).empty()) continue;
-            const NodeTerms terms = node_terms(k, node);
-            sums.numerator += terms.excess + terms.waiting;
-            sums.denominator += terms.weighted_cost;
+            sums.numerator += terms[node].excess + terms[node].waiting;
+            sums.denominator += terms[node].weighted_cost;
         }
         return sums;
     }
@@ -88,14 +105,20 @@ float _calc_gap(std::size_t node_count, const OutgoingArcs& outgoing,
                 std::span<const float> node_costs, std::span<const std::size_t> to,
                 std::span<const float> costs, std::span<const float> effective_freqs,
                 std::span<const std::size_t> dsts) {
-    const GapInputs inputs{node_count, outgoing, averaged_flows, arc_count,
-                           node_costs, to,       costs,          effective_freqs};
-    const GapSums total = parallel::reduce(
-        dsts.size(), 1, GapSums{},
-        [&](std::size_t k) { return inputs.destination_sums(k, dsts[k]); },
-        [](const GapSums& a, const GapSums& b) {
-            return GapSums{a.numerator + b.numerator, a.denominator + b.denominator};
+    const std::vector<std::size_t> tails = tails_of(outgoing, node_count);
+    const GapInputs inputs{node_count, outgoing, tails, averaged_flows, arc_count,
+                           node_costs, to,       costs, effective_freqs};
+    std::vector<GapSums> per_destination = filled_vector(dsts.size(), GapSums{});
+    parallel::for_each_with_state(
+        dsts.size(), [&] { return filled_vector(node_count, NodeTerms{}); },
+        [&](std::vector<NodeTerms>& terms, std::size_t k) {
+            per_destination[k] = inputs.destination_sums(k, dsts[k], terms);
         });
+    GapSums total;
+    for (const GapSums& sums : per_destination) {
+        total.numerator += sums.numerator;
+        total.denominator += sums.denominator;
+    }
     return total.numerator / total.denominator;
 }
 
