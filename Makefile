@@ -17,10 +17,14 @@ CPP_FLAGS := -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja \
 
 all: install
 
+# The build tools, and the test tools listed in pyproject.toml's `test` extra.
+TEST_EXTRA := import tomllib; print(*tomllib.load(open("pyproject.toml", "rb")) \
+              ["project"]["optional-dependencies"]["test"])
+
 $(VENV)/.ready: pyproject.toml
 	$(PYTHON) -m venv $(VENV)
 	$(VPY) -m pip install -q --disable-pip-version-check \
-	    "scikit-build-core>=0.10" cmake ninja pytest hypothesis
+	    "scikit-build-core>=0.10" cmake ninja $$($(VPY) -c '$(TEST_EXTRA)')
 	touch $@
 
 # --no-build-isolation reuses the venv's build tools and the persistent build/ folder.
