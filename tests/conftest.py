@@ -4,8 +4,14 @@ import sys
 import textwrap
 
 import pytest
+from hypothesis import settings
 
 import vemo
+
+# Property and fuzz tests draw the same examples on every run, so a CI failure can be replayed;
+# no deadline, since a call's time depends on the machine and on sanitizers.
+settings.register_profile("vemo", derandomize=True, deadline=None, database=None)
+settings.load_profile("vemo")
 
 INF = float("inf")
 
