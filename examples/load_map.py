@@ -1,0 +1,126 @@
+"""Pictures of an assignment: line loads drawn on the stop map, and the congested loop's progress.
+
+Each line segment is a band beside the straight stretch between its two stops, on the right of
+the direction of travel, so the two directions of a road lie side by side; lines that share a
+stretch are stacked outwards. A band's width is proportional to its load, on one scale for all
+panels of a picture, so uncongested and congested loads compare at a glance.
+"""
+
+from __future__ import annotations
+
+from collections.abc import Sequence
+from pathlib import Path
+
+import matplotlib
+
+matplotlib.use("Agg")  # files only: no display needed
+
+import matplotlib.pyplot as plt  # noqa: E402
+import numpy as np  # noqa: E402
+from matplotlib.axes import Axes  # noqa: E402
+from matplotlib.patches import Patch, Polygon  # noqa: E402
+
+Loads = Sequence[Sequence[float]]  # loads[line][segment]
+
+WIDEST_BAND = 0.025  # the largest load's band width, as a share of the map's larger side
+BAND_GAP = 0.004  # space between the road centre and the first band, same unit
+
+
+def line_colours(count: int) -> list[tuple[float, ...]]:
+    palette = plt.get_cmap("tab10" if count <= 10 else "tab20")
+    return [tuple(palette(k % palette.N)) for k in range(count)]
+
+
+def lat_lon_to_km(lat: np.ndarray, lon: np.ndarray) -> np.ndarray:
+    """Plane coordinates in km (x east, y north), good enough for a city's extent."""
+    mean_lat = np.radians(np.nanmean(lat))
+    return np.column_stack([lon * 111.32 * np.cos(mean_lat), lat * 110.57])
+
+
+def draw_bands(ax: Axes, xy: np.ndarray, alignments: Sequence[Sequence[int]], loads: Loads,
+               colours: Sequence[tuple[float, ...]], band_per_load: float, gap: float) -> None:
+    stacked: dict[tuple[int, int], float] = {}
+    for stops, line_loads, colour in zip(alignments, loads, colours):
+        for a, b, load in zip(stops, stops[1:], line_loads):
+            along = xy[b] - xy[a]
+            length = float(np.hypot(*along))
+            if not load > 0 or length == 0:
+                continue
+            right = np.array([along[1], -along[0]]) / length
+            inner = stacked.get((a, b), gap)
+            outer = inner + load * band_per_load
+            stacked[(a, b)] = outer
+            corners = [xy[a] + right * inner, xy[b] + right * inner,
+                       xy[b] + right * outer, xy[a] + right * outer]
+            ax.add_patch(Polygon(corners, closed=True, facecolor=colour, edgecolor="none",
+                                 alpha=0.85))
+
+
+def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Sequence[Sequence[int]],
+                   line_names: Sequence[str], panels: Sequence[tuple[str, Loads]], *,
+                   title: str, unit: str, stop_labels: Sequence[str] | None = None,
+                   served: Sequence[int] | None = None) -> None:
+    """One map per panel (title, loads), side by side, written to `path` as a PNG.
+
+    xy holds every stop's plane coordinates; `served` lists the stops to draw (default: all),
+    `stop_labels` names them on the map.
+    """
+    served = list(range(len(xy))) if served is None else list(served)
+    span = np.ptp(xy[served], axis=0)
+    extent = float(max(span.max(), 1e-9))
+    largest = max((max(line, default=0.0) for _, loads in panels for line in loads), default=0.0)
+    band_per_load = WIDEST_BAND * extent / largest if largest > 0 else 0.0
+    colours = line_colours(len(alignments))
+
+    fig, axes = plt.subplots(1, len(panels), figsize=(7.5 * len(panels), 7.5), squeeze=False)
+    for ax, (panel_title, loads) in zip(axes[0], panels):
+        draw_bands(ax, xy, alignments, loads, colours, band_per_load, BAND_GAP * extent)
+        ax.scatter(xy[served, 0], xy[served, 1], s=10, color="black", zorder=3)
+        for stop in served if stop_labels is not None else []:
+            ax.annotate(stop_labels[stop], xy[stop], xytext=(4, 4), textcoords="offset points",
+                        fontsize=9, zorder=4)
+        low, high = xy[served].min(axis=0), xy[served].max(axis=0)
+        margin = 0.08 * extent
+        ax.set_xlim(low[0] - margin, high[0] + margin)
+        ax.set_ylim(low[1] - margin, high[1] + margin)
+        ax.set_aspect("equal")
+        ax.set_title(f"{panel_title}: busiest segment {max_load(loads):,.0f} {unit}")
+        ax.set_xticks([])
+        ax.set_yticks([])
+    handles = [Patch(color=colour, label=name) for colour, name in zip(colours, line_names)]
+    fig.legend(handles=handles[:20], loc="lower center", ncol=min(len(handles), 4), fontsize=9,
+               frameon=False, title="band width: load, side: direction of travel (drives on the "
+               "right)" + ("" if len(handles) <= 20 else f"; first 20 of {len(handles)} lines"))
+    fig.suptitle(title, fontsize=13)
+    rows = (min(len(handles), 20) + 3) // 4
+    fig.tight_layout(rect=(0, 0.04 + 0.03 * rows, 1, 0.96))
+    fig.savefig(path, dpi=110)
+    plt.close(fig)
+
+
+def max_load(loads: Loads) -> float:
+    return max((max(line, default=0.0) for line in loads), default=0.0)
+
+
+def draw_convergence(path: str | Path, iterations: Sequence[int], total_costs: Sequence[float],
+                     load_changes: Sequence[float], uncongested_cost: float, *, title: str,
+                     cost_unit: str) -> None:
+    """The congested loop after a growing number of iterations: its total cost beside the
+    uncongested one, and how far its segment loads still are from the final run's."""
+    fig, (cost_ax, change_ax) = plt.subplots(1, 2, figsize=(12, 4.5))
+    cost_ax.plot(iterations, total_costs, marker="o", label="congested")
+    cost_ax.axhline(uncongested_cost, color="grey", linestyle="--", label="uncongested")
+    cost_ax.set_xlabel("iterations")
+    cost_ax.set_ylabel(f"total cost ({cost_unit})")
+    cost_ax.legend()
+    change_ax.plot(iterations, load_changes, marker="o")
+    change_ax.set_ylim(bottom=0.0)
+    change_ax.set_xlabel("iterations")
+    change_ax.set_ylabel("segment loads: relative distance to the final run")
+    for ax in (cost_ax, change_ax):
+        ax.set_xscale("log")
+        ax.grid(True, which="both", alpha=0.3)
+    fig.suptitle(title)
+    fig.tight_layout()
+    fig.savefig(path, dpi=110)
+    plt.close(fig)
