@@ -141,7 +141,7 @@ def main(argv: list[str] | None = None) -> None:
     lines = line_description(feed, day, start, end)
     if args.demand:
         demand, dropped = csv_demand(lines, args.demand)
-        source = f"{args.demand} ({dropped} rows name stops not served in the window)"
+        source = f"{args.demand} (rows left out, naming a stop not served: {dropped})"
     else:
         demand = gravity_demand(lines, args.trips, args.length_km)
         source = f"gravity model, {args.trips:g} trips, distance scale {args.length_km:g} km"
