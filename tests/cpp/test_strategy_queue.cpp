@@ -9,7 +9,14 @@ namespace vemo {
 namespace {
 
 // The heap invariant and the position table, checked after every operation.
-void expect_sound(const StrategyQueue& queue, std::size_t arc_count) {
+// Both index widths the search uses must behave alike.
+template <class Queue>
+class StrategyQueueTest : public ::testing::Test {};
+using QueueTypes = ::testing::Types<StrategyQueue<std::uint32_t>, StrategyQueue<std::size_t>>;
+TYPED_TEST_SUITE(StrategyQueueTest, QueueTypes);
+
+template <class Queue>
+void expect_sound(const Queue& queue, std::size_t arc_count) {
     const auto& heap = queue.entries();
     for (std::size_t p = 1; p < heap.size(); ++p)
         ASSERT_GE(heap[(p - 1) / 2].priority, heap[p].priority) << "at position " << p;
@@ -19,7 +26,8 @@ void expect_sound(const StrategyQueue& queue, std::size_t arc_count) {
     for (const auto& entry : heap) ASSERT_TRUE(queue.contains(entry.arc));
 }
 
-std::vector<std::size_t> pop_all(StrategyQueue& queue, std::size_t arc_count) {
+template <class Queue>
+std::vector<std::size_t> pop_all(Queue& queue, std::size_t arc_count) {
     std::vector<std::size_t> order;
     while (!queue.empty()) {
         order.push_back(queue.pop().arc);
@@ -28,20 +36,20 @@ std::vector<std::size_t> pop_all(StrategyQueue& queue, std::size_t arc_count) {
     return order;
 }
 
-TEST(StrategyQueue, EqualPrioritiesPopInTheHeapsTieOrder) {
-    StrategyQueue five(5);
+TYPED_TEST(StrategyQueueTest, EqualPrioritiesPopInTheHeapsTieOrder) {
+    TypeParam five(5);
     for (std::size_t arc = 0; arc < 5; ++arc) five.push(arc, 7);
     EXPECT_EQ(pop_all(five, 5), (std::vector<std::size_t>{0, 4, 3, 2, 1}));
 
-    StrategyQueue three(3);
+    TypeParam three(3);
     for (std::size_t arc = 0; arc < 3; ++arc) three.push(arc, -3);
     EXPECT_EQ(pop_all(three, 3), (std::vector<std::size_t>{0, 2, 1}));
 }
 
-TEST(StrategyQueue, SiftDownPrefersLeftChildOnTiesAndKeepsParentOnTies) {
+TYPED_TEST(StrategyQueueTest, SiftDownPrefersLeftChildOnTiesAndKeepsParentOnTies) {
     // Root 0 (priority 5) with children 1 and 2 of priority 5: popping moves the last arc (2)
     // to the root; it ties with the left child, so it stays and leaves next.
-    StrategyQueue queue(4);
+    TypeParam queue(4);
     queue.push(0, 9);
     queue.push(1, 5);
     queue.push(2, 5);
@@ -49,8 +57,8 @@ TEST(StrategyQueue, SiftDownPrefersLeftChildOnTiesAndKeepsParentOnTies) {
     EXPECT_EQ(pop_all(queue, 4), (std::vector<std::size_t>{0, 3, 2, 1}));
 }
 
-TEST(StrategyQueue, ChangePriorityMovesBothWays) {
-    StrategyQueue queue(6);
+TYPED_TEST(StrategyQueueTest, ChangePriorityMovesBothWays) {
+    TypeParam queue(6);
     for (std::size_t arc = 0; arc < 6; ++arc) queue.push(arc, static_cast<std::int32_t>(arc));
     queue.change_priority(0, 100);
     expect_sound(queue, 6);
@@ -59,8 +67,8 @@ TEST(StrategyQueue, ChangePriorityMovesBothWays) {
     EXPECT_EQ(pop_all(queue, 6), (std::vector<std::size_t>{0, 4, 3, 2, 1, 5}));
 }
 
-TEST(StrategyQueue, ClearForgetsQueuedArcs) {
-    StrategyQueue queue(3);
+TYPED_TEST(StrategyQueueTest, ClearForgetsQueuedArcs) {
+    TypeParam queue(3);
     queue.push(2, 1);
     queue.push(0, 4);
     queue.clear();
@@ -73,10 +81,10 @@ TEST(StrategyQueue, ClearForgetsQueuedArcs) {
 
 // Against a plain model: the popped priorities never increase, and random operations with
 // many equal priorities keep the heap sound (ties only show with many equal keys).
-TEST(StrategyQueue, RandomOperationsKeepTheInvariant) {
+TYPED_TEST(StrategyQueueTest, RandomOperationsKeepTheInvariant) {
     std::mt19937 random(20261208);
     constexpr std::size_t arc_count = 200;
-    StrategyQueue queue(arc_count);
+    TypeParam queue(arc_count);
     std::uniform_int_distribution<int> priority(-4, 4);
     std::size_t next_arc = 0;
     for (int step = 0; step < 3000; ++step) {

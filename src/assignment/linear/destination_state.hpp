@@ -13,6 +13,7 @@
 
 namespace vemo {
 
+template <class Index>
 struct DestinationState {
     DestinationState(std::size_t node_count, std::size_t arc_count)
         : node_frequencies(filled_vector(node_count, 0.0f)),
@@ -30,8 +31,8 @@ struct DestinationState {
     // it may become attractive, since the loading sends each node's volume out in one pass.
     std::vector<std::uint8_t> entered;
     // Attractive arcs in the order they were selected.
-    std::vector<std::size_t> strategy;
-    StrategyQueue queue;
+    std::vector<Index> strategy;
+    StrategyQueue<Index> queue;
 };
 
 }  // namespace vemo

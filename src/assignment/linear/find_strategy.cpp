@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "assignment/linear/queue_priority.hpp"
 #include "assignment/utils/failure.hpp"
@@ -36,23 +37,26 @@ constexpr float kFrequencyFloor = 1e-8f;
 constexpr float kFirstArcWait = 0.5f;
 
 // Queues every arc that does not leave the destination, in increasing arc index.
-void fill_queue(const ArcList& arcs, std::size_t destination, std::span<const float> node_costs,
-                StrategyQueue& queue) {
+template <class Index>
+void fill_queue(const ArcList& arcs, const SearchGraph<Index>& graph, std::size_t destination,
+                std::span<const float> node_costs, StrategyQueue<Index>& queue) {
     const std::size_t arc_count = arcs.arc_count();
     const std::size_t readable = std::min({arc_count, arcs.to.size(), arcs.costs.size()});
     for (std::size_t a = 0; a < readable; ++a) {
-        if (arcs.from[a] == destination) continue;
-        queue.push(a, queue_priority(node_costs[arcs.to[a]] + arcs.costs[a]));
+        if (graph.tail(a) == destination) continue;
+        queue.push(static_cast<Index>(a),
+                   queue_priority(node_costs[graph.head(a)] + arcs.costs[a]));
     }
     // An arc past the end of `to` or `costs` fails where it is first read.
     for (std::size_t a = readable; a < arc_count; ++a) {
         if (arcs.from[a] == destination) continue;
         const std::size_t head = checked_at(arcs.to, a);
-        queue.push(a, queue_priority(node_costs[head] + checked_at(arcs.costs, a)));
+        queue.push(static_cast<Index>(a),
+                   queue_priority(node_costs[head] + checked_at(arcs.costs, a)));
     }
 }
 
-// Selects attractive arc `a` with candidate cost `candidate` at its tail `tail`.
+// Selects an attractive arc of frequency `frequency` and candidate cost `candidate` at `tail`.
 void select_arc(float candidate, float frequency, std::size_t tail, std::span<float> node_costs,
                 std::span<float> node_frequencies) {
     if (std::isinf(frequency)) {
@@ -71,31 +75,38 @@ void select_arc(float candidate, float frequency, std::size_t tail, std::span<fl
 
 }  // namespace
 
-void find_strategy(const ArcList& arcs, const IncomingArcs& incoming, std::size_t destination,
-                   std::span<float> node_costs, DestinationState& state) {
+template <class Index>
+void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::size_t destination,
+                   std::span<float> node_costs, DestinationState<Index>& state) {
     node_costs[checked_index(destination, node_costs.size())] = 0.0f;
-    StrategyQueue& queue = state.queue;
+    StrategyQueue<Index>& queue = state.queue;
     queue.clear();
-    fill_queue(arcs, destination, node_costs, queue);
+    fill_queue(arcs, graph, destination, node_costs, queue);
 
     std::span<float> node_frequencies(state.node_frequencies);
     while (!queue.empty()) {
         const auto [priority, a] = queue.pop();
         const float frequency = checked_at(arcs.arc_freqs, a);
-        const std::size_t tail = arcs.from[a];
+        const Index tail = graph.tail(a);
         const float candidate = candidate_cost(priority);
         if (candidate > node_costs[tail]) continue;
         if (state.entered[tail] || std::isinf(node_frequencies[tail])) continue;
 
         select_arc(candidate, frequency, tail, node_costs, node_frequencies);
         state.strategy.push_back(a);
-        state.entered[arcs.to[a]] = 1;
+        state.entered[graph.head(a)] = 1;
 
         const float tail_cost = node_costs[tail];
-        for (const std::size_t b : incoming.of(tail)) {
-            if (queue.contains(b)) queue.change_priority(b, queue_priority(tail_cost + arcs.costs[b]));
+        for (const IncomingArc<Index>& in : graph.incoming(tail)) {
+            if (queue.contains(in.arc))
+                queue.change_priority(in.arc, queue_priority(tail_cost + in.cost));
         }
     }
 }
+
+template void find_strategy(const ArcList&, const SearchGraph<std::uint32_t>&, std::size_t,
+                            std::span<float>, DestinationState<std::uint32_t>&);
+template void find_strategy(const ArcList&, const SearchGraph<std::size_t>&, std::size_t,
+                            std::span<float>, DestinationState<std::size_t>&);
 
 }  // namespace vemo

@@ -1,13 +1,14 @@
 #include "assignment/linear/linear_assign.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 #include "assignment/linear/arc_list.hpp"
 #include "assignment/linear/destination_state.hpp"
 #include "assignment/linear/find_strategy.hpp"
-#include "assignment/linear/incoming_arcs.hpp"
 #include "assignment/linear/load_demand.hpp"
+#include "assignment/linear/search_graph.hpp"
 #include "assignment/utils/failure.hpp"
 #include "parallel/pool.hpp"
 
@@ -20,9 +21,10 @@ std::size_t largest(std::span<const std::size_t> indices, const char* absent) {
 }
 
 // Search and loading for destination index k, written into block k of `result`.
-void assign_destination(const ArcList& arcs, const IncomingArcs& incoming,
+template <class Index>
+void assign_destination(const ArcList& arcs, const SearchGraph<Index>& graph,
                         std::span<const float> demands, std::span<const std::size_t> dsts,
-                        std::size_t k, DestinationState& state, Assignment& result) {
+                        std::size_t k, DestinationState<Index>& state, Assignment& result) {
     const std::size_t n = arcs.node_count;
     const std::size_t block_end = checked_size_product(k + 1, n);
     if (block_end > demands.size()) fail_range_end(block_end, demands.size());
@@ -35,8 +37,20 @@ void assign_destination(const ArcList& arcs, const IncomingArcs& incoming,
     std::fill(state.entered.begin(), state.entered.end(), 0);
     state.strategy.clear();
 
-    find_strategy(arcs, incoming, dsts[k], node_costs, state);
-    load_demand(arcs, state, arc_flows);
+    find_strategy(arcs, graph, dsts[k], node_costs, state);
+    load_demand(arcs, graph, state, arc_flows);
+}
+
+// Every destination on the worker pool, with arc and node indices held as Index.
+template <class Index>
+void assign_all(const ArcList& arcs, std::span<const float> demands,
+                std::span<const std::size_t> dsts, Assignment& result) {
+    const SearchGraph<Index> graph(arcs);
+    parallel::for_each_with_state(
+        dsts.size(), [&] { return DestinationState<Index>(arcs.node_count, arcs.arc_count()); },
+        [&](DestinationState<Index>& state, std::size_t k) {
+            assign_destination(arcs, graph, demands, dsts, k, state, result);
+        });
 }
 
 }  // namespace
@@ -57,12 +71,10 @@ Assignment _linear_assign(std::span<const std::size_t> from, std::span<const std
     result.arc_flows = filled_vector(checked_size_product(dsts.size(), arcs.arc_count()), 0.0f);
     if (dsts.empty()) return result;
 
-    const IncomingArcs incoming(arcs);
-    parallel::for_each_with_state(
-        dsts.size(), [&] { return DestinationState(arcs.node_count, arcs.arc_count()); },
-        [&](DestinationState& state, std::size_t k) {
-            assign_destination(arcs, incoming, demands, dsts, k, state, result);
-        });
+    if (SearchGraph<std::uint32_t>::fits(arcs))
+        assign_all<std::uint32_t>(arcs, demands, dsts, result);
+    else
+        assign_all<std::size_t>(arcs, demands, dsts, result);
     return result;
 }
 

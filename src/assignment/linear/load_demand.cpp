@@ -1,16 +1,19 @@
 #include "assignment/linear/load_demand.hpp"
 
 #include <cmath>
+#include <cstdint>
 
 namespace vemo {
 
-void load_demand(const ArcList& arcs, DestinationState& state, std::span<float> arc_flows) {
+template <class Index>
+void load_demand(const ArcList& arcs, const SearchGraph<Index>& graph,
+                 DestinationState<Index>& state, std::span<float> arc_flows) {
     std::vector<float>& volumes = state.node_volumes;
     const std::vector<float>& node_frequencies = state.node_frequencies;
     for (auto it = state.strategy.rbegin(); it != state.strategy.rend(); ++it) {
-        const std::size_t a = *it;
-        const std::size_t tail = arcs.from[a];
-        const std::size_t head = arcs.to[a];
+        const Index a = *it;
+        const Index tail = graph.tail(a);
+        const Index head = graph.head(a);
         const float frequency = arcs.arc_freqs[a];
         float flow;
         if (std::isinf(frequency)) {
@@ -26,5 +29,10 @@ void load_demand(const ArcList& arcs, DestinationState& state, std::span<float> 
         volumes[head] = flow + volumes[head];
     }
 }
+
+template void load_demand(const ArcList&, const SearchGraph<std::uint32_t>&,
+                          DestinationState<std::uint32_t>&, std::span<float>);
+template void load_demand(const ArcList&, const SearchGraph<std::size_t>&,
+                          DestinationState<std::size_t>&, std::span<float>);
 
 }  // namespace vemo

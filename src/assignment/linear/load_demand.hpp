@@ -5,6 +5,7 @@
 
 #include "assignment/linear/arc_list.hpp"
 #include "assignment/linear/destination_state.hpp"
+#include "assignment/linear/search_graph.hpp"
 
 namespace vemo {
 
@@ -12,6 +13,8 @@ namespace vemo {
 // list, last selected arc first, writing each attractive arc's flow into `arc_flows` (all 0 on
 // entry). Each arc takes its frequency share of its tail's whole volume; an arc of infinite
 // frequency takes all of it.
-void load_demand(const ArcList& arcs, DestinationState& state, std::span<float> arc_flows);
+template <class Index>
+void load_demand(const ArcList& arcs, const SearchGraph<Index>& graph,
+                 DestinationState<Index>& state, std::span<float> arc_flows);
 
 }  // namespace vemo

@@ -6,6 +6,9 @@
 // ties and prefers the left child to the right one; a priority change sifts up, then down.
 // Sifts move a hole instead of swapping, which places each entry once and keeps the position
 // table in step through the single `place`.
+//
+// `Index` is the arc index type: 32 bits whenever the network allows, which halves the memory
+// the heap and its position table walk through.
 #pragma once
 
 #include <cstddef>
@@ -17,21 +20,23 @@
 
 namespace vemo {
 
+template <class Index>
 class StrategyQueue {
 public:
     struct Entry {
         std::int32_t priority;
-        std::size_t arc;
+        Index arc;
     };
 
-    // Sizes the position table for arcs 0 .. arc_count - 1, none of them queued.
+    // Sizes the position table for arcs 0 .. arc_count - 1, none of them queued. The largest
+    // Index marks "not queued", so arc_count must be below it.
     explicit StrategyQueue(std::size_t arc_count) : position_(filled_vector(arc_count, kAbsent)) {
         reserve_exactly(heap_, arc_count);
     }
 
     bool empty() const noexcept { return heap_.empty(); }
     std::size_t size() const noexcept { return heap_.size(); }
-    bool contains(std::size_t arc) const noexcept { return position_[arc] != kAbsent; }
+    bool contains(Index arc) const noexcept { return position_[arc] != kAbsent; }
     const std::vector<Entry>& entries() const noexcept { return heap_; }
 
     // Empties the queue; cheap when it is already empty, as after a finished search.
@@ -41,9 +46,9 @@ public:
     }
 
     // Undefined if `arc` is already queued.
-    void push(std::size_t arc, std::int32_t priority) {
+    void push(Index arc, std::int32_t priority) {
         heap_.push_back({priority, arc});
-        sift_up(heap_.size() - 1, heap_.back());
+        sift_up(static_cast<Index>(heap_.size() - 1), heap_.back());
     }
 
     // Undefined on an empty queue.
@@ -57,24 +62,24 @@ public:
     }
 
     // Undefined if `arc` is not queued.
-    void change_priority(std::size_t arc, std::int32_t priority) noexcept {
+    void change_priority(Index arc, std::int32_t priority) noexcept {
         const Entry entry{priority, arc};
         sift_down(sift_up(position_[arc], entry), entry);
     }
 
 private:
-    static constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
+    static constexpr Index kAbsent = std::numeric_limits<Index>::max();
 
-    void place(std::size_t at, const Entry& entry) noexcept {
+    void place(Index at, Entry entry) noexcept {
         heap_[at] = entry;
         position_[entry.arc] = at;
     }
 
     // Moves the hole at `hole` up past every strictly smaller parent, places `entry` there and
     // returns where it went.
-    std::size_t sift_up(std::size_t hole, const Entry entry) noexcept {
+    Index sift_up(Index hole, const Entry entry) noexcept {
         while (hole > 0) {
-            const std::size_t parent = (hole - 1) / 2;
+            const Index parent = (hole - 1) / 2;
             if (!(heap_[parent].priority < entry.priority)) break;
             place(hole, heap_[parent]);
             hole = parent;
@@ -83,27 +88,24 @@ private:
         return hole;
     }
 
-    void sift_down(std::size_t hole, const Entry entry) noexcept {
+    // Moves the hole down while a child is strictly greater than `entry`; between two children
+    // the right one wins only if strictly greater than the left one.
+    void sift_down(Index hole, const Entry entry) noexcept {
         const std::size_t count = heap_.size();
         for (;;) {
-            const std::size_t left = 2 * hole + 1;
-            const std::size_t right = left + 1;
-            std::size_t best = hole;
-            std::int32_t best_priority = entry.priority;
-            if (left < count && heap_[left].priority > best_priority) {
-                best = left;
-                best_priority = heap_[left].priority;
-            }
-            if (right < count && heap_[right].priority > best_priority) best = right;
-            if (best == hole) break;
-            place(hole, heap_[best]);
-            hole = best;
+            const std::size_t left = 2 * std::size_t{hole} + 1;
+            if (left >= count) break;
+            std::size_t child = left;
+            if (left + 1 < count && heap_[left + 1].priority > heap_[left].priority) ++child;
+            if (!(heap_[child].priority > entry.priority)) break;
+            place(hole, heap_[child]);
+            hole = static_cast<Index>(child);
         }
         place(hole, entry);
     }
 
     std::vector<Entry> heap_;
-    std::vector<std::size_t> position_;
+    std::vector<Index> position_;
 };
 
 }  // namespace vemo
