@@ -101,14 +101,6 @@ def test_agrees_with_the_plain_line_network_model(seed):
     assert vemo.mat_linear_assign(*line) == model_mat_assign(*line), f"seed {seed}"
 
 
-def test_shapes_and_the_unfilled_entries():
-    alignments, freqs, times, demands = random_line_description(random.Random(42), 9, 4)
-    matrix, totals, _ = vemo.mat_linear_assign(alignments, freqs, times, demands)
-    assert len(matrix) == 9 and all(len(row) == 9 for row in matrix)
-    assert len(totals) == sum(3 * (len(stops) - 1) for stops in alignments)
-    assert all(matrix[i][j] == 0.0 for i in range(9) for j in range(i + 1))
-
-
 def test_demand_towards_stop_zero_changes_nothing():
     alignments, freqs, times, demands = random_line_description(random.Random(7), 8, 3)
     towards_zero = [[99.0] + row[1:] for row in demands]

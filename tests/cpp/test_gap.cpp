@@ -42,21 +42,6 @@ TEST(Gap, WaitingMaximumPassesOverNaN) {
     EXPECT_EQ(nan_wait.gap(), 2.0f / 28.0f);
 }
 
-TEST(Gap, ArcsWithoutFlowOrWithAnUnreachableEndContributeNothing) {
-    GapCase zero_flow;
-    zero_flow.flows[1] = -0.0f;
-    zero_flow.effective[1] = 0;  // would be an infinite waiting term
-    EXPECT_EQ(zero_flow.gap(), ((4 + 2 - 7) * 3 + 6.0f) / 21.0f);
-
-    GapCase unreachable_head;
-    unreachable_head.node_costs[2] = inf;
-    EXPECT_EQ(unreachable_head.gap(), ((4 + 2 - 7) * 3 + 6.0f) / 21.0f);
-
-    GapCase unreachable_tail;
-    unreachable_tail.node_costs[0] = inf;
-    EXPECT_TRUE(std::isnan(unreachable_tail.gap()));  // 0 / 0
-}
-
 TEST(Gap, DestinationSkipsOnlyItsOwnOutgoingArcs) {
     GapCase two;
     two.dsts = {0, 3};  // node 0 is the first destination, so its arcs count for the second only
@@ -86,13 +71,13 @@ TEST(Gap, ShortInputsFailWithTheirIndex) {
               "index out of bounds: the len is 0 but the index is 0");
 }
 
-TEST(Gap, ZeroTermsStopTheChecks) {
-    // Arc 1 has no head, cost or frequency, but carries no flow.
+TEST(Gap, ZeroTermsAddNothingAndStopTheChecks) {
+    // Arc 1 has no head, cost or frequency, but carries no flow (−0 counts as zero).
     GapCase no_flow;
     no_flow.to = {1};
     no_flow.costs = {2};
     no_flow.effective = {0.5f};
-    no_flow.flows[1] = 0;
+    no_flow.flows[1] = -0.0f;
     EXPECT_EQ(no_flow.gap(), ((4 + 2 - 7) * 3 + 6.0f) / 21.0f);
     // Arc 1 leads to an unreachable node: its cost and frequency are not read.
     GapCase unreachable = no_flow;
@@ -100,19 +85,10 @@ TEST(Gap, ZeroTermsStopTheChecks) {
     unreachable.flows[1] = 1;
     unreachable.node_costs[2] = inf;
     EXPECT_EQ(unreachable.gap(), ((4 + 2 - 7) * 3 + 6.0f) / 21.0f);
-}
-
-TEST(Gap, ManyArcsLeavingOneNode) {
-    // 10,000 parallel arcs of equal terms out of node 0: sums of integers stay exact.
-    GapCase many;
-    const std::size_t arcs = 10'000;
-    many.from.assign(arcs, 0);
-    many.to.assign(arcs, 1);
-    many.costs.assign(arcs, 4);
-    many.effective.assign(arcs, 0.5f);
-    many.flows.assign(arcs, 1);
-    // Each arc: excess (4 + 4 − 7) × 1 = 1, waiting 2, weighted cost 7.
-    EXPECT_EQ(many.gap(), (10'000.0f + 2.0f) / 70'000.0f);
+    // From an unreachable tail nothing counts at all: 0 / 0.
+    GapCase unreachable_tail;
+    unreachable_tail.node_costs[0] = inf;
+    EXPECT_TRUE(std::isnan(unreachable_tail.gap()));
 }
 
 }  // namespace

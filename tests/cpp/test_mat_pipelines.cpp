@@ -58,34 +58,8 @@ TEST(MatPipelines, OneLineOfThreeStops) {
     EXPECT_EQ(result.total_cost, 116);
 }
 
-TEST(MatPipelines, DemandTowardsStopZeroChangesNothing) {
-    LineCase towards_zero = three_stops;
-    towards_zero.demands[1][0] = 50;
-    towards_zero.demands[2][0] = 70;
-    expect_same(towards_zero.assign(), three_stops.assign());
-}
-
-TEST(MatPipelines, UnreachablePairsCostInfinityAndAddNothing) {
-    // Lines 0 -> 1 and 2 -> 1: nothing reaches stop 2, so the 6 trips from stop 0 to it are lost.
-    const MatAssignment result = LineCase{{{0, 1}, {2, 1}},
-                                          {0.5f, 0.5f},
-                                          {{0, 10, 0}, {0, 0, 0}, {0, 5, 0}},
-                                          {{0, 4, 6}, {0, 0, 0}, {0, 0, 0}}}
-                                     .assign();
-    EXPECT_EQ(result.stop_costs, (Matrix{{0, 11, inf}, {0, 0, inf}, {0, 0, 0}}));
-    EXPECT_EQ(result.total_cost, 44);
-}
-
 TEST(MatPipelines, CongestedWithoutIterationsIsTheUncongestedResult) {
     expect_same(three_stops.congested(100, inf, 1000), three_stops.assign());
-}
-
-TEST(MatPipelines, CongestedLowersTheBoardingFrequencies) {
-    // Capacity 1 per unit of frequency: 0.5 on the line, well below the 6 trips, so every
-    // waiting time grows and so does the total cost.
-    const MatAssignment result = three_stops.congested(1, -inf, 3);
-    EXPECT_GT(result.total_cost, 116);
-    EXPECT_GT(result.stop_costs[0][1], 11);
 }
 
 TEST(MatPipelines, DegenerateLineDescriptionsFail) {
