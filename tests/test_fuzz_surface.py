@@ -84,7 +84,7 @@ class Seq:
         raise self.error("raised during iteration")
 
     def __repr__(self):
-        return f"Seq({self.items!r}, length={self.length!r}, error={self.error!r}, good={self.good})"
+        return f"Seq({self.items!r}, {self.length!r}, {self.error!r}, {self.good})"
 
 
 JUNK = st.one_of(st.none(), st.text(max_size=3), st.binary(max_size=3), st.builds(object),
