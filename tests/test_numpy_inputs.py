@@ -66,7 +66,8 @@ def test_values_the_fast_path_cannot_take_fail_as_lists_do():
     assert assign(costs=np.array(COSTS, dtype=np.float16)) == assign()
     assert assign(costs=np.array([12, 5, 10])) == assign()
     assert assign(costs=np.array(3.0)) == ("TypeError", "argument 'costs': iteration over a 0-d array")
-    assert assign(costs=np.array([COSTS])) == assign(costs=[COSTS])
+    nested = np.array([COSTS])
+    assert assign(costs=nested) == assign(costs=list(nested))
 
 
 def test_subclasses_are_read_through_their_items():
