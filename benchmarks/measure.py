@@ -1,0 +1,71 @@
+"""Timing, resident memory and the fresh process per configuration that the benchmarks run in."""
+
+import gc
+import json
+import os
+import resource
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+
+def best_seconds(repeats, call):
+    """The fastest of `repeats` runs of `call()`: the run least disturbed by the rest of the
+    machine. The collector is off while timing, so that no run pays for another's garbage."""
+    times = []
+    gc.collect()
+    gc.disable()
+    try:
+        for _ in range(repeats):
+            start = time.perf_counter()
+            result = call()
+            times.append(time.perf_counter() - start)
+            del result  # freeing a large result is not part of the call
+    finally:
+        gc.enable()
+    return min(times)
+
+
+def resident_bytes():
+    """The process's resident set now."""
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+
+def reset_peak_resident():
+    """Lower the kernel's peak resident set mark to the resident set now, so that the next
+    peak read belongs to what runs after this point and not to building the inputs."""
+    with open("/proc/self/clear_refs", "w") as clear_refs:
+        clear_refs.write("5")
+
+
+def peak_resident_bytes():
+    """The peak resident set since the last reset (ru_maxrss is in KiB on Linux)."""
+    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+
+
+def extra_peak_bytes(call, result_bytes):
+    """Peak resident memory of one `call()` above what the process held before it and what its
+    results hold after it: the call's own working memory. The results are returned so that
+    they stay alive while they are measured."""
+    gc.collect()
+    before = resident_bytes()
+    reset_peak_resident()
+    results = call()
+    peak = peak_resident_bytes()
+    return peak - before - result_bytes(results), results
+
+
+def in_fresh_process(script, args, threads):
+    """Run `script` with `args` in a new interpreter whose worker pool has `threads` threads
+    (the pool's size is fixed at its first use, so every thread count needs its own process)
+    and return the JSON object it prints last on standard output."""
+    env = dict(os.environ, RAYON_NUM_THREADS=str(threads))
+    done = subprocess.run([sys.executable, str(Path(__file__).with_name(script)), *args],
+                          env=env, stdout=subprocess.PIPE, text=True, check=True)
+    return json.loads(done.stdout.strip().splitlines()[-1])
+
+
+def available_cpus():
+    return len(os.sched_getaffinity(0))

@@ -1,0 +1,138 @@
+"""The peer: AequilibraE's hyperpath (optimal-strategy) class, used as a black box through its
+public interface on the same arc list, costs, destinations and demand as vemo.
+
+One difference of model is translated, not ignored: the peer counts the expected wait at a
+boarding of frequency f as a full headway, 1 / f, where vemo counts half a headway, 0.5 / f. The
+peer is therefore given every finite frequency doubled, which gives both the same waits and the
+same frequency shares at every node; infinite frequencies (no wait) pass unchanged.
+
+It reads the trips as a sparse origin-destination list (origin vertex, destination vertex,
+trips), so it is given the trips of every demand block from every stop other than the
+destination, the same trips vemo loads. Its results are read from `u_i_vec` (node costs of the
+last single-destination run) and from the `volume` column of its edge table (flows summed over
+all destinations of the last assignment), the only places its interface offers them.
+"""
+
+try:
+    import numpy as np
+    import pandas as pd
+    from aequilibrae.paths import HyperpathGenerating
+except ImportError:  # the `bench` extra is not installed: no peer
+    HyperpathGenerating = None
+
+from measure import best_seconds
+
+# vemo truncates every arc's candidate cost down to a multiple of 1/60000 of the cost unit (its
+# queue priority), so its node costs come out slightly below the exact ones, by up to 1/60000
+# for every arc on the way, and float32 rounding adds to that (the peer computes in float64).
+# In the grid city a path has fewer than two arcs per minute of cost, so the two agree within
+# 1/60000 + cost x 2^-15 (2^-15 is about 2/60000).
+QUANTUM = 1 / 60000
+RELATIVE_COST_TOLERANCE = 2.0**-15
+# Flows carry the same differences, relative to their size, on nearly every arc. Where two
+# choices at a stop differ in cost by less than the quantum, though, the two models may decide
+# differently whether the second is attractive, and the flow splits differently from there on:
+# a few arcs may differ more, while the total riding time stays nearly the same.
+RELATIVE_FLOW_TOLERANCE = 1e-4
+SHARE_OF_CLOSE_FLOWS = 0.99
+
+
+def available():
+    return HyperpathGenerating is not None
+
+
+class Peer:
+    def __init__(self, frm, to, arc_freqs, costs, stop_count, demands, dsts):
+        freqs = np.asarray(arc_freqs, dtype=np.float64)
+        edges = pd.DataFrame({
+            "tail": np.asarray(frm, dtype=np.int64),
+            "head": np.asarray(to, dtype=np.int64),
+            "trav_time": np.asarray(costs, dtype=np.float64),
+            "freq": np.where(np.isinf(freqs), freqs, 2 * freqs),
+        })
+        self._costs = edges["trav_time"].to_numpy()
+        node_count = max(max(frm), max(to)) + 1
+        stops = np.arange(stop_count)
+        self._model = HyperpathGenerating(edges, check_edges=True, o_vert_ids=stops,
+                                          d_vert_ids=stops,
+                                          nodes_to_indices=np.arange(node_count))
+        blocks = np.asarray(demands, dtype=np.float64).reshape(len(dsts), node_count)
+        origins, destinations, trips = [], [], []
+        for block, d in zip(blocks, dsts):
+            at_stops = block[:stop_count]
+            sending = np.flatnonzero(at_stops)
+            sending = sending[sending != d]
+            origins.append(sending)
+            destinations.append(np.full(len(sending), d))
+            trips.append(at_stops[sending])
+        self._origins = np.concatenate(origins)
+        self._destinations = np.concatenate(destinations)
+        self._trips = np.concatenate(trips)
+
+    def arc_costs(self):
+        return self._costs
+
+    def assign(self, threads):
+        """Assign every destination's trips; returns the flow per arc summed over them."""
+        self._model.assign(self._origins, self._destinations, self._trips, threads=threads)
+        return self._model._edges["volume"].to_numpy()
+
+    def assign_seconds(self, threads, repeats):
+        return best_seconds(repeats, lambda: self.assign(threads))
+
+    def node_costs(self, destination):
+        """Every node's cost towards `destination`, +inf where it cannot be reached. A run needs
+        an origin and a volume, which do not change the costs."""
+        self._model.run(0 if destination else 1, destination, 1.0)
+        costs = np.array(self._model.u_i_vec, dtype=np.float64)
+        costs[costs >= np.finfo(np.float64).max] = np.inf
+        return costs
+
+
+def agreement(peer, dsts, node_costs, arc_flows, checked_destinations):
+    """How far vemo's results are from the peer's on the same problem: node costs for the first
+    `checked_destinations` destinations, and the flow per arc summed over all destinations."""
+    node_count = len(node_costs) // len(dsts)
+    ours = np.asarray(node_costs, dtype=np.float64).reshape(len(dsts), node_count)
+    checked = min(checked_destinations, len(dsts))
+    cost_gap, relative_cost_gap, lower, reachability_differs, compared = 0.0, 0.0, 0, 0, 0
+    outside = 0
+    for d, our_costs in zip(dsts[:checked], ours[:checked]):
+        theirs = peer.node_costs(d)
+        reachable = np.isfinite(our_costs)
+        reachability_differs += int(np.count_nonzero(reachable != np.isfinite(theirs)))
+        mine, their = our_costs[reachable], theirs[reachable]
+        gap = np.abs(mine - their)
+        cost_gap = max(cost_gap, float(gap.max(initial=0.0)))
+        relative_cost_gap = max(relative_cost_gap,
+                                float(np.max(gap / np.maximum(their, 1.0), initial=0.0)))
+        outside += int(np.count_nonzero(gap > QUANTUM + RELATIVE_COST_TOLERANCE * their))
+        lower += int(np.count_nonzero(mine < their))
+        compared += len(mine)
+    our_flows = np.asarray(arc_flows, dtype=np.float64).reshape(len(dsts), -1).sum(axis=0)
+    their_flows = peer.assign(threads=1)
+    flow_gap = np.abs(our_flows - their_flows)
+    close_flows = np.count_nonzero(
+        flow_gap <= RELATIVE_FLOW_TOLERANCE * np.maximum(np.abs(their_flows), 1.0))
+    share_of_close_flows = close_flows / max(len(flow_gap), 1)
+    costs = peer.arc_costs()
+    riding_time_gap = ratio_gap(float(our_flows @ costs), float(their_flows @ costs))
+    return {
+        "destinations_checked": checked,
+        "node_costs_compared": compared,
+        "reachability_differs": reachability_differs,
+        "costs_outside_tolerance": outside,
+        "max_cost_difference": cost_gap,
+        "max_relative_cost_difference": relative_cost_gap,
+        "share_of_costs_lower_in_vemo": lower / max(compared, 1),
+        "share_of_close_flows": share_of_close_flows,
+        "max_flow_difference": float(flow_gap.max(initial=0.0)),
+        "relative_riding_time_difference": riding_time_gap,
+        "agree": (reachability_differs == 0 and outside == 0
+                  and share_of_close_flows >= SHARE_OF_CLOSE_FLOWS
+                  and riding_time_gap <= RELATIVE_FLOW_TOLERANCE),
+    }
+
+
+def ratio_gap(ours, theirs):
+    return abs(ours - theirs) / max(abs(theirs), 1.0)

@@ -1,0 +1,138 @@
+"""Measure vemo on one grid city in this process, whose worker pool has RAYON_NUM_THREADS
+threads, and print the figures as one JSON object (run.py starts one such process per size and
+thread count).
+
+How each figure is obtained (times are the best of --repeats runs):
+- call: `linear_assign` on the city's arc list, demand blocks and destinations, from Python
+  lists to Python lists.
+- conversion in: the same call with no destinations. It converts every argument and computes
+  nothing (beyond the largest node index).
+- conversion out: a call on a one-arc network with as many nodes that gives results of the
+  same length as the real call, minus the same call with no destinations. What is left of its
+  computation is filling each destination's vectors once, about a nanosecond per element.
+- computation: call - conversion in - conversion out.
+- single destination: the call for the first destination alone.
+- extra peak memory: the peak resident set during the call, above the resident set before it
+  (inputs built) and the size of the result lists.
+- with --floors: the search, result and argument floors of floors.py, and conversion in with
+  NumPy arrays (int64 indices, float64 values) instead of lists.
+- with --peer: the peer's assignment of the same trips with as many threads; with --check also
+  how far its node costs and flows are from vemo's.
+"""
+
+import argparse
+import json
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import vemo  # noqa: E402
+import floors  # noqa: E402
+import peer  # noqa: E402
+from measure import best_seconds, extra_peak_bytes  # noqa: E402
+from networks import GridCity, side_for_arcs  # noqa: E402
+
+try:
+    import numpy as np
+except ImportError:  # the `bench` extra is not installed: lists only
+    np = None
+
+FLOAT_BYTES = sys.getsizeof(0.0)
+# Node costs are compared with the peer's on this many destinations (each is one more search).
+CHECKED_DESTINATIONS = 4
+
+
+def list_bytes(values):
+    """Memory held by a list of distinct float objects."""
+    return sys.getsizeof(values) + FLOAT_BYTES * len(values)
+
+
+def result_bytes(results):
+    return sum(list_bytes(values) for values in results)
+
+
+def conversion_out_seconds(result_count, destinations, repeats):
+    """Seconds to hand back `result_count` floats over `destinations` destinations, measured on
+    a network whose search is empty: arc 0 -> n-1 with destination 0, whose only arc leaves it."""
+    node_count = result_count // destinations - 1
+    arc = ([0], [node_count - 1], [1.0], [1.0])
+    demands = [0.0] * (destinations * node_count)
+    with_results = best_seconds(repeats, lambda: vemo.linear_assign(
+        *arc, demands, [0] * destinations))
+    without = best_seconds(repeats, lambda: vemo.linear_assign(*arc, demands, []))
+    return with_results - without
+
+
+def numpy_conversion_in_seconds(frm, to, arc_freqs, costs, demands, repeats):
+    arrays = [np.asarray(frm, dtype=np.int64), np.asarray(to, dtype=np.int64),
+              np.asarray(arc_freqs, dtype=np.float64), np.asarray(costs, dtype=np.float64),
+              np.asarray(demands, dtype=np.float64)]
+    return best_seconds(repeats, lambda: vemo.linear_assign(*arrays, np.zeros(0, np.int64)))
+
+
+def measure(args):
+    city = GridCity(side_for_arcs(args.arcs))
+    frm, to, arc_freqs, costs = city.arc_list()
+    dsts = city.destinations(args.destinations)
+    demands = city.demand_blocks(dsts)
+    network = (frm, to, arc_freqs, costs)
+    figures = {
+        "threads": int(os.environ.get("RAYON_NUM_THREADS", "0")),
+        "city": city.describe(),
+        "stops": city.stop_count,
+        "lines": len(city.alignments),
+        "nodes": city.node_count,
+        "arcs": city.arc_count,
+        "destinations": len(dsts),
+    }
+    vemo.linear_assign([0], [1], [1.0], [1.0], [0.0, 0.0], [1])  # starts the worker pool
+
+    def call():
+        return vemo.linear_assign(*network, demands, dsts)
+
+    figures["extra_peak_bytes"], results = extra_peak_bytes(call, result_bytes)
+    result_count = sum(len(values) for values in results)
+    figures["result_floats"] = result_count
+    figures["call_s"] = best_seconds(args.repeats, call)
+    figures["conversion_in_s"] = best_seconds(args.repeats, lambda: vemo.linear_assign(
+        *network, demands, []))
+    figures["conversion_out_s"] = conversion_out_seconds(result_count, len(dsts), args.repeats)
+    figures["computation_s"] = (figures["call_s"] - figures["conversion_in_s"]
+                                - figures["conversion_out_s"])
+    figures["single_destination_call_s"] = best_seconds(args.repeats, lambda: vemo.linear_assign(
+        *network, demands[:city.node_count], dsts[:1]))
+
+    if args.floors:
+        arguments = [("Q", frm), ("Q", to), ("f", arc_freqs), ("f", costs), ("f", demands),
+                     ("Q", dsts)]
+        figures["floor_argument_read_s"] = floors.argument_read_seconds(arguments, args.repeats)
+        figures["floor_result_list_s"] = floors.result_list_seconds(result_count, args.repeats)
+        if floors.search_floor_available():
+            figures["floor_search_s"] = floors.search_seconds(
+                frm, to, costs, city.node_count, dsts, args.repeats)
+        if np is not None:
+            figures["numpy_conversion_in_s"] = numpy_conversion_in_seconds(
+                *network, demands, args.repeats)
+
+    if args.peer and peer.available():
+        model = peer.Peer(*network, city.stop_count, demands, dsts)
+        if args.check:
+            figures["peer_check"] = peer.agreement(model, dsts, *results, CHECKED_DESTINATIONS)
+        figures["peer_assign_s"] = model.assign_seconds(figures["threads"], args.repeats)
+    return figures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--arcs", type=int, required=True, help="smallest number of arcs")
+    parser.add_argument("--destinations", type=int, required=True)
+    parser.add_argument("--repeats", type=int, default=3)
+    parser.add_argument("--floors", action="store_true", help="also measure the floors")
+    parser.add_argument("--peer", action="store_true", help="also time the peer")
+    parser.add_argument("--check", action="store_true", help="also compare with the peer")
+    print(json.dumps(measure(parser.parse_args())))
+
+
+if __name__ == "__main__":
+    main()
