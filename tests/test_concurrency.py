@@ -1,0 +1,74 @@
+"""Eight Python threads calling the four functions at once, succeeding and failing calls mixed:
+no deadlock, every outcome the same as when the call runs alone."""
+import random
+import threading
+
+import vemo
+from test_linear_assign import random_case
+from test_linear_congested_assign import random_city
+from test_mat_linear_assign import random_line_description
+
+THREADS = 8
+ROUNDS = 30
+INF = float("inf")
+
+
+class FloatRefusing:
+    def __float__(self):
+        raise ValueError("refused by the caller's object")
+
+
+def mixed_calls():
+    """(function, args, kwargs): each function succeeding, and failing in the computation, in
+    conversion or in the caller's own object."""
+    network = random_case(random.Random(5), nodes=400, arcs=2000, destinations=40)
+    city = random_city(5)
+    line = random_line_description(random.Random(3), 40, 12)
+    return [
+        (vemo.linear_assign, network, {}),
+        (vemo.linear_assign, network[:5] + ([0, 10**6],), {}),
+        (vemo.linear_assign, network[:3] + (["7"],) + network[4:], {}),
+        (vemo.linear_assign, network[:4] + ([FloatRefusing()],) + network[5:], {}),
+        (vemo.mat_linear_assign, line, {}),
+        (vemo.mat_linear_assign, ([[0]],) + line[1:], {}),
+        (vemo.linear_congested_assign, city + (20.0, 0.1), {"max_iters": 5}),
+        (vemo.linear_congested_assign, city + (20.0,), {"beta": None}),
+        (vemo.mat_linear_congested_assign, line + (5.0, 0.1), {"max_iters": 5}),
+        (vemo.mat_linear_congested_assign, ([[0, 0]], [1.0], [[1.0]], [[0.0]], 5.0), {}),
+    ]
+
+
+def outcome(call):
+    function, args, kwargs = call
+    try:
+        return repr(function(*args, **kwargs))
+    except BaseException as error:
+        return f"{type(error).__name__}{error.args!r}"
+
+
+def test_threads_calling_at_once_get_their_own_outcomes():
+    calls = mixed_calls()
+    alone = [outcome(call) for call in calls]
+    # Every kind of ending is in the mix.
+    assert {text.split("(")[0] for text in alone} >= {"", "PanicException", "TypeError",
+                                                        "ValueError"}
+    start = threading.Barrier(THREADS, timeout=120)
+    wrong = []
+    finished = []
+
+    def caller(thread):
+        for round_ in range(ROUNDS):
+            start.wait()  # every round begins with all threads calling together
+            which = (thread + 3 * round_) % len(calls)
+            if outcome(calls[which]) != alone[which]:
+                wrong.append((thread, round_, which))
+        finished.append(thread)
+
+    threads = [threading.Thread(target=caller, args=(t,), daemon=True) for t in range(THREADS)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join(timeout=300)
+    assert sorted(finished) == list(range(THREADS)), "a thread is stuck"
+    assert wrong == []
+    assert [outcome(call) for call in calls] == alone
