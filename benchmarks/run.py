@@ -47,6 +47,14 @@ def describe_check(check):
             f"time {check['relative_riding_time_difference']:.1e} apart")
 
 
+def describe_peer(run):
+    if "peer_error" in run:
+        return "the peer failed: " + run["peer_error"]
+    if "peer_check" in run:
+        return describe_check(run["peer_check"])
+    return "the peer is not installed (pip install '.[bench]')"
+
+
 def run_size(arcs, destinations, repeats, thread_counts):
     args = ["--arcs", str(arcs), "--destinations", str(destinations), "--repeats", str(repeats),
             "--peer"]
@@ -57,9 +65,7 @@ def run_size(arcs, destinations, repeats, thread_counts):
         runs[threads] = in_fresh_process("run_one_size.py", args + extra, threads)
         print(f"  {runs[threads]['city']}, {destinations} destinations, {threads} thread(s): "
               f"{time.perf_counter() - started:.0f} s", flush=True)
-    check = runs[1].get("peer_check")
-    print("  peer check: " + (describe_check(check) if check else
-                              "peer not installed (pip install '.[bench]')"), flush=True)
+    print("  peer check: " + describe_peer(runs[1]), flush=True)
     return runs
 
 

@@ -116,10 +116,14 @@ def measure(args):
                 *network, demands, args.repeats)
 
     if args.peer and peer.available():
-        model = peer.Peer(*network, city.stop_count, demands, dsts)
-        if args.check:
-            figures["peer_check"] = peer.agreement(model, dsts, *results, CHECKED_DESTINATIONS)
-        figures["peer_assign_s"] = model.assign_seconds(figures["threads"], args.repeats)
+        try:
+            model = peer.Peer(*network, city.stop_count, demands, dsts)
+            if args.check:
+                figures["peer_check"] = peer.agreement(model, dsts, *results,
+                                                       CHECKED_DESTINATIONS)
+            figures["peer_assign_s"] = model.assign_seconds(figures["threads"], args.repeats)
+        except Exception as error:  # another version of the peer: say so, measure the rest
+            figures["peer_error"] = f"{type(error).__name__}: {error}"
     return figures
 
 
