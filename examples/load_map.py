@@ -18,6 +18,7 @@ matplotlib.use("Agg")  # files only: no display needed
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
 from matplotlib.axes import Axes  # noqa: E402
+from matplotlib.colors import to_hex  # noqa: E402
 from matplotlib.patches import Patch, Polygon  # noqa: E402
 
 Loads = Sequence[Sequence[float]]  # loads[line][segment]
@@ -26,9 +27,9 @@ WIDEST_BAND = 0.025  # the largest load's band width, as a share of the map's la
 BAND_GAP = 0.004  # space between the road centre and the first band, same unit
 
 
-def line_colours(count: int) -> list[tuple[float, ...]]:
+def line_colours(count: int) -> list[str]:
     palette = plt.get_cmap("tab10" if count <= 10 else "tab20")
-    return [tuple(palette(k % palette.N)) for k in range(count)]
+    return [to_hex(palette(k % palette.N)) for k in range(count)]
 
 
 def lat_lon_to_km(lat: np.ndarray, lon: np.ndarray) -> np.ndarray:
@@ -38,7 +39,7 @@ def lat_lon_to_km(lat: np.ndarray, lon: np.ndarray) -> np.ndarray:
 
 
 def draw_bands(ax: Axes, xy: np.ndarray, alignments: Sequence[Sequence[int]], loads: Loads,
-               colours: Sequence[tuple[float, ...]], band_per_load: float, gap: float) -> None:
+               colours: Sequence[str], band_per_load: float, gap: float) -> None:
     stacked: dict[tuple[int, int], float] = {}
     for stops, line_loads, colour in zip(alignments, loads, colours):
         for a, b, load in zip(stops, stops[1:], line_loads):
@@ -76,9 +77,10 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Sequence[Sequen
     for ax, (panel_title, loads) in zip(axes[0], panels):
         draw_bands(ax, xy, alignments, loads, colours, band_per_load, BAND_GAP * extent)
         ax.scatter(xy[served, 0], xy[served, 1], s=10, color="black", zorder=3)
-        for stop in served if stop_labels is not None else []:
-            ax.annotate(stop_labels[stop], xy[stop], xytext=(4, 4), textcoords="offset points",
-                        fontsize=9, zorder=4)
+        if stop_labels is not None:
+            for stop in served:
+                ax.annotate(stop_labels[stop], tuple(xy[stop]), xytext=(4, 4),
+                            textcoords="offset points", fontsize=9, zorder=4)
         low, high = xy[served].min(axis=0), xy[served].max(axis=0)
         margin = 0.08 * extent
         ax.set_xlim(low[0] - margin, high[0] + margin)
