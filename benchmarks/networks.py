@@ -14,6 +14,7 @@ only built on demand, for small cities.
 
 import math
 import random
+from array import array
 
 INF = math.inf
 SEED = 5
@@ -79,7 +80,7 @@ class GridCity:
                     arc(stops[k], node + k, freq, 0.0)
                 arc(node + k, stops[k], INF, 0.0)
             node += len(stops)
-        return frm, to, arc_freqs, costs
+        return frm, to, distinct_floats(arc_freqs), distinct_floats(costs)
 
     def destinations(self, count):
         """`count` distinct stops spread over the city, drawn with the fixed seed."""
@@ -103,7 +104,7 @@ class GridCity:
                     block[r] = self.trips(r, d)
                     block[d] -= block[r]
             demands += block
-        return demands
+        return distinct_floats(demands)
 
     def travel_time_mat(self):
         """The dense stop-to-stop riding time matrix of the line description; only neighbouring
@@ -134,3 +135,9 @@ def side_for_arcs(arcs):
     while 12 * side * (side - 1) < arcs:
         side += 1
     return side
+
+
+def distinct_floats(values):
+    """The values as one float object each, as in lists read from a file or from NumPy. Lists
+    that repeat one shared zero would keep every conversion in the cache."""
+    return array("d", values).tolist()
