@@ -17,14 +17,14 @@ CPP_FLAGS := -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja \
 
 all: install
 
-# The build tools, and the test tools listed in pyproject.toml's `test` extra.
-TEST_EXTRA := import tomllib; print(*tomllib.load(open("pyproject.toml", "rb")) \
-              ["project"]["optional-dependencies"]["test"])
+# The packages of one of pyproject.toml's extras, named as the first argument.
+EXTRA := import sys, tomllib; print(*tomllib.load(open("pyproject.toml", "rb")) \
+         ["project"]["optional-dependencies"][sys.argv[1]])
 
 $(VENV)/.ready: pyproject.toml
 	$(PYTHON) -m venv $(VENV)
 	$(VPY) -m pip install -q --disable-pip-version-check \
-	    "scikit-build-core>=0.10" cmake ninja $$($(VPY) -c '$(TEST_EXTRA)')
+	    "scikit-build-core>=0.10" cmake ninja $$($(VPY) -c '$(EXTRA)' test)
 	touch $@
 
 # --no-build-isolation reuses the venv's build tools and the persistent build/ folder.
@@ -62,9 +62,11 @@ tsan: $(VENV)/.ready
 demo: install
 	$(VPY) examples/demo.py
 
+# The benchmark suite with its peer and floors (pyproject.toml's `bench` extra);
+# BENCH_ARGS=--quick runs the small sizes only.
 bench: install
-	$(VPY) -m pip install -q --disable-pip-version-check -e ".[bench]" --no-build-isolation --no-deps 2>/dev/null || true
-	$(VPY) benchmarks/run.py
+	$(VPY) -m pip install -q --disable-pip-version-check $$($(VPY) -c '$(EXTRA)' bench)
+	$(VPY) benchmarks/run.py $(BENCH_ARGS)
 
 clean:
 	rm -rf build .venv-*
