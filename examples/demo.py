@@ -2,9 +2,11 @@
 
 1. The three-node example: a slow direct line, or a fast line to a transfer node and a walk.
 2. A larger run: a grid city of crossing bus lines, every stop a destination, timed.
-3. The small city of examples/small_city.py, uncongested and congested, when present.
+3. The small city of examples/small_city.py, uncongested and congested, when present, with its
+   load map drawn to build/demo/small_city_loads.png.
 """
 
+import importlib.util
 import math
 import random
 import runpy
@@ -14,6 +16,7 @@ from pathlib import Path
 import vemo
 
 INF = math.inf
+PICTURE = Path(__file__).resolve().parents[1] / "build" / "demo" / "small_city_loads.png"
 
 
 def three_node_example():
@@ -86,7 +89,9 @@ def main():
     larger_run()
     small_city = Path(__file__).with_name("small_city.py")
     if small_city.exists():
-        runpy.run_path(str(small_city), run_name="__main__")
+        # The load map needs matplotlib, which `make demo` installs.
+        picture = PICTURE if importlib.util.find_spec("matplotlib") else None
+        runpy.run_path(str(small_city))["main"](picture=picture)
 
 
 if __name__ == "__main__":

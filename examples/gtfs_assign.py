@@ -180,7 +180,8 @@ def main(argv: list[str] | None = None) -> None:
     draw_load_maps(written[2], xy, lines.alignments, lines.line_names,
                    [("uncongested", plain_loads), ("congested", congested_loads)],
                    title=f"Riders per line segment, {day.isoformat()} {args.start}-{args.end}",
-                   unit="riders", served=range(1, lines.stop_count))
+                   unit="riders", served=range(1, lines.stop_count),
+                   capacities=[freq * capacity for freq in lines.freqs])
 
     counts = checkpoints(args.max_iters)
     runs = [vemo.mat_linear_congested_assign(*description, capacity, args.decay, max_iters=n)

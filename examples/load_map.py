@@ -39,9 +39,10 @@ def lat_lon_to_km(lat: np.ndarray, lon: np.ndarray) -> np.ndarray:
 
 
 def draw_bands(ax: Axes, xy: np.ndarray, alignments: Sequence[Sequence[int]], loads: Loads,
-               colours: Sequence[str], band_per_load: float, gap: float) -> None:
+               colours: Sequence[str], band_per_load: float, gap: float,
+               capacities: Sequence[float]) -> None:
     stacked: dict[tuple[int, int], float] = {}
-    for stops, line_loads, colour in zip(alignments, loads, colours):
+    for stops, line_loads, colour, capacity in zip(alignments, loads, colours, capacities):
         for a, b, load in zip(stops, stops[1:], line_loads):
             along = xy[b] - xy[a]
             length = float(np.hypot(*along))
@@ -53,36 +54,48 @@ def draw_bands(ax: Axes, xy: np.ndarray, alignments: Sequence[Sequence[int]], lo
             stacked[(a, b)] = outer
             corners = [xy[a] + right * inner, xy[b] + right * inner,
                        xy[b] + right * outer, xy[a] + right * outer]
-            ax.add_patch(Polygon(corners, closed=True, facecolor=colour, edgecolor="none",
-                                 alpha=0.85))
+            over = load > capacity
+            ax.add_patch(Polygon(corners, closed=True, facecolor=colour, alpha=0.85,
+                                 edgecolor="black" if over else "none", linewidth=0,
+                                 hatch="///" if over else None))
 
 
 def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Sequence[Sequence[int]],
                    line_names: Sequence[str], panels: Sequence[tuple[str, Loads]], *,
                    title: str, unit: str, stop_labels: Sequence[str] | None = None,
-                   served: Sequence[int] | None = None) -> None:
+                   served: Sequence[int] | None = None,
+                   capacities: Sequence[float] | None = None,
+                   widest_band: float = WIDEST_BAND) -> None:
     """One map per panel (title, loads), side by side, written to `path` as a PNG.
 
     xy holds every stop's plane coordinates; `served` lists the stops to draw (default: all),
-    `stop_labels` names them on the map.
+    `stop_labels` names them on the map. With `capacities` (one per line), a segment loaded
+    beyond its line's capacity is hatched. `widest_band` is the largest load's band
+    width as a share of the map's larger side.
     """
     served = list(range(len(xy))) if served is None else list(served)
     span = np.ptp(xy[served], axis=0)
     extent = float(max(span.max(), 1e-9))
     largest = max((max(line, default=0.0) for _, loads in panels for line in loads), default=0.0)
-    band_per_load = WIDEST_BAND * extent / largest if largest > 0 else 0.0
+    band_per_load = widest_band * extent / largest if largest > 0 else 0.0
+    limits = [np.inf] * len(alignments) if capacities is None else capacities
     colours = line_colours(len(alignments))
 
-    fig, axes = plt.subplots(1, len(panels), figsize=(7.5 * len(panels), 7.5), squeeze=False)
+    # Maps at the stops' aspect ratio, with room for the titles above and the legend below.
+    low, high = xy[served].min(axis=0), xy[served].max(axis=0)
+    margin = 0.08 * extent
+    aspect = (high[1] - low[1] + 2 * margin) / (high[0] - low[0] + 2 * margin)
+    rows = (min(len(alignments), 20) + 3) // 4
+    height = 7.5 * min(max(aspect, 0.5), 1.6) + 1.0 + 0.3 * rows
+    fig, axes = plt.subplots(1, len(panels), figsize=(7.5 * len(panels), height), squeeze=False)
     for ax, (panel_title, loads) in zip(axes[0], panels):
-        draw_bands(ax, xy, alignments, loads, colours, band_per_load, BAND_GAP * extent)
+        draw_bands(ax, xy, alignments, loads, colours, band_per_load, BAND_GAP * extent,
+                   limits)
         ax.scatter(xy[served, 0], xy[served, 1], s=10, color="black", zorder=3)
         if stop_labels is not None:
             for stop in served:
                 ax.annotate(stop_labels[stop], tuple(xy[stop]), xytext=(4, 4),
                             textcoords="offset points", fontsize=9, zorder=4)
-        low, high = xy[served].min(axis=0), xy[served].max(axis=0)
-        margin = 0.08 * extent
         ax.set_xlim(low[0] - margin, high[0] + margin)
         ax.set_ylim(low[1] - margin, high[1] + margin)
         ax.set_aspect("equal")
@@ -92,10 +105,10 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Sequence[Sequen
     handles = [Patch(color=colour, label=name) for colour, name in zip(colours, line_names)]
     fig.legend(handles=handles[:20], loc="lower center", ncol=min(len(handles), 4), fontsize=9,
                frameon=False, title="band width: load, side: direction of travel (drives on the "
-               "right)" + ("" if len(handles) <= 20 else f"; first 20 of {len(handles)} lines"))
+               "right)" + ("" if capacities is None else ", hatched: over capacity")
+               + ("" if len(handles) <= 20 else f"; first 20 of {len(handles)} lines"))
     fig.suptitle(title, fontsize=13)
-    rows = (min(len(handles), 20) + 3) // 4
-    fig.tight_layout(rect=(0, 0.04 + 0.03 * rows, 1, 0.96))
+    fig.tight_layout(rect=(0, (0.35 + 0.3 * rows) / height, 1, 1 - 0.5 / height))
     fig.savefig(path, dpi=110)
     plt.close(fig)
 

@@ -6,10 +6,16 @@ under congestion some riders wait for other lines. The script prints the expecte
 between stops and the load on every line segment, first uncongested, then congested.
 """
 
+from pathlib import Path
+
 import vemo
+from line_loads import segment_loads
 
 STOPS = ["Station", "Market", "Harbour", "University", "Hospital", "Stadium", "Airport"]
 STATION, MARKET, HARBOUR, UNIVERSITY, HOSPITAL, STADIUM, AIRPORT = range(len(STOPS))
+
+# Where the stops are, in km east and north of the Station, for the load map.
+STOP_XY = [(0.0, 0.0), (3.5, 1.5), (7.0, -1.0), (1.0, 5.0), (5.5, 4.5), (10.0, 2.5), (-5.0, -4.0)]
 
 # Minutes between neighbouring stops, on the roads the lines use.
 ROAD_MINUTES = {
@@ -54,18 +60,6 @@ def peak_demand():
     return trips
 
 
-def segment_loads(alignments, arc_flows):
-    """Flow on each in-vehicle arc, line by line. A line of n stops has 3(n − 1) arcs: boarding
-    at its first stop, then per further stop the ride into it, a boarding arc unless it is the
-    last stop, and the alighting arc."""
-    loads, arc = [], 0
-    for stops in alignments:
-        ride = arc + 1
-        loads.append([arc_flows[ride + 3 * (k - 1)] for k in range(1, len(stops))])
-        arc += 3 * (len(stops) - 1)
-    return loads
-
-
 def print_costs(title, matrix):
     print(title)
     width = max(len(name) for name in STOPS)
@@ -90,7 +84,18 @@ def print_loads(names, alignments, uncongested, congested, capacity_per_hour):
             print(row.rstrip())
 
 
-def main():
+def draw_load_map(path, names, alignments, capacities, uncongested, congested):
+    import numpy as np
+    from load_map import draw_load_maps
+
+    draw_load_maps(path, np.array(STOP_XY), alignments, names,
+                   [("uncongested", uncongested), ("congested", congested)],
+                   title="Small city: riders per line segment in the peak hour", unit="riders",
+                   stop_labels=STOPS, capacities=capacities, widest_band=0.06)
+
+
+def main(picture: Path | None = None):
+    """Prints the assignment; with `picture`, also draws the load map there (needs matplotlib)."""
     names, alignments, freqs, minutes = line_description()
     demand = peak_demand()
     # Capacity per unit of frequency: a frequency of f buses per minute carries
@@ -108,11 +113,17 @@ def main():
     print()
     print_costs("The same under congestion", congested[0])
     print()
-    print_loads(names, alignments, segment_loads(alignments, plain[1]),
-                segment_loads(alignments, congested[1]), [f * capacity for f in freqs])
+    uncongested_loads = segment_loads(alignments, plain[1])
+    congested_loads = segment_loads(alignments, congested[1])
+    capacities = [f * capacity for f in freqs]
+    print_loads(names, alignments, uncongested_loads, congested_loads, capacities)
     print()
     print(f"Total rider-minutes (trips towards the Station excluded, as stop 0 is never a "
           f"destination): {plain[2]:.0f} uncongested, {congested[2]:.0f} congested")
+    if picture is not None:
+        picture.parent.mkdir(parents=True, exist_ok=True)
+        draw_load_map(picture, names, alignments, capacities, uncongested_loads, congested_loads)
+        print(f"Load map written to {picture}")
 
 
 if __name__ == "__main__":
