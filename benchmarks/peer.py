@@ -10,7 +10,7 @@ It reads the trips as a sparse origin-destination list (origin vertex, destinati
 trips), so it is given the trips of every demand block from every stop other than the
 destination, the same trips vemo loads. Its results are read from `u_i_vec` (node costs of the
 last single-destination run) and from the `volume` column of its edge table (flows summed over
-all destinations of the last assignment), the only places its interface offers them.
+all destinations of the last assignment); its `help()` names no other way to read them.
 """
 
 try:
@@ -92,47 +92,46 @@ class Peer:
 def agreement(peer, dsts, node_costs, arc_flows, checked_destinations):
     """How far vemo's results are from the peer's on the same problem: node costs for the first
     `checked_destinations` destinations, and the flow per arc summed over all destinations."""
-    node_count = len(node_costs) // len(dsts)
-    ours = np.asarray(node_costs, dtype=np.float64).reshape(len(dsts), node_count)
     checked = min(checked_destinations, len(dsts))
-    cost_gap, relative_cost_gap, lower, reachability_differs, compared = 0.0, 0.0, 0, 0, 0
-    outside = 0
-    for d, our_costs in zip(dsts[:checked], ours[:checked]):
-        theirs = peer.node_costs(d)
-        reachable = np.isfinite(our_costs)
-        reachability_differs += int(np.count_nonzero(reachable != np.isfinite(theirs)))
-        mine, their = our_costs[reachable], theirs[reachable]
-        gap = np.abs(mine - their)
-        cost_gap = max(cost_gap, float(gap.max(initial=0.0)))
-        relative_cost_gap = max(relative_cost_gap,
-                                float(np.max(gap / np.maximum(their, 1.0), initial=0.0)))
-        outside += int(np.count_nonzero(gap > QUANTUM + RELATIVE_COST_TOLERANCE * their))
-        lower += int(np.count_nonzero(mine < their))
-        compared += len(mine)
-    our_flows = np.asarray(arc_flows, dtype=np.float64).reshape(len(dsts), -1).sum(axis=0)
-    their_flows = peer.assign(threads=1)
-    flow_gap = np.abs(our_flows - their_flows)
-    close_flows = np.count_nonzero(
-        flow_gap <= RELATIVE_FLOW_TOLERANCE * np.maximum(np.abs(their_flows), 1.0))
-    share_of_close_flows = close_flows / max(len(flow_gap), 1)
-    costs = peer.arc_costs()
-    riding_time_gap = ratio_gap(float(our_flows @ costs), float(their_flows @ costs))
+    blocks = np.asarray(node_costs, dtype=np.float64).reshape(len(dsts), -1)
+    costs = cost_agreement([(blocks[k], peer.node_costs(dsts[k])) for k in range(checked)])
+    flows = flow_agreement(
+        np.asarray(arc_flows, dtype=np.float64).reshape(len(dsts), -1).sum(axis=0),
+        peer.assign(threads=1), peer.arc_costs())
+    return {"destinations_checked": checked, **costs, **flows,
+            "agree": costs["costs_agree"] and flows["flows_agree"]}
+
+
+def cost_agreement(pairs):
+    """Compares (vemo's, the peer's) node costs of each destination in `pairs`."""
+    reachable_in_vemo = np.concatenate([np.isfinite(ours) for ours, _ in pairs])
+    ours = np.concatenate([ours for ours, _ in pairs])
+    theirs = np.concatenate([theirs for _, theirs in pairs])
+    reachability_differs = int(np.count_nonzero(reachable_in_vemo != np.isfinite(theirs)))
+    ours, theirs = ours[reachable_in_vemo], theirs[reachable_in_vemo]
+    gap = np.abs(ours - theirs)
+    outside = int(np.count_nonzero(gap > QUANTUM + RELATIVE_COST_TOLERANCE * theirs))
     return {
-        "destinations_checked": checked,
-        "node_costs_compared": compared,
+        "node_costs_compared": len(ours),
         "reachability_differs": reachability_differs,
         "costs_outside_tolerance": outside,
-        "max_cost_difference": cost_gap,
-        "max_relative_cost_difference": relative_cost_gap,
-        "share_of_costs_lower_in_vemo": lower / max(compared, 1),
-        "share_of_close_flows": share_of_close_flows,
-        "max_flow_difference": float(flow_gap.max(initial=0.0)),
-        "relative_riding_time_difference": riding_time_gap,
-        "agree": (reachability_differs == 0 and outside == 0
-                  and share_of_close_flows >= SHARE_OF_CLOSE_FLOWS
-                  and riding_time_gap <= RELATIVE_FLOW_TOLERANCE),
+        "max_cost_difference": float(gap.max(initial=0.0)),
+        "max_relative_cost_difference": float(np.max(gap / np.maximum(theirs, 1.0), initial=0)),
+        "share_of_costs_lower_in_vemo": float(np.mean(ours < theirs)) if len(ours) else 0.0,
+        "costs_agree": reachability_differs == 0 and outside == 0,
     }
 
 
-def ratio_gap(ours, theirs):
-    return abs(ours - theirs) / max(abs(theirs), 1.0)
+def flow_agreement(ours, theirs, arc_costs):
+    """Compares vemo's and the peer's flow per arc, and the riding time they add up to."""
+    gap = np.abs(ours - theirs)
+    close = float(np.mean(gap <= RELATIVE_FLOW_TOLERANCE * np.maximum(np.abs(theirs), 1.0)))
+    our_time, their_time = float(ours @ arc_costs), float(theirs @ arc_costs)
+    riding_time_gap = abs(our_time - their_time) / max(abs(their_time), 1.0)
+    return {
+        "share_of_close_flows": close,
+        "max_flow_difference": float(gap.max(initial=0.0)),
+        "relative_riding_time_difference": riding_time_gap,
+        "flows_agree": (close >= SHARE_OF_CLOSE_FLOWS
+                        and riding_time_gap <= RELATIVE_FLOW_TOLERANCE),
+    }
