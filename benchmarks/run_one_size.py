@@ -9,7 +9,8 @@ How each figure is obtained (times are the best of --repeats runs):
   nothing (beyond the largest node index).
 - conversion out: a call on a one-arc network with as many nodes that gives results of the
   same length as the real call, minus the same call with no destinations. What is left of its
-  computation is filling each destination's vectors once, about a nanosecond per element.
+  computation is setting up each destination's vectors, little beside making a float object
+  for every result.
 - computation: call - conversion in - conversion out.
 - single destination: the call for the first destination alone.
 - extra peak memory: the peak resident set during the call, above the resident set before it
