@@ -16,8 +16,9 @@ How each figure is obtained (best of several runs each, taken in turn in this on
 - per iteration = (congested call with N iterations − congested call with none) / N; the two
   calls differ only in the iterations, so conversions and the first assignment cancel out.
 - Iteration n assigns with its own effective frequencies, which change the strategies and so
-  the cost of the search. They are recomputed here in Python from the averaged flows after
-  n − 1 iterations, and linear_assign is timed with them, less the conversions.
+  the cost of the search. They are recomputed here in Python, in 32-bit floats, from the
+  averaged flows after n − 1 iterations, and linear_assign is timed with them, less the
+  conversions.
 - loop overhead per iteration = per iteration − the mean of the iterations' assignments.
 """
 
@@ -37,14 +38,15 @@ INF = math.inf
 
 
 def volumes_and_inflows(to, flows, arc_count):
-    """Per arc, its flow over all destinations; per head node, the flow of the arcs entering it."""
-    volumes = [0.0] * arc_count
+    """Per arc, its flow over all destinations; per head node, the flow of the arcs entering it.
+    Sums in 32-bit floats, in the loop's order (an array('f') rounds every stored sum)."""
+    volumes = array("f", bytes(4 * arc_count))
     for k in range(0, len(flows), arc_count):
         for a, flow in enumerate(flows[k:k + arc_count]):
             volumes[a] += flow
-    inflows = {}
+    inflows = array("f", bytes(4 * (max(to) + 1)))
     for a in range(arc_count):
-        inflows[to[a]] = inflows.get(to[a], 0.0) + volumes[a]
+        inflows[to[a]] += volumes[a]
     return volumes, inflows
 
 
@@ -56,19 +58,26 @@ def boarding_capacity(to, freqs, flows):
     return loads[int(0.8 * len(loads))]
 
 
+def f32(x):
+    return array("f", (x,))[0]
+
+
 def effective_freqs(to, freqs, averaged_flows, capacity, beta=0.2):
-    """The effective frequencies of an iteration, in double precision: close enough to time an
-    assignment with them."""
+    """The effective frequencies of an iteration, in 32-bit floats as the loop forms them (the
+    power rounded from double precision may rarely differ in its last bit)."""
     volumes, inflows = volumes_and_inflows(to, averaged_flows, len(freqs))
-    floor = 0.001001001
+    floor = f32(0.001001001)
+    capacity, beta = f32(capacity), f32(beta)
     result = []
     for a, freq in enumerate(freqs):
-        service, inflow = freq * capacity, inflows[to[a]]
+        freq = f32(freq)
+        service, inflow, volume = f32(freq * capacity), inflows[to[a]], volumes[a]
         if math.isinf(freq):
             result.append(INF)
         elif service > inflow:
-            share = volumes[a] / ((service - inflow) + volumes[a])
-            result.append(max(freq * (1.0 - share ** beta), floor))
+            share = f32(volume / f32(f32(service - inflow) + volume))
+            left = f32(freq * f32(1.0 - f32(share ** beta)))
+            result.append(floor if left < floor else left)
         else:
             result.append(floor)
     return result
