@@ -95,8 +95,11 @@ private:
         for (;;) {
             const std::size_t left = 2 * std::size_t{hole} + 1;
             if (left >= count) break;
+            // Written as an addition so that the compiler does not branch on it: which child
+            // is larger is unpredictable, and a mispredicted branch per level costs more than
+            // the comparison.
             std::size_t child = left;
-            if (left + 1 < count && heap_[left + 1].priority > heap_[left].priority) ++child;
+            if (left + 1 < count) child += heap_[left + 1].priority > heap_[left].priority;
             if (!(heap_[child].priority > entry.priority)) break;
             place(hole, heap_[child]);
             hole = static_cast<Index>(child);
