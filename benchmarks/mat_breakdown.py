@@ -90,6 +90,9 @@ def main():
         share = f"{seconds / whole:7.1%}" if label.startswith("  ") and "of which" not in label \
             else ""
         print(f"{label:<58}{seconds * 1000:9.1f} ms {share}")
+    if rest < 0:
+        print("The figure found by difference is below the noise of this run (other work on the "
+              "machine); run again on a quiet machine or with more --repeats.")
 
 
 if __name__ == "__main__":
