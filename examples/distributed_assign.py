@@ -54,13 +54,13 @@ def distributed_linear_assign(client: Client, frm: Sequence[int], to: Sequence[i
     # Demand block k starts at k * node_count, as in linear_assign (an empty from or to is left
     # for linear_assign to report).
     node_count = max(max(frm, default=0), max(to, default=0)) + 1
-    network = client.scatter((list(frm), list(to), list(arc_freqs), list(costs)), broadcast=True)
+    network = client.scatter((frm, to, arc_freqs, costs), broadcast=True)
     shards: list[Any] = []
     for start in range(0, max(len(dsts), 1), shard_size):
         stop = min(start + shard_size, len(dsts))
         shards.append(client.submit(assign_shard, network,
-                                    list(demands[start * node_count:stop * node_count]),
-                                    list(dsts[start:stop]), pure=False))
+                                    demands[start * node_count:stop * node_count],
+                                    dsts[start:stop], pure=False))
     node_costs: list[float] = []
     arc_flows: list[float] = []
     for shard_costs, shard_flows in client.gather(shards):  # in submission order

@@ -85,7 +85,10 @@ def arguments(argv: list[str] | None) -> argparse.Namespace:
                         help="most congested iterations (default 400)")
     parser.add_argument("--out", type=Path, default=Path("gtfs_output"),
                         help="folder for the CSV files and pictures (default gtfs_output)")
-    return parser.parse_args(argv)
+    args = parser.parse_args(argv)
+    if args.max_iters < 1:
+        parser.error("--max-iters must be at least 1")
+    return args
 
 
 def checkpoints(max_iters: int) -> list[int]:

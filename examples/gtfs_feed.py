@@ -111,12 +111,13 @@ def trip_starts(feed: Feed, services: set[str]) -> pd.DataFrame:
         return starts.reset_index(drop=True)
     frequencies = frequencies[frequencies["trip_id"].isin(trips["trip_id"])]
     runs = []
+    # In whole seconds, so that a run falling exactly on end_time is left out without rounding.
     for trip_id, start, end, headway in zip(frequencies["trip_id"],
-                                            minutes(frequencies["start_time"]),
-                                            minutes(frequencies["end_time"]),
-                                            pd.to_numeric(frequencies["headway_secs"]) / 60.0):
+                                            (minutes(frequencies["start_time"]) * 60).round(),
+                                            (minutes(frequencies["end_time"]) * 60).round(),
+                                            pd.to_numeric(frequencies["headway_secs"])):
         count = max(0, int(-(-(end - start) // headway)))  # departures in [start, end)
-        runs += [(trip_id, start + k * headway) for k in range(count)]
+        runs += [(trip_id, (start + k * headway) / 60.0) for k in range(count)]
     expanded = pd.DataFrame(runs, columns=["trip_id", "start"])
     scheduled = starts[~starts["trip_id"].isin(frequencies["trip_id"])]
     return pd.concat([scheduled, expanded], ignore_index=True)

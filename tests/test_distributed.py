@@ -50,6 +50,17 @@ def test_sharded_result_is_bit_for_bit_the_single_call(client, shard_size):
     assert bits(arc_flows) == bits(expected_flows)
 
 
+def test_numpy_arrays_are_sharded_alike(client):
+    np = pytest.importorskip("numpy")
+    args = random_network(seed=9)
+    expected_costs, expected_flows = vemo.linear_assign(*args)
+    arrays = [np.asarray(values, dtype=np.float32 if isinstance(values[0], float) else np.int64)
+              for values in args]
+    node_costs, arc_flows = distributed_linear_assign(client, *arrays, shard_size=4)
+    assert bits(node_costs) == bits(expected_costs)
+    assert bits(arc_flows) == bits(expected_flows)
+
+
 def test_no_destinations(client):
     frm, to, freqs, costs, demands, _ = random_network(seed=1)
     assert distributed_linear_assign(client, frm, to, freqs, costs, demands, [], 4) == ([], [])
