@@ -87,6 +87,10 @@ def main():
         results.append({"summary": report.summarize(runs[1], runs[thread_counts[-1]]),
                         "runs": {str(threads): run for threads, run in runs.items()}})
     facts["load_average_at_end"] = os.getloadavg()
+    builds = {run["vemo_build"] for result in results for run in result["runs"].values()}
+    if len(builds) > 1:
+        print("\nWARNING: vemo was reinstalled during the run; the figures mix builds:\n  "
+              + "\n  ".join(sorted(builds)))
     rows = [result["summary"] for result in results]
 
     print()
@@ -99,7 +103,9 @@ def main():
     with open(args.output, "w") as output:
         json.dump({"command": command, "machine": facts,
                    "seconds": time.perf_counter() - started, "sizes": results}, output, indent=1)
-    print(f"\nWritten to {args.output} in {time.perf_counter() - started:.0f} s")
+    load = " ".join(f"{value:.2f}" for value in facts["load_average_at_end"])
+    print(f"\nWritten to {args.output} in {time.perf_counter() - started:.0f} s; "
+          f"load average at the end {load}")
 
 
 if __name__ == "__main__":

@@ -44,6 +44,12 @@ FLOAT_BYTES = sys.getsizeof(0.0)
 CHECKED_DESTINATIONS = 4
 
 
+def build_identity():
+    """The installed extension's file and modification time: tells whether every process of a
+    run measured the same build, on a machine where others may reinstall it meanwhile."""
+    return f"{vemo.__file__} {os.stat(vemo.__file__).st_mtime_ns}"
+
+
 def list_bytes(values):
     """Memory held by a list of distinct float objects."""
     return sys.getsizeof(values) + FLOAT_BYTES * len(values)
@@ -80,6 +86,7 @@ def measure(args):
     network = (frm, to, arc_freqs, costs)
     figures = {
         "threads": int(os.environ.get("RAYON_NUM_THREADS", "0")),
+        "vemo_build": build_identity(),
         "city": city.describe(),
         "stops": city.stop_count,
         "lines": len(city.alignments),
