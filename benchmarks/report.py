@@ -38,6 +38,7 @@ def summarize(one, many):
                                                 one.get("numpy_conversion_in_s")),
         "extra_peak_mib_1_thread": one["extra_peak_bytes"] / MIB,
         "extra_peak_mib_all_threads": many["extra_peak_bytes"] / MIB,
+        "vector_mib": one["vector_bytes"] / MIB,
         "split_ms_1_thread": {
             "conversion_in": 1000 * one["conversion_in_s"],
             "computation": 1000 * one["computation_s"],
@@ -88,14 +89,14 @@ def print_split_table(rows):
     print_table(
         ["arcs", "in ms", "compute ms 1 thr", f"compute ms {threads} thr", "compute speed-up",
          "out ms", "NumPy in ms", "lists/NumPy in", "peer ms/dst 1 thr",
-         f"peer ms/dst {threads} thr", "Dijkstra ms/dst"],
+         f"peer ms/dst {threads} thr", "Dijkstra ms/dst", "vectors MiB"],
         [[str(r["arcs"]), cell(r["split_ms_1_thread"]["conversion_in"], 2),
           cell(r["split_ms_1_thread"]["computation"], 1), cell(r["computation_ms_all_threads"], 1),
           cell(r["computation_speed_up"], 2), cell(r["split_ms_1_thread"]["conversion_out"], 2),
           cell(r["numpy_conversion_in_ms"], 2), cell(r["lists_over_numpy_conversion_in"], 2),
           cell(r["peer_ms_per_destination_1_thread"], 2),
           cell(r["peer_ms_per_destination_all_threads"], 2),
-          cell(r["search_floor_ms_per_destination"], 2)]
+          cell(r["search_floor_ms_per_destination"], 2), cell(r["vector_mib"], 1)]
          for r in rows])
 
 
@@ -113,7 +114,8 @@ out/floor: (a call on a one-arc network with results of the same length - the sa
 compute ms: call - in - out. NumPy in: the call with no destinations on NumPy arrays
   (int64, float64) instead of lists.
 extra RSS: peak resident set during the call with all threads, above the resident set before
-  it (inputs built) and the size of the result lists."""
+  it (inputs built) and the size of the result lists. vectors: what of it the call must hold,
+  its arguments as 64-bit indices and 32-bit floats and its results as 32-bit floats."""
 
 
 def machine():

@@ -14,7 +14,8 @@ How each figure is obtained (times are the best of --repeats runs):
 - computation: call - conversion in - conversion out.
 - single destination: the call for the first destination alone.
 - extra peak memory: the peak resident set during the call, above the resident set before it
-  (inputs built) and the size of the result lists.
+  (inputs built) and the size of the result lists; beside it the size of the vectors the call
+  must hold (its arguments converted, its results before they become lists).
 - with --floors: the search, result and argument floors of floors.py, and conversion in with
   NumPy arrays (int64 indices, float64 values) instead of lists.
 - with --peer: the peer's assignment of the same trips with as many threads; with --check also
@@ -102,6 +103,10 @@ def measure(args):
     figures["extra_peak_bytes"], results = extra_peak_bytes(call, result_bytes)
     result_count = sum(len(values) for values in results)
     figures["result_floats"] = result_count
+    # What the call itself must hold: its arguments as vectors of 64-bit indices and 32-bit
+    # floats, and its results as 32-bit floats.
+    figures["vector_bytes"] = (8 * (len(frm) + len(to) + len(dsts))
+                               + 4 * (len(arc_freqs) + len(costs) + len(demands) + result_count))
     figures["call_s"] = best_seconds(args.repeats, call)
     figures["conversion_in_s"] = best_seconds(args.repeats, lambda: vemo.linear_assign(
         *network, demands, []))
