@@ -78,6 +78,9 @@ def main():
 
     facts = report.machine()
     print("Machine: " + report.describe_machine(facts), flush=True)
+    if facts["load_average_at_start"][0] >= facts["cpus_available"]:
+        print("WARNING: other work keeps every CPU busy; the times will be noisy, and the "
+              "all-thread times most", flush=True)
     thread_counts = sorted({1, available_cpus()})
     sizes = SIZES[:QUICK_SIZES] if args.quick else SIZES
     started = time.perf_counter()
