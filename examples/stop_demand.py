@@ -2,7 +2,8 @@
 
 The gravity model spreads `total_trips` over the ordered pairs of distinct stops:
 
-    trips[i][j] = total_trips * w[i][j] / (sum of all w),   w[i][j] = a[i] * a[j] * exp(-d[i][j] / L)
+    trips[i][j] = total_trips * w[i][j] / (sum of all w)
+    w[i][j] = a[i] * a[j] * exp(-d[i][j] / L)
 
 where a[i] is the activity of stop i (the number of runs that serve it in the window), d[i][j]
 the great-circle distance between the stops in km and L the length scale in km. Busy stops send
@@ -27,7 +28,8 @@ def distances_km(lat: np.ndarray, lon: np.ndarray) -> np.ndarray:
     phi, lam = np.radians(lat), np.radians(lon)
     half_dphi = (phi[:, None] - phi[None, :]) / 2
     half_dlam = (lam[:, None] - lam[None, :]) / 2
-    h = np.sin(half_dphi) ** 2 + np.cos(phi[:, None]) * np.cos(phi[None, :]) * np.sin(half_dlam) ** 2
+    cosines = np.cos(phi[:, None]) * np.cos(phi[None, :])
+    h = np.sin(half_dphi) ** 2 + cosines * np.sin(half_dlam) ** 2
     return 2 * EARTH_RADIUS_KM * np.arcsin(np.sqrt(np.clip(h, 0.0, 1.0)))
 
 

@@ -78,7 +78,7 @@ vemo.mat_linear_congested_assign([[0, 1]], [0.5], [[0, 10]], [[0, 4]], 70, beta=
                                  max_iters=np.int64(5))
 vemo.linear_congested_assign(range(1), (1,), [inf], [1.0], b"\\x01", [1], 70.0, 0.1, 0.2, 0.01, 9)
 vemo.linear_assign([0], [1], [1.0], [1.0], [1.0])  # error: dsts missing
-vemo.linear_assign(from_=[0], to=[1], arc_freqs=[1.0], costs=[1.0], demands=[1.0], dsts=[1])  # error
+vemo.linear_assign(from_=[0], to=[1], arc_freqs=[1], costs=[1], demands=[1], dsts=[1])  # error
 vemo.linear_assign([0.5], [1], [1.0], [1.0], [1.0], [1])  # error: a float node index
 vemo.linear_assign("01", [1], [1.0], [1.0], [1.0], [1])  # error: a str is no sequence here
 vemo.linear_assign({0}, [1], [1.0], [1.0], [1.0], [1])  # error: a set is not indexable
