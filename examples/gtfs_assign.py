@@ -200,4 +200,7 @@ def main(argv: list[str] | None = None) -> None:
 
 
 if __name__ == "__main__":
-    main()
+    try:
+        main()
+    except (OSError, ValueError, zipfile.BadZipFile) as problem:  # a feed or CSV we cannot use
+        sys.exit(f"{Path(sys.argv[0]).name}: {problem}")
