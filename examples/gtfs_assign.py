@@ -19,8 +19,6 @@ mat_linear_assign and mat_linear_congested_assign assign it. Written to DIR:
 from __future__ import annotations
 
 import argparse
-import datetime
-import io
 import sys
 import time
 import zipfile
