@@ -76,7 +76,7 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Sequence[Sequen
     served = list(range(len(xy))) if served is None else list(served)
     span = np.ptp(xy[served], axis=0)
     extent = float(max(span.max(), 1e-9))
-    largest = max((max(line, default=0.0) for _, loads in panels for line in loads), default=0.0)
+    largest = max((max_load(loads) for _, loads in panels), default=0.0)
     band_per_load = widest_band * extent / largest if largest > 0 else 0.0
     limits = [np.inf] * len(alignments) if capacities is None else capacities
     colours = line_colours(len(alignments))
