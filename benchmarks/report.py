@@ -36,6 +36,8 @@ def summarize(one, many):
                                            one.get("floor_result_list_s")),
         "lists_over_numpy_conversion_in": ratio(one["conversion_in_s"],
                                                 one.get("numpy_conversion_in_s")),
+        "numpy_items_over_whole": ratio(one.get("numpy_items_conversion_in_s"),
+                                        one.get("numpy_conversion_in_s")),
         "extra_peak_mib_1_thread": one["extra_peak_bytes"] / MIB,
         "extra_peak_mib_all_threads": many["extra_peak_bytes"] / MIB,
         "vector_mib": one["vector_bytes"] / MIB,
@@ -88,12 +90,13 @@ def print_split_table(rows):
     threads = rows[0]["threads"]
     print_table(
         ["arcs", "in ms", "compute ms 1 thr", f"compute ms {threads} thr", "compute speed-up",
-         "out ms", "NumPy in ms", "lists/NumPy in", "peer ms/dst 1 thr",
+         "out ms", "NumPy in ms", "lists/NumPy", "items/NumPy", "peer ms/dst 1 thr",
          f"peer ms/dst {threads} thr", "Dijkstra ms/dst", "vectors MiB"],
         [[str(r["arcs"]), cell(r["split_ms_1_thread"]["conversion_in"], 2),
           cell(r["split_ms_1_thread"]["computation"], 1), cell(r["computation_ms_all_threads"], 1),
           cell(r["computation_speed_up"], 2), cell(r["split_ms_1_thread"]["conversion_out"], 2),
           cell(r["numpy_conversion_in_ms"], 2), cell(r["lists_over_numpy_conversion_in"], 2),
+          cell(r["numpy_items_over_whole"], 1),
           cell(r["peer_ms_per_destination_1_thread"], 2),
           cell(r["peer_ms_per_destination_all_threads"], 2),
           cell(r["search_floor_ms_per_destination"], 2), cell(r["vector_mib"], 1)]
@@ -112,7 +115,8 @@ in/floor: the call with no destinations (every argument converted, nothing compu
 out/floor: (a call on a one-arc network with results of the same length - the same call with
   no destinations) / array.array('f', values).tolist() of as many floats.
 compute ms: call - in - out. NumPy in: the call with no destinations on NumPy arrays
-  (int64, float64) instead of lists.
+  (int64, float64) instead of lists; items/NumPy: the same arrays read through their
+  iterators (wrapped in a sequence that hides their buffers), over it.
 extra RSS: peak resident set during the call with all threads, above the resident set before
   it (inputs built) and the size of the result lists. vectors: what of it the call must hold,
   its arguments as 64-bit indices and 32-bit floats and its results as 32-bit floats."""

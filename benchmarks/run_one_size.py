@@ -17,7 +17,8 @@ How each figure is obtained (times are the best of --repeats runs):
   (inputs built) and the size of the result lists; beside it the size of the vectors the call
   must hold (its arguments converted, its results before they become lists).
 - with --floors: the search, result and argument floors of floors.py, and conversion in with
-  NumPy arrays (int64 indices, float64 values) instead of lists.
+  NumPy arrays (int64 indices, float64 values) instead of lists, read whole or through their
+  iterators.
 - with --peer: the peer's assignment of the same trips with as many threads; with --check also
   how far its node costs and flows are from vemo's.
 """
@@ -72,10 +73,31 @@ def conversion_out_seconds(result_count, destinations, repeats):
     return with_results - without
 
 
-def numpy_conversion_in_seconds(frm, to, arc_freqs, costs, demands, repeats):
+class ItemsOnly:
+    """A sequence that hands out the items of an array but not its buffer, so that vemo reads
+    it the way it reads any sequence: through its iterator, one NumPy scalar at a time."""
+
+    def __init__(self, array):
+        self._array = array
+
+    def __len__(self):
+        return len(self._array)
+
+    def __getitem__(self, index):
+        return self._array[index]
+
+    def __iter__(self):
+        return iter(self._array)
+
+
+def numpy_conversion_in_seconds(frm, to, arc_freqs, costs, demands, repeats, wrap=None):
+    """Conversion in of the arguments as NumPy arrays (int64 indices, float64 values), each
+    passed through `wrap` if given."""
     arrays = [np.asarray(frm, dtype=np.int64), np.asarray(to, dtype=np.int64),
               np.asarray(arc_freqs, dtype=np.float64), np.asarray(costs, dtype=np.float64),
               np.asarray(demands, dtype=np.float64)]
+    if wrap:
+        arrays = [wrap(array) for array in arrays]
     return best_seconds(repeats, lambda: vemo.linear_assign(*arrays, np.zeros(0, np.int64)))
 
 
@@ -127,6 +149,8 @@ def measure(args):
         if np is not None:
             figures["numpy_conversion_in_s"] = numpy_conversion_in_seconds(
                 *network, demands, args.repeats)
+            figures["numpy_items_conversion_in_s"] = numpy_conversion_in_seconds(
+                *network, demands, args.repeats, ItemsOnly)
 
     if args.peer and peer.available():
         try:
