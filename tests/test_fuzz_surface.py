@@ -61,7 +61,7 @@ class Float:
 class Seq:
     """A sequence of `items` whose __len__ reports `length` (any value, or an exception type to
     raise) and whose iteration raises `error` after `good` items (in __iter__ itself if `good`
-    is negative)."""
+    is -1; if it is -2, __iter__ returns something that is not an iterator)."""
 
     def __init__(self, items, length=None, error=None, good=0):
         self.items, self.length, self.error, self.good = items, length, error, good
@@ -75,7 +75,9 @@ class Seq:
     def __iter__(self):
         if self.error is None:
             return iter(self.items)
-        if self.good < 0:
+        if self.good == -2:
+            return self.items
+        if self.good == -1:
             raise self.error("raised by __iter__")
         return self._failing_iteration()
 
@@ -123,7 +125,7 @@ def sequences(items):
     return st.one_of(
         good_sequences(items, 5),
         st.builds(Seq, small, st.just(2**62)),
-        st.builds(Seq, small, st.none(), ERRORS, st.integers(-1, 3)),
+        st.builds(Seq, small, st.none(), ERRORS, st.integers(-2, 3)),
         st.builds(lambda values: (value for value in values), small),
         st.binary(max_size=4), st.builds(bytearray, st.binary(max_size=4)),
         st.builds(range, st.integers(0, 4)),
