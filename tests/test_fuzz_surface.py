@@ -4,6 +4,8 @@ Every call must end in a result of the right shape, in exactly the binding or co
 that the plain model of the surface predicts (which includes the exceptions that the caller's own
 objects raise), or in PanicException: never a crash, a hang or a SystemError.
 """
+import random
+
 import pytest
 from hypothesis import event, given, settings
 from hypothesis import strategies as st
@@ -11,6 +13,7 @@ from hypothesis import strategies as st
 import vemo
 from surface_model import (FLOAT, FLOAT_MAT, FLOAT_SEQ, INDEX, INDEX_MAT, INDEX_SEQ, SIGNATURES,
                            ExpectedPanic, expected_conversion)
+from test_mat_linear_assign import random_line_description
 
 EXAMPLES_PER_FUNCTION = 400
 
@@ -170,6 +173,11 @@ def calls(draw, name):
     for parameter, kind in parameters:
         hostile = not clean and draw(st.integers(0, 9)) < 3
         values[parameter] = draw(ANY[kind] if hostile else VALID[kind])
+    if clean and name.startswith("mat_") and draw(st.booleans()):
+        # Independent values seldom make a consistent line description; this one is.
+        rng = random.Random(draw(st.integers(0, 2**32)))
+        line = random_line_description(rng, rng.randint(2, 6), rng.randint(1, 3))
+        values.update(zip([parameter for parameter, _ in parameters], line))
     positional = draw(st.integers(required if clean else 0, len(parameters) + (not clean)))
     args = [values[parameter] for parameter, _ in parameters[:positional]]
     if positional > len(parameters):
