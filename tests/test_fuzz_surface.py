@@ -113,7 +113,7 @@ FLOAT_ITEMS = st.one_of(
     st.builds(Index, st.one_of(st.just("3"), ERRORS)),
 )
 # Reported lengths that do not stop a conversion: true, lying, or failing (the failure is
-# dropped); and those that do: too large to reserve.
+# dropped). Only a length too large to reserve (2**62 below) ends the call.
 HARMLESS_LENGTHS = st.one_of(st.sampled_from([None, 0, 1, 1000, 2**63, -1, "3"]), ERRORS)
 
 
@@ -182,8 +182,9 @@ def calls(draw, name):
     args = [values[parameter] for parameter, _ in parameters[:positional]]
     if positional > len(parameters):
         args.append(draw(JUNK))
-    keywords = [(parameter, values[parameter]) for parameter, _ in parameters[positional:]
-                if clean or draw(st.integers(0, 9)) != 0]
+    keywords = [(parameter, values[parameter])
+                for index, (parameter, _) in enumerate(parameters) if index >= positional
+                and ((clean and index < required) or draw(st.integers(0, 9)) != 0)]
     if not clean and draw(st.integers(0, 9)) == 0:
         keywords.append((draw(EXTRA_KEYWORDS), draw(JUNK)))
     return args, dict(draw(st.permutations(keywords)))
