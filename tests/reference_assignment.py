@@ -103,7 +103,7 @@ def assign_destination(frm, to, freqs, costs, demand, d, n):
     while heap.items:
         a, p = heap.pop()
         i, c = frm[a], candidate(p)
-        if c > cost[i] or entered[i] or math.isinf(freq[i]):
+        if c > cost[i] or to[a] == i or entered[i] or math.isinf(freq[i]):
             continue
         fa = freqs[a]
         if math.isinf(fa):

@@ -112,6 +112,17 @@ TEST(LinearAssign, SecondInfiniteFrequencyArcAtATieIsNotAttractive) {
     EXPECT_EQ(tie.arc_flows[0] + tie.arc_flows[1], 10.0f);
 }
 
+TEST(LinearAssign, LoopsAreNeverAttractive) {
+    // A zero-cost loop at node 0 ties with node 0's cost; taking it would feed part of the
+    // volume back after the other shares were fixed, and trips would vanish.
+    for (const float loop_frequency : {0.5f, inf}) {
+        const Network net{{0, 0}, {1, 0}, {0.5f, loop_frequency}, {5, 0}};
+        const Assignment result = net.assign({60, 0}, {1});
+        EXPECT_EQ(result.node_costs, (std::vector<float>{6, 0}));
+        EXPECT_EQ(result.arc_flows, (std::vector<float>{60, 0}));
+    }
+}
+
 // Two lines [0, 1, 2] and [3, 1, 4], frequency 0.1, 5 between consecutive stops, as the line
 // network is built: stops 0..4, line-stop nodes 5..10. 100 trips from each of stops 0 and 1
 // to stop 2 must all arrive, although line 2's boarding and alighting arcs at stop 1 tie.

@@ -18,6 +18,9 @@
 //    through the earlier arc would then never leave, and trips would vanish. With costs of at
 //    least 1/60000 such an arc's candidate is always above the node's cost, so this acts only
 //    at zero-cost ties;
+//  - a loop (an arc from a node to itself) is never attractive: it would have to be selected
+//    before itself, and it can never shorten a trip. At zero cost it ties with its tail, and
+//    loading it would feed the tail's volume back after the tail's other shares were taken;
 //  - once a node's frequency is infinite, no later arc out of it is attractive: a finite one
 //    would make the cost 0 × inf = NaN, an infinite one would send the volume out twice.
 
@@ -90,11 +93,12 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
         const Index tail = graph.tail(a);
         const float candidate = candidate_cost(priority);
         if (candidate > node_costs[tail]) continue;
-        if (state.entered[tail] || std::isinf(node_frequencies[tail])) continue;
+        const Index head = graph.head(a);
+        if (head == tail || state.entered[tail] || std::isinf(node_frequencies[tail])) continue;
 
         select_arc(candidate, frequency, tail, node_costs, node_frequencies);
         state.strategy.push_back(a);
-        state.entered[graph.head(a)] = 1;
+        state.entered[head] = 1;
 
         const float tail_cost = node_costs[tail];
         for (const IncomingArc<Index>& in : graph.incoming(tail)) {
