@@ -11,10 +11,11 @@
 
 from array import array
 
+import numpy as np
+
 from measure import best_seconds
 
 try:
-    import numpy as np
     from scipy.sparse import csr_array
     from scipy.sparse.csgraph import dijkstra
 except ImportError:  # the `bench` extra is not installed: no search floor

@@ -13,14 +13,15 @@ last single-destination run) and from the `volume` column of its edge table (flo
 all destinations of the last assignment); its `help()` names no other way to read them.
 """
 
+import numpy as np
+
+from measure import best_seconds
+
 try:
-    import numpy as np
     import pandas as pd
     from aequilibrae.paths import HyperpathGenerating
 except ImportError:  # the `bench` extra is not installed: no peer
     HyperpathGenerating = None
-
-from measure import best_seconds
 
 # vemo truncates every arc's candidate cost down to a multiple of 1/60000 of the cost unit (its
 # queue priority), so its node costs come out slightly below the exact ones, by up to 1/60000
@@ -104,11 +105,11 @@ def agreement(peer, dsts, node_costs, arc_flows, checked_destinations):
 
 def cost_agreement(pairs):
     """Compares (vemo's, the peer's) node costs of each destination in `pairs`."""
-    reachable_in_vemo = np.concatenate([np.isfinite(ours) for ours, _ in pairs])
     ours = np.concatenate([ours for ours, _ in pairs])
     theirs = np.concatenate([theirs for _, theirs in pairs])
-    reachability_differs = int(np.count_nonzero(reachable_in_vemo != np.isfinite(theirs)))
-    ours, theirs = ours[reachable_in_vemo], theirs[reachable_in_vemo]
+    reachable = np.isfinite(ours), np.isfinite(theirs)
+    reachability_differs = int(np.count_nonzero(reachable[0] != reachable[1]))
+    ours, theirs = ours[reachable[0] & reachable[1]], theirs[reachable[0] & reachable[1]]
     gap = np.abs(ours - theirs)
     outside = int(np.count_nonzero(gap > QUANTUM + RELATIVE_COST_TOLERANCE * theirs))
     return {

@@ -30,16 +30,13 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import numpy as np  # noqa: E402
 import vemo  # noqa: E402
+
 import floors  # noqa: E402
 import peer  # noqa: E402
 from measure import best_seconds, extra_peak_bytes  # noqa: E402
 from networks import GridCity, side_for_arcs  # noqa: E402
-
-try:
-    import numpy as np
-except ImportError:  # the `bench` extra is not installed: lists only
-    np = None
 
 FLOAT_BYTES = sys.getsizeof(0.0)
 # Node costs are compared with the peer's on this many destinations (each is one more search).
@@ -146,11 +143,10 @@ def measure(args):
         if floors.search_floor_available():
             figures["floor_search_s"] = floors.search_seconds(
                 frm, to, costs, city.node_count, dsts, args.repeats)
-        if np is not None:
-            figures["numpy_conversion_in_s"] = numpy_conversion_in_seconds(
-                *network, demands, args.repeats)
-            figures["numpy_items_conversion_in_s"] = numpy_conversion_in_seconds(
-                *network, demands, args.repeats, ItemsOnly)
+        figures["numpy_conversion_in_s"] = numpy_conversion_in_seconds(
+            *network, demands, args.repeats)
+        figures["numpy_items_conversion_in_s"] = numpy_conversion_in_seconds(
+            *network, demands, args.repeats, ItemsOnly)
 
     if args.peer and peer.available():
         try:
