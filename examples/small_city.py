@@ -1,6 +1,6 @@
 """A small city of crossing bus lines, assigned with and without congestion.
 
-Seven stops, four lines each run in both directions, at different frequencies. The Red line
+Seven stops, four lines each run in both directions, at different frequencies. The Harbour line
 is the fast way from the Station to the Stadium and it is over capacity at the morning peak;
 under congestion some riders wait for other lines. The script prints the expected travel time
 between stops and the load on every line segment, first uncongested, then congested.
@@ -26,9 +26,9 @@ ROAD_MINUTES = {
 
 # name, stops in one direction, a bus every so many minutes.
 LINES = [
-    ("Red", [STATION, MARKET, HARBOUR, STADIUM], 5),
-    ("Blue", [UNIVERSITY, MARKET, HOSPITAL], 8),
-    ("Green", [STATION, UNIVERSITY, HOSPITAL, STADIUM], 12),
+    ("Harbour", [STATION, MARKET, HARBOUR, STADIUM], 5),
+    ("Campus", [UNIVERSITY, MARKET, HOSPITAL], 8),
+    ("Ring", [STATION, UNIVERSITY, HOSPITAL, STADIUM], 12),
     ("Airport", [AIRPORT, STATION], 20),
 ]
 
