@@ -5,7 +5,8 @@ the equivalent arc list (the same arcs in the same order) for the arc-list funct
 import math
 import random
 
-INF = math.inf
+from networks import line_network_arcs
+
 MINUTES_PER_BLOCK = 2.0
 
 
@@ -52,24 +53,8 @@ class City:
                 for _ in range(self.stop_count)]
 
     def arc_list(self):
-        """from, to, arc_freqs, costs of the line network, in the line-based functions' order:
-        per line, boarding at the first stop, then per further stop the ride into it, boarding
-        there unless it is the last stop, and alighting."""
-        frm, to, freqs, costs = [], [], [], []
-
-        def arc(tail, head, freq, cost):
-            frm.append(tail), to.append(head), freqs.append(freq), costs.append(cost)
-
-        node = self.stop_count
-        for line, freq in zip(self.alignments, self.freqs):
-            arc(line[0], node, freq, 0.0)
-            for k in range(1, len(line)):
-                arc(node + k - 1, node + k, INF, self.minutes(line[k - 1], line[k]))
-                if k < len(line) - 1:
-                    arc(line[k], node + k, freq, 0.0)
-                arc(node + k, line[k], INF, 0.0)
-            node += len(line)
-        return frm, to, freqs, costs
+        """from, to, arc_freqs, costs of the line network (see line_network_arcs)."""
+        return line_network_arcs(self.stop_count, self.alignments, self.freqs, self.minutes)
 
     def demand_blocks(self, dsts, demands_mat):
         """The destination-major demand vector of the arc-list functions: for each destination

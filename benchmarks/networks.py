@@ -60,26 +60,9 @@ class GridCity:
         raise ValueError(f"stops {a} and {b} are not neighbours")
 
     def arc_list(self):
-        """from, to, arc_freqs, costs of the line network, in the order the line-based functions
-        build it: per line, boarding at the first stop, then for each further stop the ride into
-        it, boarding there unless it is the last stop, and alighting."""
-        frm, to, arc_freqs, costs = [], [], [], []
-
-        def arc(tail, head, freq, cost):
-            frm.append(tail)
-            to.append(head)
-            arc_freqs.append(freq)
-            costs.append(cost)
-
-        node = self.stop_count
-        for stops, freq in zip(self.alignments, self.freqs):
-            arc(stops[0], node, freq, 0.0)
-            for k in range(1, len(stops)):
-                arc(node + k - 1, node + k, INF, self.riding_minutes(stops[k - 1], stops[k]))
-                if k < len(stops) - 1:
-                    arc(stops[k], node + k, freq, 0.0)
-                arc(node + k, stops[k], INF, 0.0)
-            node += len(stops)
+        """from, to, arc_freqs, costs of the line network (see line_network_arcs)."""
+        frm, to, arc_freqs, costs = line_network_arcs(self.stop_count, self.alignments,
+                                                      self.freqs, self.riding_minutes)
         return frm, to, distinct_floats(arc_freqs), distinct_floats(costs)
 
     def destinations(self, count):
@@ -127,6 +110,31 @@ class GridCity:
     def describe(self):
         return (f"{self.side}x{self.side} grid city: {self.stop_count} stops, "
                 f"{len(self.alignments)} lines, {self.node_count} nodes, {self.arc_count} arcs")
+
+
+def line_network_arcs(stop_count, alignments, freqs, riding_minutes):
+    """from, to, arc_freqs, costs of the line network, in the order the line-based functions
+    build it: per line, boarding at the first stop, then for each further stop the ride into
+    it (riding_minutes(a, b) from stop a to stop b), boarding there unless it is the last stop,
+    and alighting."""
+    frm, to, arc_freqs, costs = [], [], [], []
+
+    def arc(tail, head, freq, cost):
+        frm.append(tail)
+        to.append(head)
+        arc_freqs.append(freq)
+        costs.append(cost)
+
+    node = stop_count
+    for stops, freq in zip(alignments, freqs):
+        arc(stops[0], node, freq, 0.0)
+        for k in range(1, len(stops)):
+            arc(node + k - 1, node + k, INF, riding_minutes(stops[k - 1], stops[k]))
+            if k < len(stops) - 1:
+                arc(stops[k], node + k, freq, 0.0)
+            arc(node + k, stops[k], INF, 0.0)
+        node += len(stops)
+    return frm, to, arc_freqs, costs
 
 
 def side_for_arcs(arcs):
