@@ -87,11 +87,10 @@ def larger_run():
 def main():
     three_node_example()
     larger_run()
+    # The load map needs matplotlib, which `make demo` installs.
+    picture = PICTURE if importlib.util.find_spec("matplotlib") else None
     small_city = Path(__file__).with_name("small_city.py")
-    if small_city.exists():
-        # The load map needs matplotlib, which `make demo` installs.
-        picture = PICTURE if importlib.util.find_spec("matplotlib") else None
-        runpy.run_path(str(small_city))["main"](picture=picture)
+    runpy.run_path(str(small_city))["main"](picture=picture)
 
 
 if __name__ == "__main__":
