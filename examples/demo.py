@@ -2,7 +2,7 @@
 
 1. The three-node example: a slow direct line, or a fast line to a transfer node and a walk.
 2. A larger run: a grid city of crossing bus lines, every stop a destination, timed.
-3. The small city of examples/small_city.py, uncongested and congested, when present, with its
+3. The small city of examples/small_city.py, uncongested and congested, with its
    load map drawn to build/demo/small_city_loads.png.
 """
 
