@@ -12,6 +12,7 @@
 
 #include "assignment/linear/arc_list.hpp"
 #include "assignment/utils/failure.hpp"
+#include "assignment/utils/grouped_index.hpp"
 
 namespace vemo {
 
@@ -26,8 +27,7 @@ class SearchGraph {
 public:
     explicit SearchGraph(const ArcList& arcs)
         : tail_(filled_vector<Index>(arcs.arc_count(), 0)),
-          head_(filled_vector<Index>(arcs.arc_count(), 0)),
-          first_in_(filled_vector<Index>(arcs.node_count + 1, 0)) {
+          head_(filled_vector<Index>(arcs.arc_count(), 0)) {
         const std::size_t arc_count = arcs.arc_count();
         // Arcs past the end of `to` have no head: they fail when first read, unless they leave
         // the destination, and then they are never queued nor re-keyed.
@@ -35,17 +35,15 @@ public:
         for (std::size_t a = 0; a < arc_count; ++a) tail_[a] = static_cast<Index>(arcs.from[a]);
         for (std::size_t a = 0; a < with_head; ++a) head_[a] = static_cast<Index>(arcs.to[a]);
 
-        // Counting sort by head; filling in increasing arc index keeps each run in order.
+        // Grouped by head; placing in increasing arc index keeps each run in order.
+        auto head_of = [&](std::size_t a) { return head_[a]; };
+        first_in_ = group_offsets<Index>(with_head, arcs.node_count, head_of);
         incoming_ = filled_vector(with_head, IncomingArc<Index>{0, 0.0f});
-        for (std::size_t a = 0; a < with_head; ++a) ++first_in_[head_[a] + 1];
-        for (std::size_t node = 0; node < arcs.node_count; ++node)
-            first_in_[node + 1] += first_in_[node];
-        std::vector<Index> next(first_in_.begin(), first_in_.end() - 1);
         const float no_cost = std::numeric_limits<float>::quiet_NaN();  // never queued, never read
-        for (std::size_t a = 0; a < with_head; ++a) {
+        place_in_groups(first_in_, with_head, head_of, [&](Index slot, std::size_t a) {
             const float cost = a < arcs.costs.size() ? arcs.costs[a] : no_cost;
-            incoming_[next[head_[a]]++] = {static_cast<Index>(a), cost};
-        }
+            incoming_[slot] = {static_cast<Index>(a), cost};
+        });
     }
 
     // Whether arcs and nodes of `arcs` can be numbered in Index, leaving its largest value free.
