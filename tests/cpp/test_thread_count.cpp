@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 namespace vemo::parallel {
 namespace {
 
@@ -33,9 +35,10 @@ TEST(ThreadCount, FollowsTheOrderOfTheRule) {
 class FakeCgroups : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The process id keeps apart the copies of a test that ctest runs side by side.
         root_ = fs::temp_directory_path() /
-                ("vemo-cgroup-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                ("vemo-cgroup-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root_);
         fs::create_directories(root_ / "proc/self");
     }
