@@ -3,6 +3,7 @@
 import math
 import os
 import random
+import struct
 import subprocess
 import sys
 import threading
@@ -78,6 +79,24 @@ def test_many_equal_priorities_agree_with_the_plain_model():
     to = [rng.randrange(nodes) for _ in range(299)] + [nodes - 1]
     case = (frm, to, [1.0] * 300, [1.0] * 300, [1.0] * (2 * nodes), [0, nodes - 1])
     assert vemo.linear_assign(*case) == model_assign(*case)
+
+
+def bits(values):
+    return [struct.pack("<f", value) for value in values]
+
+
+@pytest.mark.parametrize("seed", range(20))
+def test_non_finite_and_huge_costs_agree_with_the_plain_model_bit_for_bit(seed):
+    # NaN and -inf costs queue an arc with priority 0 before its head is reached; +inf and
+    # costs past the priority range queue it last.
+    rng = Rand(seed)
+    frm, to, freqs, costs, demands, dsts = random_case(rng)
+    for a in rng.sample(range(len(costs)), k=min(len(costs), 4)):
+        costs[a] = rng.choice([math.nan, -INF, INF, 40000.0, -40000.0])
+    case = (frm, to, freqs, costs, demands, dsts)
+    expected = model_assign(*case)
+    got = vemo.linear_assign(*case)
+    assert [bits(part) for part in got] == [bits(part) for part in expected], rng
 
 
 def run_in_subprocess(threads, code):

@@ -23,7 +23,7 @@ std::pair<std::vector<float>, std::vector<float>> assign_one(const ArcList& arcs
     std::vector<float> costs(arcs.node_count, std::numeric_limits<float>::infinity());
     std::vector<float> flows(arcs.arc_count(), 0.0f);
     find_strategy(arcs, graph, destination, costs, state);
-    load_demand(arcs, graph, state, flows);
+    load_demand(graph, state, flows);
     return {costs, flows};
 }
 

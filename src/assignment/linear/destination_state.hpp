@@ -30,7 +30,7 @@ struct DestinationState {
     // Set once an attractive arc into the node has been selected: from then on no arc out of
     // it may become attractive, since the loading sends each node's volume out in one pass.
     std::vector<std::uint8_t> entered;
-    // Attractive arcs in the order they were selected.
+    // Attractive arcs, by search-graph slot, in the order they were selected.
     std::vector<Index> strategy;
     StrategyQueue<Index> queue;
 };

@@ -39,24 +39,40 @@ namespace {
 constexpr float kFrequencyFloor = 1e-8f;
 constexpr float kFirstArcWait = 0.5f;
 
-// Queues every arc that does not leave the destination, in increasing arc index.
+// Queues every arc that does not leave the destination, as pushing them in increasing arc
+// index would. Before the search only arcs into the destination, and arcs whose cost is NaN or
+// -infinity, have a priority above the lowest; every other arc is appended where its push
+// would leave it. Sifting the few others up afterwards, in increasing arc index, places every
+// entry where the pushes would: a sift from position p reads and moves only entries before p.
 template <class Index>
 void fill_queue(const ArcList& arcs, const SearchGraph<Index>& graph, std::size_t destination,
                 std::span<const float> node_costs, StrategyQueue<Index>& queue) {
     const std::size_t arc_count = arcs.arc_count();
     const std::size_t readable = std::min({arc_count, arcs.to.size(), arcs.costs.size()});
-    for (std::size_t a = 0; a < readable; ++a) {
-        if (graph.tail(a) == destination) continue;
-        queue.push(static_cast<Index>(a),
-                   queue_priority(node_costs[graph.head(a)] + arcs.costs[a]));
-    }
-    // An arc past the end of `to` or `costs` fails where it is first read.
+    // An arc past the end of `to` or `costs` fails where it would be read.
     for (std::size_t a = readable; a < arc_count; ++a) {
         if (arcs.from[a] == destination) continue;
-        const std::size_t head = checked_at(arcs.to, a);
-        queue.push(static_cast<Index>(a),
-                   queue_priority(node_costs[head] + checked_at(arcs.costs, a)));
+        checked_at(arcs.to, a);
+        checked_at(arcs.costs, a);
     }
+    for (std::size_t a = 0; a < readable; ++a) {
+        if (arcs.from[a] != destination) queue.push_lowest(graph.slot(a));
+    }
+
+    auto raise = [&](std::size_t a) {
+        if (arcs.from[a] == destination) return;
+        const Index slot = graph.slot(a);
+        queue.change_priority(slot, queue_priority(node_costs[graph.at(slot).head] + graph.cost(slot)));
+    };
+    const Index into_destination = static_cast<Index>(destination);
+    const Index end_in = graph.end_in(into_destination);
+    Index in = graph.first_in(into_destination);
+    for (const Index unusual : graph.unusual_cost_arcs()) {
+        for (; in < end_in && graph.at(in).arc < unusual; ++in) raise(graph.at(in).arc);
+        if (in < end_in && graph.at(in).arc == unusual) ++in;
+        raise(unusual);
+    }
+    for (; in < end_in; ++in) raise(graph.at(in).arc);
 }
 
 // Selects an attractive arc of frequency `frequency` and candidate cost `candidate` at `tail`.
@@ -87,23 +103,22 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
     fill_queue(arcs, graph, destination, node_costs, queue);
 
     std::span<float> node_frequencies(state.node_frequencies);
+    const std::size_t with_frequency = arcs.arc_freqs.size();
     while (!queue.empty()) {
-        const auto [priority, a] = queue.pop();
-        const float frequency = checked_at(arcs.arc_freqs, a);
-        const Index tail = graph.tail(a);
+        const auto [priority, slot] = queue.pop();
+        const auto [a, tail, head, frequency] = graph.at(slot);
+        if (a >= with_frequency) fail_index_out_of_bounds(a, with_frequency);
         const float candidate = candidate_cost(priority);
         if (candidate > node_costs[tail]) continue;
-        const Index head = graph.head(a);
         if (head == tail || state.entered[tail] || std::isinf(node_frequencies[tail])) continue;
 
         select_arc(candidate, frequency, tail, node_costs, node_frequencies);
-        state.strategy.push_back(a);
+        state.strategy.push_back(slot);
         state.entered[head] = 1;
 
         const float tail_cost = node_costs[tail];
-        for (const IncomingArc<Index>& in : graph.incoming(tail)) {
-            if (queue.contains(in.arc))
-                queue.change_priority(in.arc, queue_priority(tail_cost + in.cost));
+        for (Index in = graph.first_in(tail), end = graph.end_in(tail); in < end; ++in) {
+            if (queue.contains(in)) queue.change_priority(in, queue_priority(tail_cost + graph.cost(in)));
         }
     }
 }

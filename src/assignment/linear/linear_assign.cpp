@@ -38,7 +38,7 @@ void assign_destination(const ArcList& arcs, const SearchGraph<Index>& graph,
     state.strategy.clear();
 
     find_strategy(arcs, graph, dsts[k], node_costs, state);
-    load_demand(arcs, graph, state, arc_flows);
+    load_demand(graph, state, arc_flows);
 }
 
 // Every destination on the worker pool, with arc and node indices held as Index.

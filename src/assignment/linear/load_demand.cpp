@@ -6,15 +6,12 @@
 namespace vemo {
 
 template <class Index>
-void load_demand(const ArcList& arcs, const SearchGraph<Index>& graph,
-                 DestinationState<Index>& state, std::span<float> arc_flows) {
+void load_demand(const SearchGraph<Index>& graph, DestinationState<Index>& state,
+                 std::span<float> arc_flows) {
     std::vector<float>& volumes = state.node_volumes;
     const std::vector<float>& node_frequencies = state.node_frequencies;
     for (auto it = state.strategy.rbegin(); it != state.strategy.rend(); ++it) {
-        const Index a = *it;
-        const Index tail = graph.tail(a);
-        const Index head = graph.head(a);
-        const float frequency = arcs.arc_freqs[a];
+        const auto [a, tail, head, frequency] = graph.at(*it);
         float flow;
         if (std::isinf(frequency)) {
             flow = volumes[tail];
@@ -30,9 +27,9 @@ void load_demand(const ArcList& arcs, const SearchGraph<Index>& graph,
     }
 }
 
-template void load_demand(const ArcList&, const SearchGraph<std::uint32_t>&,
-                          DestinationState<std::uint32_t>&, std::span<float>);
-template void load_demand(const ArcList&, const SearchGraph<std::size_t>&,
-                          DestinationState<std::size_t>&, std::span<float>);
+template void load_demand(const SearchGraph<std::uint32_t>&, DestinationState<std::uint32_t>&,
+                          std::span<float>);
+template void load_demand(const SearchGraph<std::size_t>&, DestinationState<std::size_t>&,
+                          std::span<float>);
 
 }  // namespace vemo

@@ -3,7 +3,6 @@
 
 #include <span>
 
-#include "assignment/linear/arc_list.hpp"
 #include "assignment/linear/destination_state.hpp"
 #include "assignment/linear/search_graph.hpp"
 
@@ -14,7 +13,7 @@ namespace vemo {
 // entry). Each arc takes its frequency share of its tail's whole volume; an arc of infinite
 // frequency takes all of it.
 template <class Index>
-void load_demand(const ArcList& arcs, const SearchGraph<Index>& graph,
-                 DestinationState<Index>& state, std::span<float> arc_flows);
+void load_demand(const SearchGraph<Index>& graph, DestinationState<Index>& state,
+                 std::span<float> arc_flows);
 
 }  // namespace vemo

@@ -1,10 +1,19 @@
 // The arc list in the form the per-destination search reads it, built once per call and shared
-// read-only by every destination: tails and heads in the narrowest index type that holds the
-// network, and for every node the arcs entering it (increasing arc index) with their costs
-// beside them, so that re-keying reads one contiguous run.
+// read-only by every destination.
+//
+// The search refers to an arc by its slot: its place in the incoming-arc index, where the arcs
+// entering a node form one run, in increasing arc index. The strategy queue's position table is
+// indexed by slot, so re-keying the arcs into a node reads one contiguous run of it, and the
+// costs beside it. What a popped arc needs (its index, tail, head and frequency) sits in one
+// 16-byte record per slot: one cache line per pop instead of four scattered reads.
+//
+// Which label the queue holds changes nothing in the search: arcs are still queued in
+// increasing arc index and re-keyed in increasing arc index, and the heap compares priorities
+// only.
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <limits>
 #include <span>
@@ -17,33 +26,40 @@
 namespace vemo {
 
 template <class Index>
-struct IncomingArc {
+struct SearchArc {
     Index arc;
-    float cost;
+    Index tail;
+    Index head;
+    float frequency;  // NaN when `arc_freqs` stops short of the arc: read only after a check
 };
 
 template <class Index>
 class SearchGraph {
 public:
     explicit SearchGraph(const ArcList& arcs)
-        : tail_(filled_vector<Index>(arcs.arc_count(), 0)),
-          head_(filled_vector<Index>(arcs.arc_count(), 0)) {
-        const std::size_t arc_count = arcs.arc_count();
-        // Arcs past the end of `to` have no head: they fail when first read, unless they leave
-        // the destination, and then they are never queued nor re-keyed.
-        const std::size_t with_head = std::min(arc_count, arcs.to.size());
-        for (std::size_t a = 0; a < arc_count; ++a) tail_[a] = static_cast<Index>(arcs.from[a]);
-        for (std::size_t a = 0; a < with_head; ++a) head_[a] = static_cast<Index>(arcs.to[a]);
+        : slot_of_(filled_vector<Index>(arcs.arc_count(), kNoSlot)) {
+        // Arcs past the end of `to` have no head and no slot: they fail when first read, unless
+        // they leave the destination, and then they are never queued.
+        const std::size_t with_head = std::min(arcs.arc_count(), arcs.to.size());
 
         // Grouped by head; placing in increasing arc index keeps each run in order.
-        auto head_of = [&](std::size_t a) { return head_[a]; };
+        auto head_of = [&](std::size_t a) { return arcs.to[a]; };
         first_in_ = group_offsets<Index>(with_head, arcs.node_count, head_of);
-        incoming_ = filled_vector(with_head, IncomingArc<Index>{0, 0.0f});
-        const float no_cost = std::numeric_limits<float>::quiet_NaN();  // never queued, never read
+        arcs_ = filled_vector(with_head, SearchArc<Index>{0, 0, 0, 0.0f});
+        costs_ = filled_vector(with_head, 0.0f);
+        const float unread = std::numeric_limits<float>::quiet_NaN();
         place_in_groups(first_in_, with_head, head_of, [&](Index slot, std::size_t a) {
-            const float cost = a < arcs.costs.size() ? arcs.costs[a] : no_cost;
-            incoming_[slot] = {static_cast<Index>(a), cost};
+            const float frequency = a < arcs.arc_freqs.size() ? arcs.arc_freqs[a] : unread;
+            arcs_[slot] = {static_cast<Index>(a), static_cast<Index>(arcs.from[a]),
+                           static_cast<Index>(arcs.to[a]), frequency};
+            slot_of_[a] = slot;
+            // Past the end of `costs` the arc fails before it is queued, so this is never read.
+            costs_[slot] = a < arcs.costs.size() ? arcs.costs[a] : unread;
         });
+        for (std::size_t a = 0; a < std::min(with_head, arcs.costs.size()); ++a) {
+            // Queued with priority 0, not the lowest, even while its head is unreached.
+            if (std::isnan(arcs.costs[a] + kUnreached)) unusual_cost_arcs_.push_back(static_cast<Index>(a));
+        }
     }
 
     // Whether arcs and nodes of `arcs` can be numbered in Index, leaving its largest value free.
@@ -52,18 +68,28 @@ public:
         return arcs.arc_count() < limit && arcs.node_count < limit;
     }
 
-    Index tail(std::size_t arc) const noexcept { return tail_[arc]; }
-    Index head(std::size_t arc) const noexcept { return head_[arc]; }
+    std::size_t slot_count() const noexcept { return arcs_.size(); }
+    Index slot(std::size_t arc) const noexcept { return slot_of_[arc]; }
+    const SearchArc<Index>& at(Index slot) const noexcept { return arcs_[slot]; }
+    float cost(Index slot) const noexcept { return costs_[slot]; }
 
-    std::span<const IncomingArc<Index>> incoming(Index node) const noexcept {
-        return {incoming_.data() + first_in_[node], incoming_.data() + first_in_[node + 1]};
-    }
+    // The slots of the arcs entering `node`, in increasing arc index.
+    Index first_in(Index node) const noexcept { return first_in_[node]; }
+    Index end_in(Index node) const noexcept { return first_in_[node + 1]; }
+
+    // Arcs, in increasing index, whose cost is NaN or -infinity: added to an unreached head's
+    // +infinity they give NaN, whose queue priority is 0, not the lowest.
+    std::span<const Index> unusual_cost_arcs() const noexcept { return unusual_cost_arcs_; }
 
 private:
-    std::vector<Index> tail_;
-    std::vector<Index> head_;
-    std::vector<Index> first_in_;  // node_count + 1 offsets into incoming_
-    std::vector<IncomingArc<Index>> incoming_;
+    static constexpr Index kNoSlot = std::numeric_limits<Index>::max();
+    static constexpr float kUnreached = std::numeric_limits<float>::infinity();
+
+    std::vector<Index> slot_of_;  // by arc
+    std::vector<Index> first_in_;  // node_count + 1 offsets into the slots
+    std::vector<SearchArc<Index>> arcs_;  // by slot
+    std::vector<float> costs_;  // by slot
+    std::vector<Index> unusual_cost_arcs_;
 };
 
 }  // namespace vemo

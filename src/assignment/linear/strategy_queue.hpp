@@ -51,6 +51,13 @@ public:
         sift_up(static_cast<Index>(heap_.size() - 1), heap_.back());
     }
 
+    // Queues `arc` with the lowest priority, which never moves past a parent: a push without
+    // the sift. Undefined if `arc` is already queued.
+    void push_lowest(Index arc) {
+        position_[arc] = static_cast<Index>(heap_.size());
+        heap_.push_back({kLowest, arc});
+    }
+
     // Undefined on an empty queue.
     Entry pop() noexcept {
         const Entry top = heap_.front();
@@ -63,12 +70,16 @@ public:
 
     // Undefined if `arc` is not queued.
     void change_priority(Index arc, std::int32_t priority) noexcept {
+        const Index at = position_[arc];
+        // Unchanged, both sifts would stop where they start.
+        if (heap_[at].priority == priority) return;
         const Entry entry{priority, arc};
-        sift_down(sift_up(position_[arc], entry), entry);
+        sift_down(sift_up(at, entry), entry);
     }
 
 private:
     static constexpr Index kAbsent = std::numeric_limits<Index>::max();
+    static constexpr std::int32_t kLowest = std::numeric_limits<std::int32_t>::min();
 
     void place(Index at, Entry entry) noexcept {
         heap_[at] = entry;
