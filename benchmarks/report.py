@@ -41,6 +41,8 @@ def summarize(one, many):
         "extra_peak_mib_1_thread": one["extra_peak_bytes"] / MIB,
         "extra_peak_mib_all_threads": many["extra_peak_bytes"] / MIB,
         "vector_mib": one["vector_bytes"] / MIB,
+        "memory_budget_mib": memory_budget(many) / MIB,
+        "extra_peak_over_budget": ratio(many["extra_peak_bytes"], memory_budget(many)),
         "split_ms_1_thread": {
             "conversion_in": 1000 * one["conversion_in_s"],
             "computation": 1000 * one["computation_s"],
@@ -53,6 +55,13 @@ def summarize(one, many):
         "numpy_conversion_in_ms": (None if one.get("numpy_conversion_in_s") is None
                                    else 1000 * one["numpy_conversion_in_s"]),
     }
+
+
+def memory_budget(run):
+    """Inputs and outputs as vectors, the search graph, and one scratch per worker taking part."""
+    workers = min(run["threads"], run["destinations"])
+    return (run["vector_bytes"] + run["search_graph_bytes"]
+            + workers * run["scratch_bytes_per_worker"])
 
 
 def per_destination_ms(seconds, destinations):
@@ -76,13 +85,14 @@ def print_main_table(rows):
     print_table(
         ["arcs", "nodes", "dsts", "ms/dst 1 thr", f"ms/dst {threads} thr", "speed-up",
          "1 dst: all/1", "peer/vemo 1 thr", "peer/vemo all", "vemo/Dijkstra", "in/floor",
-         "out/floor", "extra RSS MiB"],
+         "out/floor", "extra RSS MiB", "RSS/budget"],
         [[str(r["arcs"]), str(r["nodes"]), str(r["destinations"]),
           cell(r["ms_per_destination_1_thread"], 2), cell(r["ms_per_destination_all_threads"], 2),
           cell(r["speed_up"], 2), cell(r["single_destination_all_over_1"], 2),
           cell(r["peer_over_vemo_1_thread"], 2), cell(r["peer_over_vemo_all_threads"], 2),
           cell(r["computation_over_search_floor"], 2), cell(r["conversion_in_over_floor"], 2),
-          cell(r["conversion_out_over_floor"], 2), cell(r["extra_peak_mib_all_threads"], 1)]
+          cell(r["conversion_out_over_floor"], 2), cell(r["extra_peak_mib_all_threads"], 1),
+          cell(r["extra_peak_over_budget"], 2)]
          for r in rows])
 
 
@@ -91,7 +101,7 @@ def print_split_table(rows):
     print_table(
         ["arcs", "in ms", "compute ms 1 thr", f"compute ms {threads} thr", "compute speed-up",
          "out ms", "NumPy in ms", "lists/NumPy", "items/NumPy", "peer ms/dst 1 thr",
-         f"peer ms/dst {threads} thr", "Dijkstra ms/dst", "vectors MiB"],
+         f"peer ms/dst {threads} thr", "Dijkstra ms/dst", "vectors MiB", "budget MiB"],
         [[str(r["arcs"]), cell(r["split_ms_1_thread"]["conversion_in"], 2),
           cell(r["split_ms_1_thread"]["computation"], 1), cell(r["computation_ms_all_threads"], 1),
           cell(r["computation_speed_up"], 2), cell(r["split_ms_1_thread"]["conversion_out"], 2),
@@ -99,7 +109,8 @@ def print_split_table(rows):
           cell(r["numpy_items_over_whole"], 1),
           cell(r["peer_ms_per_destination_1_thread"], 2),
           cell(r["peer_ms_per_destination_all_threads"], 2),
-          cell(r["search_floor_ms_per_destination"], 2), cell(r["vector_mib"], 1)]
+          cell(r["search_floor_ms_per_destination"], 2), cell(r["vector_mib"], 1),
+          cell(r["memory_budget_mib"], 1)]
          for r in rows])
 
 
@@ -118,8 +129,10 @@ compute ms: call - in - out. NumPy in: the call with no destinations on NumPy ar
   (int64, float64) instead of lists; items/NumPy: the same arrays read through their
   iterators (wrapped in a sequence that hides their buffers), over it.
 extra RSS: peak resident set during the call with all threads, above the resident set before
-  it (inputs built) and the size of the result lists. vectors: what of it the call must hold,
-  its arguments as 64-bit indices and 32-bit floats and its results as 32-bit floats."""
+  it (inputs built) and what the result lists occupy (32 bytes a float object, 8 a list item).
+  vectors: what of it the call must hold, its arguments as 64-bit indices and 32-bit floats and
+  its results as 32-bit floats. budget: vectors + the search graph + one destination's scratch
+  per worker taking part; RSS/budget: extra RSS over it."""
 
 
 def machine():

@@ -38,7 +38,9 @@ import peer  # noqa: E402
 from measure import best_seconds, extra_peak_bytes  # noqa: E402
 from networks import GridCity, side_for_arcs  # noqa: E402
 
-FLOAT_BYTES = sys.getsizeof(0.0)
+# What a float object occupies: its size rounded up to the 16-byte blocks of CPython's
+# small-object allocator (24 bytes take 32; glibc's malloc would give 32 as well).
+FLOAT_BYTES = -(-sys.getsizeof(0.0) // 16) * 16
 # Node costs are compared with the peer's on this many destinations (each is one more search).
 CHECKED_DESTINATIONS = 4
 
@@ -126,6 +128,13 @@ def measure(args):
     # floats, and its results as 32-bit floats.
     figures["vector_bytes"] = (8 * (len(frm) + len(to) + len(dsts))
                                + 4 * (len(arc_freqs) + len(costs) + len(demands) + result_count))
+    # The working memory the design allows, with 32-bit arc and node indices: the search graph,
+    # shared by the call (per arc: its slot, a 16-byte record and its cost; per node: an
+    # offset), and per worker taking part the scratch of one destination (per node: frequency,
+    # volume, entry flag; per arc: queue entry, queue position and strategy list entry).
+    n, m = city.node_count, city.arc_count
+    figures["search_graph_bytes"] = 24 * m + 4 * (n + 1)
+    figures["scratch_bytes_per_worker"] = 9 * n + 16 * m
     figures["call_s"] = best_seconds(args.repeats, call)
     figures["conversion_in_s"] = best_seconds(args.repeats, lambda: vemo.linear_assign(
         *network, demands, []))
