@@ -41,6 +41,8 @@ def leak_calls():
     return [
         (vemo.linear_assign, network, {}),
         (vemo.linear_assign, network[:5] + ([10**6],), {}),  # internal failure
+        # ... after six destinations' results were handed back
+        (vemo.linear_assign, network[:5] + (network[5] + [0],), {}),
         (vemo.linear_assign, network[:2] + (["x"],) + network[3:], {}),  # conversion error
         (vemo.linear_assign, network[:4] + ([FloatRefusing()],) + network[5:], {}),
         (vemo.linear_assign, network, {"tol": 1.0}),  # binding error

@@ -19,6 +19,19 @@ private:
     PyThreadState* state_;
 };
 
+// Takes the interpreter lock back for a scope of a thread that released it, such as a step that
+// hands part of the results to Python while the computation goes on.
+class HeldInterpreterLock {
+public:
+    HeldInterpreterLock() noexcept : state_(PyGILState_Ensure()) {}
+    ~HeldInterpreterLock() { PyGILState_Release(state_); }
+    HeldInterpreterLock(const HeldInterpreterLock&) = delete;
+    HeldInterpreterLock& operator=(const HeldInterpreterLock&) = delete;
+
+private:
+    PyGILState_STATE state_;
+};
+
 // compute() with the interpreter lock released; its result is complete before the lock is back.
 template <class Compute>
 auto run_unlocked(Compute&& compute) {

@@ -10,12 +10,19 @@ namespace {
 constexpr const char* kParameters[] = {"from", "to", "arc_freqs", "costs", "demands", "dsts"};
 constexpr FunctionDescription kDescription{"linear_assign", kParameters, 6};
 
+// Each destination's results become Python floats as soon as they are final, while the pool
+// computes the later destinations.
 PyRef linear_assign_impl(ArcListArguments arcs) {
-    return assignment_tuple(run_unlocked([&] {
+    AssignmentLists lists(arcs.dsts.size());
+    const Assignment rest = run_unlocked([&] {
         return linear_assign(std::move(arcs.from), std::move(arcs.to), std::move(arcs.arc_freqs),
-                             std::move(arcs.costs), std::move(arcs.demands),
-                             std::move(arcs.dsts));
-    }));
+                             std::move(arcs.costs), std::move(arcs.demands), std::move(arcs.dsts),
+                             [&](const Assignment& result, std::size_t k) {
+                                 HeldInterpreterLock held;
+                                 lists.add_destination(result, k);
+                             });
+    });
+    return lists.tuple(rest);
 }
 
 }  // namespace

@@ -16,13 +16,29 @@ PyRef created(PyObject* object) {
     return PyRef::steal(object);
 }
 
+// Sets items first .. first + count - 1 of a new `list` to make_item(0 .. count - 1).
+template <class MakeItem>
+void set_items(PyObject* list, std::size_t first, std::size_t count, MakeItem make_item) {
+    for (std::size_t i = 0; i < count; ++i)
+        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(first + i), make_item(i).release());
+}
+
+PyRef empty_list(std::size_t count) { return created(PyList_New(static_cast<Py_ssize_t>(count))); }
+
 // A new list of `count` items, item i being make_item(i).
 template <class MakeItem>
 PyRef new_list(std::size_t count, MakeItem make_item) {
-    PyRef list = created(PyList_New(static_cast<Py_ssize_t>(count)));
-    for (std::size_t i = 0; i < count; ++i)
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), make_item(i).release());
+    PyRef list = empty_list(count);
+    set_items(list.get(), 0, count, make_item);
     return list;
+}
+
+// Block k of `values`, split into `count` equal blocks, into the same items of `list`.
+void set_block(PyObject* list, const std::vector<float>& values, std::size_t count,
+               std::size_t k) {
+    const std::size_t size = values.size() / count;
+    const float* block = values.data() + k * size;
+    set_items(list, k * size, size, [&](std::size_t i) { return f32_float(block[i]); });
 }
 
 // Each item is built only when the previous one has been placed, so that its result vector can
@@ -50,6 +66,23 @@ PyRef f32_matrix(std::vector<std::vector<float>> rows) {
 PyRef assignment_tuple(Assignment assignment) {
     return new_tuple([&] { return f32_list(std::move(assignment.node_costs)); },
                      [&] { return f32_list(std::move(assignment.arc_flows)); });
+}
+
+void AssignmentLists::make_lists(const Assignment& result) {
+    if (node_costs_) return;
+    node_costs_ = empty_list(result.node_costs.size());
+    arc_flows_ = empty_list(result.arc_flows.size());
+}
+
+void AssignmentLists::add_destination(const Assignment& result, std::size_t k) {
+    make_lists(result);
+    set_block(node_costs_.get(), result.node_costs, destination_count_, k);
+    set_block(arc_flows_.get(), result.arc_flows, destination_count_, k);
+}
+
+PyRef AssignmentLists::tuple(const Assignment& result) {
+    make_lists(result);
+    return new_tuple([&] { return std::move(node_costs_); }, [&] { return std::move(arc_flows_); });
 }
 
 PyRef mat_assignment_tuple(MatAssignment assignment) {

@@ -6,6 +6,7 @@
 // that each is released as soon as it is converted.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "assignment/linear/linear_assign.hpp"
@@ -20,6 +21,27 @@ PyRef f32_matrix(std::vector<std::vector<float>> rows);
 
 // (node_costs, arc_flows)
 PyRef assignment_tuple(Assignment assignment);
+
+// The (node_costs, arc_flows) lists of an assignment, filled one destination at a time as its
+// blocks become final, so that handing results back overlaps the computation of the later
+// destinations. Needs the interpreter lock throughout.
+class AssignmentLists {
+public:
+    explicit AssignmentLists(std::size_t destination_count) : destination_count_(destination_count) {}
+
+    // Converts block k of both results.
+    void add_destination(const Assignment& result, std::size_t k);
+
+    // The tuple, once every destination has been added.
+    PyRef tuple(const Assignment& result);
+
+private:
+    void make_lists(const Assignment& result);
+
+    std::size_t destination_count_;
+    PyRef node_costs_;
+    PyRef arc_flows_;
+};
 // (stop cost matrix, arc flow totals, total_cost)
 PyRef mat_assignment_tuple(MatAssignment assignment);
 

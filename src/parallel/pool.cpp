@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,12 +23,12 @@ public:
 
     std::size_t size() const noexcept { return size_; }
 
+    bool on_a_worker() const noexcept { return current_pool == this; }
+
     void run(Job& job) {
         std::unique_lock lock(mutex_);
-        queue_.push_back(&job);
-        job.queued = true;
-        changed_.notify_all();
-        if (current_pool == this) {
+        submit(lock, job);
+        if (on_a_worker()) {
             // A worker waiting on nested work runs it itself and then helps with whatever
             // is pending, so the pool never waits on itself.
             participate(lock, job);
@@ -38,11 +39,43 @@ public:
                     participate(lock, *queue_.front());
             }
         } else {
-            changed_.wait(lock, [&] { return complete(job); });
+            wait(lock, job);
+        }
+    }
+
+    // For a thread outside the pool: hands `job` over, runs alongside() meanwhile, then waits
+    // for the job, even when alongside() throws, since the job writes into the caller's memory.
+    void run_alongside(Job& job, FunctionRef<void()> alongside) {
+        {
+            std::unique_lock lock(mutex_);
+            submit(lock, job);
+        }
+        std::exception_ptr alongside_failure;
+        try {
+            alongside();
+        } catch (...) {
+            alongside_failure = std::current_exception();
+        }
+        std::unique_lock lock(mutex_);
+        wait(lock, job);
+        if (alongside_failure) {
+            lock.unlock();
+            job.rethrow_failure();
+            std::rethrow_exception(alongside_failure);
         }
     }
 
 private:
+    void submit(std::unique_lock<std::mutex>&, Job& job) {
+        queue_.push_back(&job);
+        job.queued = true;
+        changed_.notify_all();
+    }
+
+    void wait(std::unique_lock<std::mutex>& lock, const Job& job) {
+        changed_.wait(lock, [&] { return complete(job); });
+    }
+
     static bool complete(const Job& job) noexcept {
         return !job.queued && job.active_participants == 0;
     }
@@ -113,6 +146,17 @@ std::size_t pool_size() { return process_pool().size(); }
 void run(Job& job) {
     if (job.chunk_count() == 0) return;
     process_pool().run(job);
+    job.rethrow_failure();
+}
+
+void run_alongside(Job& job, FunctionRef<void()> alongside) {
+    Pool& pool = process_pool();
+    if (job.chunk_count() == 0 || pool.size() == 1 || pool.on_a_worker()) {
+        run(job);
+        alongside();
+        return;
+    }
+    pool.run_alongside(job, alongside);
     job.rethrow_failure();
 }
 

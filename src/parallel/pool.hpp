@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "parallel/completion_order.hpp"
 #include "parallel/function_ref.hpp"
 #include "parallel/job.hpp"
 
@@ -27,30 +28,61 @@ std::size_t pool_size();
 // Runs `job` on the process-wide pool and blocks until it is done; rethrows its failure.
 void run(Job& job);
 
+// Runs `job` on the process-wide pool and alongside() on the calling thread meanwhile, then
+// waits for the job; rethrows the job's failure, else alongside's. With a pool of one thread
+// (one core at a time, as configured), or on a pool thread, alongside() runs after the job.
+void run_alongside(Job& job, FunctionRef<void()> alongside);
+
 // Calls body(begin, end) for consecutive chunks of at most `grain` indices covering [0, count).
 void for_each_chunk(std::size_t count, std::size_t grain,
                     FunctionRef<void(std::size_t, std::size_t)> body);
+
+namespace detail {
+
+// A participant of for_each_with_state: claims items one at a time, with a state of its own
+// made at its first item, and tells `order` (if any) of every item done and of a failure.
+template <class MakeState, class Body>
+auto participant_with_state(MakeState& make_state, Body& body, CompletionOrder* order) {
+    return [&make_state, &body, order](Job& job) {
+        std::optional<decltype(make_state())> state;
+        std::size_t index = 0;
+        while (job.claim(index)) {
+            try {
+                if (!state) state.emplace(make_state());
+                body(*state, index);
+                if (order != nullptr) order->finish(index);
+            } catch (...) {
+                job.record_failure(index, std::current_exception());
+                if (order != nullptr) order->stop();
+            }
+        }
+    };
+}
+
+}  // namespace detail
 
 // Calls body(state, i) for every i in [0, count), one index at a time (dynamic scheduling, for
 // items of uneven cost). Each participating thread makes one state with make_state() at its
 // first item and reuses it for every later item it takes.
 template <class MakeState, class Body>
 void for_each_with_state(std::size_t count, MakeState&& make_state, Body&& body) {
-    using State = decltype(make_state());
-    auto participant = [&](Job& job) {
-        std::optional<State> state;
-        std::size_t index = 0;
-        while (job.claim(index)) {
-            try {
-                if (!state) state.emplace(make_state());
-                body(*state, index);
-            } catch (...) {
-                job.record_failure(index, std::current_exception());
-            }
-        }
-    };
+    auto participant = detail::participant_with_state(make_state, body, nullptr);
     Job job(count, participant);
     run(job);
+}
+
+// Like for_each_with_state, and calls done(i) on the calling thread for i = 0, 1, ... in turn,
+// each once body(state, i) has returned, while the pool goes on with later items (see
+// run_alongside for when it does not). No done(i) comes after a failed item.
+template <class MakeState, class Body>
+void for_each_with_state(std::size_t count, MakeState&& make_state, Body&& body,
+                         FunctionRef<void(std::size_t)> done) {
+    CompletionOrder order(count);
+    auto participant = detail::participant_with_state(make_state, body, &order);
+    Job job(count, participant);
+    run_alongside(job, [&] {
+        for (std::size_t index = 0; index < count && order.wait_for(index); ++index) done(index);
+    });
 }
 
 // Folds map(i) over [0, count): each chunk of `grain` indices from `identity` in increasing i,

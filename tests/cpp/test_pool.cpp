@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <numeric>
 #include <stdexcept>
@@ -80,6 +81,70 @@ TEST(Pool, FailureOfTheLowestIndexIsRethrownAfterEveryTaskEnded) {
         }
         EXPECT_EQ(running.load(), 0);
     }
+}
+
+TEST(Pool, DoneTakesEveryItemInOrderOnceItIsFinished) {
+    std::vector<std::atomic<bool>> finished(300);
+    std::vector<std::size_t> taken;
+    for_each_with_state(
+        finished.size(), [] { return 0; }, [&](int&, std::size_t i) { finished[i] = true; },
+        [&](std::size_t i) {
+            EXPECT_TRUE(finished[i].load()) << i;
+            taken.push_back(i);
+        });
+    std::vector<std::size_t> expected(finished.size());
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(taken, expected);
+}
+
+TEST(Pool, DoneOverlapsLaterItemsOnlyWithMoreThanOneThread) {
+    // With more than one thread, item 1 waits (at most ten seconds) for done(0), which only a
+    // caller working alongside the pool gives it. With one, done(0) comes after every item.
+    const int waits = pool_size() > 1 ? 10000 : 0;
+    std::atomic<bool> first_taken{false};
+    bool item_one_saw_it = false;
+    for_each_with_state(
+        2, [] { return 0; },
+        [&](int&, std::size_t i) {
+            if (i != 1) return;
+            for (int wait = 0; wait < waits && !first_taken; ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            item_one_saw_it = first_taken;
+        },
+        [&](std::size_t i) { first_taken = first_taken || i == 0; });
+    EXPECT_EQ(item_one_saw_it, pool_size() > 1);
+}
+
+TEST(Pool, NoDoneAtOrAfterAFailedItem) {
+    std::vector<std::size_t> taken;
+    EXPECT_THROW(for_each_with_state(
+                     40, [] { return 0; },
+                     [](int&, std::size_t i) {
+                         if (i == 17) throw std::runtime_error("failed");
+                     },
+                     [&](std::size_t i) { taken.push_back(i); }),
+                 std::runtime_error);
+    for (const std::size_t i : taken) EXPECT_LT(i, 17u);
+}
+
+TEST(Pool, AFailureOfDoneComesBackAfterTheLoopHasEnded) {
+    std::atomic<int> running{0};
+    try {
+        for_each_with_state(
+            64, [] { return 0; },
+            [&](int&, std::size_t) {
+                ++running;
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                --running;
+            },
+            [](std::size_t i) {
+                if (i == 2) throw std::runtime_error("done failed");
+            });
+        FAIL() << "expected a failure";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_STREQ(failure.what(), "done failed");
+    }
+    EXPECT_EQ(running.load(), 0);
 }
 
 TEST(Pool, NestedLoopsFromWorkersDoNotDeadlock) {

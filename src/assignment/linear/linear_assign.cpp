@@ -41,16 +41,40 @@ void assign_destination(const ArcList& arcs, const SearchGraph<Index>& graph,
     load_demand(graph, state, arc_flows);
 }
 
-// Every destination on the worker pool, with arc and node indices held as Index.
+// Every destination on the worker pool, with arc and node indices held as Index; `done`, if
+// given, takes each destination's blocks on the calling thread as they become final.
 template <class Index>
 void assign_all(const ArcList& arcs, std::span<const float> demands,
-                std::span<const std::size_t> dsts, Assignment& result) {
+                std::span<const std::size_t> dsts, Assignment& result,
+                const DestinationDone* done) {
     const SearchGraph<Index> graph(arcs);
-    parallel::for_each_with_state(
-        dsts.size(), [&] { return DestinationState<Index>(arcs.node_count, arcs.arc_count()); },
-        [&](DestinationState<Index>& state, std::size_t k) {
-            assign_destination(arcs, graph, demands, dsts, k, state, result);
-        });
+    auto make_state = [&] { return DestinationState<Index>(arcs.node_count, arcs.arc_count()); };
+    auto assign = [&](DestinationState<Index>& state, std::size_t k) {
+        assign_destination(arcs, graph, demands, dsts, k, state, result);
+    };
+    if (done == nullptr) {
+        parallel::for_each_with_state(dsts.size(), make_state, assign);
+    } else {
+        parallel::for_each_with_state(dsts.size(), make_state, assign,
+                                      [&](std::size_t k) { (*done)(result, k); });
+    }
+}
+
+Assignment assign(std::span<const std::size_t> from, std::span<const std::size_t> to,
+                  std::span<const float> arc_freqs, std::span<const float> costs,
+                  std::span<const float> demands, std::span<const std::size_t> dsts,
+                  const DestinationDone* done) {
+    const ArcList arcs{from, to, arc_freqs, costs, node_count_of(from, to)};
+    Assignment result;
+    result.node_costs = filled_vector(checked_size_product(dsts.size(), arcs.node_count), 0.0f);
+    result.arc_flows = filled_vector(checked_size_product(dsts.size(), arcs.arc_count()), 0.0f);
+    if (dsts.empty()) return result;
+
+    if (SearchGraph<std::uint32_t>::fits(arcs))
+        assign_all<std::uint32_t>(arcs, demands, dsts, result, done);
+    else
+        assign_all<std::size_t>(arcs, demands, dsts, result, done);
+    return result;
 }
 
 }  // namespace
@@ -65,23 +89,14 @@ std::size_t node_count_of(std::span<const std::size_t> from, std::span<const std
 Assignment _linear_assign(std::span<const std::size_t> from, std::span<const std::size_t> to,
                           std::span<const float> arc_freqs, std::span<const float> costs,
                           std::span<const float> demands, std::span<const std::size_t> dsts) {
-    const ArcList arcs{from, to, arc_freqs, costs, node_count_of(from, to)};
-    Assignment result;
-    result.node_costs = filled_vector(checked_size_product(dsts.size(), arcs.node_count), 0.0f);
-    result.arc_flows = filled_vector(checked_size_product(dsts.size(), arcs.arc_count()), 0.0f);
-    if (dsts.empty()) return result;
-
-    if (SearchGraph<std::uint32_t>::fits(arcs))
-        assign_all<std::uint32_t>(arcs, demands, dsts, result);
-    else
-        assign_all<std::size_t>(arcs, demands, dsts, result);
-    return result;
+    return assign(from, to, arc_freqs, costs, demands, dsts, nullptr);
 }
 
 Assignment linear_assign(std::vector<std::size_t> from, std::vector<std::size_t> to,
                          std::vector<float> arc_freqs, std::vector<float> costs,
-                         std::vector<float> demands, std::vector<std::size_t> dsts) {
-    return _linear_assign(from, to, arc_freqs, costs, demands, dsts);
+                         std::vector<float> demands, std::vector<std::size_t> dsts,
+                         DestinationDone done) {
+    return assign(from, to, arc_freqs, costs, demands, dsts, &done);
 }
 
 }  // namespace vemo

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "parallel/function_ref.hpp"
+
 namespace vemo {
 
 // Per-destination results, destination-major: block k of `node_costs` holds node_count
@@ -25,9 +27,15 @@ Assignment _linear_assign(std::span<const std::size_t> from, std::span<const std
                           std::span<const float> arc_freqs, std::span<const float> costs,
                           std::span<const float> demands, std::span<const std::size_t> dsts);
 
-// `_linear_assign` on vectors it owns; they are released before it returns.
+// Takes block k of a result, on the thread that started the assignment, once it is final.
+using DestinationDone = parallel::FunctionRef<void(const Assignment& result, std::size_t k)>;
+
+// `_linear_assign` on vectors it owns, which are released before it returns. done(result, k)
+// is called for k = 0, 1, ... in turn, each as soon as destination k is assigned, while later
+// destinations are still being computed (after them all with a pool of one thread).
 Assignment linear_assign(std::vector<std::size_t> from, std::vector<std::size_t> to,
                          std::vector<float> arc_freqs, std::vector<float> costs,
-                         std::vector<float> demands, std::vector<std::size_t> dsts);
+                         std::vector<float> demands, std::vector<std::size_t> dsts,
+                         DestinationDone done);
 
 }  // namespace vemo
