@@ -133,8 +133,8 @@ in/floor: the call with no destinations (every argument converted, nothing compu
   array.array('f' or 'Q', list) over the same six lists.
 out/floor: (a call on a one-arc network with results of the same length - the same call with
   no destinations) / array.array('f', values).tolist() of as many floats.
-compute ms: call - in - out; compute+out: call - in. NumPy in: the call with no destinations on NumPy arrays
-  (int64, float64) instead of lists; items/NumPy: the same arrays read through their
+compute ms: call - in - out; compute+out: call - in. NumPy in: the call with no destinations
+  on NumPy arrays (int64, float64) instead of lists; items/NumPy: the same arrays read through their
   iterators (wrapped in a sequence that hides their buffers), over it.
 extra RSS: peak resident set during the call with all threads, above the resident set before
   it (inputs built) and what the result lists occupy (32 bytes a float object, 8 a list item).
