@@ -1,5 +1,6 @@
 """Eight Python threads calling the four functions at once, succeeding and failing calls mixed:
 no deadlock, every outcome the same as when the call runs alone."""
+import os
 import random
 import threading
 
@@ -72,3 +73,34 @@ def test_threads_calling_at_once_get_their_own_outcomes():
     assert sorted(finished) == list(range(THREADS)), "a thread is stuck"
     assert wrong == []
     assert [outcome(call) for call in calls] == alone
+
+
+DAEMON_AT_EXIT = """
+import os, random, sys, threading, time
+sys.path.insert(0, {tests!r})
+import vemo
+from test_linear_assign import random_case
+network = random_case(random.Random(8), nodes=3000, arcs=12000, destinations=48)
+started = threading.Event()
+
+def keep_calling():
+    started.set()
+    while True:
+        vemo.linear_assign(*network)
+
+threading.Thread(target=keep_calling, daemon=True).start()
+started.wait()
+time.sleep(0.2)
+"""
+
+
+def test_the_interpreter_exits_cleanly_while_a_daemon_thread_is_in_a_call(run_python, monkeypatch):
+    # CPython ends a daemon thread that takes the interpreter lock back during shutdown with
+    # pthread_exit; through vemo's frames that aborted the process ("terminate called without
+    # an active exception", exit status 134). The thread now sleeps until the process exits.
+    tests = os.path.dirname(os.path.abspath(__file__))
+    for threads in ("1", "2"):
+        monkeypatch.setenv("RAYON_NUM_THREADS", threads)
+        for _ in range(3):
+            done = run_python(DAEMON_AT_EXIT.format(tests=tests))
+            assert (done.returncode, done.stderr) == (0, ""), threads

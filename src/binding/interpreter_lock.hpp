@@ -1,9 +1,14 @@
-// Releases the interpreter lock for the lifetime of a scope.
+// Releasing the interpreter lock around the computation, and taking it back.
 #pragma once
 
 #include "binding/py_ref.hpp"
 
 namespace vemo {
+
+// PyEval_RestoreThread(state). A thread that takes the lock back while the interpreter shuts
+// down (a daemon thread whose call outlives the main thread) never returns from it: it sleeps
+// until the process has exited.
+void restore_thread(PyThreadState* state) noexcept;
 
 // Other Python threads run while the computation does; the destructor takes the lock back on
 // every way out of the scope, a failure included, before anything touches Python again.
@@ -11,7 +16,7 @@ namespace vemo {
 class ReleasedInterpreterLock {
 public:
     ReleasedInterpreterLock() noexcept : state_(PyEval_SaveThread()) {}
-    ~ReleasedInterpreterLock() { PyEval_RestoreThread(state_); }
+    ~ReleasedInterpreterLock() { restore_thread(state_); }
     ReleasedInterpreterLock(const ReleasedInterpreterLock&) = delete;
     ReleasedInterpreterLock& operator=(const ReleasedInterpreterLock&) = delete;
 
@@ -19,17 +24,17 @@ private:
     PyThreadState* state_;
 };
 
-// Takes the interpreter lock back for a scope of a thread that released it, such as a step that
-// hands part of the results to Python while the computation goes on.
+// Takes the interpreter lock back for a scope inside a ReleasedInterpreterLock of the same
+// thread, such as a step that hands part of the results to Python while the computation goes on.
 class HeldInterpreterLock {
 public:
-    HeldInterpreterLock() noexcept : state_(PyGILState_Ensure()) {}
-    ~HeldInterpreterLock() { PyGILState_Release(state_); }
+    HeldInterpreterLock() noexcept : state_(PyGILState_GetThisThreadState()) { restore_thread(state_); }
+    ~HeldInterpreterLock() { PyEval_SaveThread(); }
     HeldInterpreterLock(const HeldInterpreterLock&) = delete;
     HeldInterpreterLock& operator=(const HeldInterpreterLock&) = delete;
 
 private:
-    PyGILState_STATE state_;
+    PyThreadState* state_;
 };
 
 // compute() with the interpreter lock released; its result is complete before the lock is back.
