@@ -1,7 +1,5 @@
 #include "binding/interpreter_lock.hpp"
 
-#include <cxxabi.h>
-
 #include <chrono>
 #include <thread>
 
@@ -10,10 +8,12 @@ namespace vemo {
 void restore_thread(PyThreadState* state) noexcept {
     try {
         PyEval_RestoreThread(state);
-    } catch (abi::__forced_unwind&) {
-        // CPython ends a thread that takes the lock during shutdown with pthread_exit, whose
-        // unwinding cannot cross this thread's C++ frames (the process would abort). The thread
-        // sleeps instead until the process has exited, as later CPython versions do themselves.
+    } catch (...) {
+        // Only the forced unwinding of pthread_exit comes out of the C API here: CPython ends
+        // a thread that takes the lock during shutdown that way, and the unwinding cannot cross
+        // this thread's C++ frames (the process would abort). The thread sleeps instead until
+        // the process has exited, as later CPython versions do themselves. (Caught without
+        // naming abi::__forced_unwind, which has no object to bind a reference to.)
         for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
     }
 }
