@@ -28,7 +28,9 @@ private:
 // thread, such as a step that hands part of the results to Python while the computation goes on.
 class HeldInterpreterLock {
 public:
-    HeldInterpreterLock() noexcept : state_(PyGILState_GetThisThreadState()) { restore_thread(state_); }
+    HeldInterpreterLock() noexcept : state_(PyGILState_GetThisThreadState()) {
+        restore_thread(state_);
+    }
     ~HeldInterpreterLock() { PyEval_SaveThread(); }
     HeldInterpreterLock(const HeldInterpreterLock&) = delete;
     HeldInterpreterLock& operator=(const HeldInterpreterLock&) = delete;

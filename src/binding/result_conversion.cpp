@@ -34,8 +34,7 @@ PyRef new_list(std::size_t count, MakeItem make_item) {
 }
 
 // Block k of `values`, split into `count` equal blocks, into the same items of `list`.
-void set_block(PyObject* list, const std::vector<float>& values, std::size_t count,
-               std::size_t k) {
+void set_block(PyObject* list, const std::vector<float>& values, std::size_t count, std::size_t k) {
     const std::size_t size = values.size() / count;
     const float* block = values.data() + k * size;
     set_items(list, k * size, size, [&](std::size_t i) { return f32_float(block[i]); });

@@ -27,7 +27,8 @@ PyRef assignment_tuple(Assignment assignment);
 // destinations. Needs the interpreter lock throughout.
 class AssignmentLists {
 public:
-    explicit AssignmentLists(std::size_t destination_count) : destination_count_(destination_count) {}
+    explicit AssignmentLists(std::size_t destination_count)
+        : destination_count_(destination_count) {}
 
     // Converts block k of both results.
     void add_destination(const Assignment& result, std::size_t k);

@@ -1,5 +1,3 @@
-#include "parallel/pool.hpp"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +7,8 @@
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "parallel/pool.hpp"
 
 namespace vemo::parallel {
 namespace {
@@ -35,8 +35,7 @@ TEST(Pool, StateIsMadeOncePerParticipatingThread) {
     std::atomic<int> states{0};
     std::vector<int> seen(500, 0);
     for_each_with_state(
-        seen.size(), [&] { return ++states; },
-        [&](int&, std::size_t i) { seen[i] += 1; });
+        seen.size(), [&] { return ++states; }, [&](int&, std::size_t i) { seen[i] += 1; });
     EXPECT_GE(states.load(), 1);
     EXPECT_LE(static_cast<std::size_t>(states.load()), pool_size());
     for (const int count : seen) ASSERT_EQ(count, 1);
@@ -54,13 +53,13 @@ TEST(Pool, ReductionIsTheSameForAnyPoolSize) {
     float expected = 0.0f;
     for (std::size_t begin = 0; begin < values.size(); begin += 1024) {
         float chunk = 0.0f;
-        for (std::size_t i = begin; i < std::min(values.size(), begin + 1024); ++i) chunk += values[i];
+        for (std::size_t i = begin; i < std::min(values.size(), begin + 1024); ++i)
+            chunk += values[i];
         expected += chunk;
     }
     EXPECT_EQ(sum(), expected);
-    EXPECT_EQ(reduce(
-                  0, 8, 5, [](std::size_t) { return 1; }, [](int a, int b) { return a + b; }),
-              5);
+    EXPECT_EQ(
+        reduce(0, 8, 5, [](std::size_t) { return 1; }, [](int a, int b) { return a + b; }), 5);
 }
 
 TEST(Pool, FailureOfTheLowestIndexIsRethrownAfterEveryTaskEnded) {

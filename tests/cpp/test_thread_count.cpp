@@ -1,11 +1,10 @@
-#include "parallel/thread_count.hpp"
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
+#include "parallel/thread_count.hpp"
 
 namespace vemo::parallel {
 namespace {

@@ -62,7 +62,8 @@ void fill_queue(const ArcList& arcs, const SearchGraph<Index>& graph, std::size_
     auto raise = [&](std::size_t a) {
         if (arcs.from[a] == destination) return;
         const Index slot = graph.slot(a);
-        queue.change_priority(slot, queue_priority(node_costs[graph.at(slot).head] + graph.cost(slot)));
+        queue.change_priority(slot,
+                              queue_priority(node_costs[graph.at(slot).head] + graph.cost(slot)));
     };
     const Index into_destination = static_cast<Index>(destination);
     const Index end_in = graph.end_in(into_destination);
@@ -118,7 +119,8 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
 
         const float tail_cost = node_costs[tail];
         for (Index in = graph.first_in(tail), end = graph.end_in(tail); in < end; ++in) {
-            if (queue.contains(in)) queue.change_priority(in, queue_priority(tail_cost + graph.cost(in)));
+            if (queue.contains(in))
+                queue.change_priority(in, queue_priority(tail_cost + graph.cost(in)));
         }
     }
 }

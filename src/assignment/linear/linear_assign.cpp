@@ -81,7 +81,8 @@ Assignment assign(std::span<const std::size_t> from, std::span<const std::size_t
 
 std::size_t node_count_of(std::span<const std::size_t> from, std::span<const std::size_t> to) {
     const std::size_t largest_from = largest(from, "the arc list `from` is empty");
-    const std::size_t largest_index = std::max(largest_from, largest(to, "the arc list `to` is empty"));
+    const std::size_t largest_index =
+        std::max(largest_from, largest(to, "the arc list `to` is empty"));
     if (largest_index == std::numeric_limits<std::size_t>::max()) fail_capacity_overflow();
     return largest_index + 1;
 }

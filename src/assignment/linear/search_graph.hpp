@@ -58,7 +58,8 @@ public:
         });
         for (std::size_t a = 0; a < std::min(with_head, arcs.costs.size()); ++a) {
             // Queued with priority 0, not the lowest, even while its head is unreached.
-            if (std::isnan(arcs.costs[a] + kUnreached)) unusual_cost_arcs_.push_back(static_cast<Index>(a));
+            if (std::isnan(arcs.costs[a] + kUnreached))
+                unusual_cost_arcs_.push_back(static_cast<Index>(a));
         }
     }
 
@@ -85,10 +86,10 @@ private:
     static constexpr Index kNoSlot = std::numeric_limits<Index>::max();
     static constexpr float kUnreached = std::numeric_limits<float>::infinity();
 
-    std::vector<Index> slot_of_;  // by arc
-    std::vector<Index> first_in_;  // node_count + 1 offsets into the slots
+    std::vector<Index> slot_of_;          // by arc
+    std::vector<Index> first_in_;         // node_count + 1 offsets into the slots
     std::vector<SearchArc<Index>> arcs_;  // by slot
-    std::vector<float> costs_;  // by slot
+    std::vector<float> costs_;            // by slot
     std::vector<Index> unusual_cost_arcs_;
 };
 
