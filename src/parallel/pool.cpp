@@ -45,7 +45,8 @@ public:
 
     // For a thread outside the pool: hands `job` over, runs alongside() meanwhile, then waits
     // for the job, even when alongside() throws, since the job writes into the caller's memory.
-    void run_alongside(Job& job, FunctionRef<void()> alongside) {
+    // Returns alongside's failure, if any.
+    std::exception_ptr run_alongside(Job& job, FunctionRef<void()> alongside) {
         {
             std::unique_lock lock(mutex_);
             submit(lock, job);
@@ -58,11 +59,7 @@ public:
         }
         std::unique_lock lock(mutex_);
         wait(lock, job);
-        if (alongside_failure) {
-            lock.unlock();
-            job.rethrow_failure();
-            std::rethrow_exception(alongside_failure);
-        }
+        return alongside_failure;
     }
 
 private:
@@ -156,8 +153,9 @@ void run_alongside(Job& job, FunctionRef<void()> alongside) {
         alongside();
         return;
     }
-    pool.run_alongside(job, alongside);
+    const std::exception_ptr alongside_failure = pool.run_alongside(job, alongside);
     job.rethrow_failure();
+    if (alongside_failure) std::rethrow_exception(alongside_failure);
 }
 
 void for_each_chunk(std::size_t count, std::size_t grain,

@@ -69,7 +69,6 @@ public:
         return arcs.arc_count() < limit && arcs.node_count < limit;
     }
 
-    std::size_t slot_count() const noexcept { return arcs_.size(); }
     Index slot(std::size_t arc) const noexcept { return slot_of_[arc]; }
     const SearchArc<Index>& at(Index slot) const noexcept { return arcs_[slot]; }
     float cost(Index slot) const noexcept { return costs_[slot]; }
