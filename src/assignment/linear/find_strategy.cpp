@@ -107,6 +107,8 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
     const std::size_t with_frequency = arcs.arc_freqs.size();
     while (!queue.empty()) {
         const auto [priority, slot] = queue.pop();
+        // The next pop's record is a cache miss; fetch it while this arc is handled.
+        if (!queue.empty()) __builtin_prefetch(&graph.at(queue.top()));
         const auto [a, tail, head, frequency] = graph.at(slot);
         if (a >= with_frequency) fail_index_out_of_bounds(a, with_frequency);
         const float candidate = candidate_cost(priority);

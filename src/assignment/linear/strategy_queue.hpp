@@ -7,6 +7,13 @@
 // Sifts move a hole instead of swapping, which places each entry once and keeps the position
 // table in step through the single `place`.
 //
+// The heap array counts positions from 1 (element 0 is unused), so the children of position p
+// are 2p and 2p + 1 and the descendants k levels below it are the 2^k entries from p * 2^k on.
+// On a cache-aligned array of 8-byte entries every pair of children shares a cache line, and
+// the 8 descendants three levels down fill exactly one: a sift down prefetches that line
+// while it compares the children above it, since where it goes next depends on the comparison.
+// Position 0 doubles as "not queued" in the position table.
+//
 // `Index` is the arc index type: 32 bits whenever the network allows, which halves the memory
 // the heap and its position table walk through.
 #pragma once
@@ -14,8 +21,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <vector>
 
+#include "assignment/utils/cache_line_allocator.hpp"
 #include "assignment/utils/failure.hpp"
 
 namespace vemo {
@@ -28,43 +37,42 @@ public:
         Index arc;
     };
 
-    // Sizes the position table for arcs 0 .. arc_count - 1, none of them queued. The largest
-    // Index marks "not queued", so arc_count must be below it.
+    // Sizes the heap and the position table for arcs 0 .. arc_count - 1, none of them queued.
+    // Positions go up to arc_count, so arc_count must fit in Index.
     explicit StrategyQueue(std::size_t arc_count) : position_(filled_vector(arc_count, kAbsent)) {
-        reserve_exactly(heap_, arc_count);
+        reserve_exactly(heap_, arc_count + 1);
+        heap_.resize(arc_count + 1);
     }
 
-    bool empty() const noexcept { return heap_.empty(); }
-    std::size_t size() const noexcept { return heap_.size(); }
+    bool empty() const noexcept { return count_ == 0; }
+    std::size_t size() const noexcept { return count_; }
     bool contains(Index arc) const noexcept { return position_[arc] != kAbsent; }
-    const std::vector<Entry>& entries() const noexcept { return heap_; }
+    // The heap, root first.
+    std::span<const Entry> entries() const noexcept { return {heap_.data() + 1, count_}; }
 
     // Empties the queue; cheap when it is already empty, as after a finished search.
     void clear() noexcept {
-        for (const Entry& entry : heap_) position_[entry.arc] = kAbsent;
-        heap_.clear();
+        for (const Entry& entry : entries()) position_[entry.arc] = kAbsent;
+        count_ = 0;
     }
 
     // Undefined if `arc` is already queued.
-    void push(Index arc, std::int32_t priority) {
-        heap_.push_back({priority, arc});
-        sift_up(static_cast<Index>(heap_.size() - 1), heap_.back());
-    }
+    void push(Index arc, std::int32_t priority) { sift_up(grow(), {priority, arc}); }
 
     // Queues `arc` with the lowest priority, which never moves past a parent: a push without
     // the sift. Undefined if `arc` is already queued.
-    void push_lowest(Index arc) {
-        position_[arc] = static_cast<Index>(heap_.size());
-        heap_.push_back({kLowest, arc});
-    }
+    void push_lowest(Index arc) { place(grow(), {kLowest, arc}); }
+
+    // The arc the next pop returns unless a priority changes first. Undefined on an empty queue.
+    Index top() const noexcept { return heap_[kRoot].arc; }
 
     // Undefined on an empty queue.
     Entry pop() noexcept {
-        const Entry top = heap_.front();
+        const Entry top = heap_[kRoot];
         position_[top.arc] = kAbsent;
-        const Entry last = heap_.back();
-        heap_.pop_back();
-        if (!heap_.empty()) sift_down(0, last);
+        const Entry last = heap_[count_];
+        --count_;
+        if (count_ != 0) sift_down(kRoot, last);
         return top;
     }
 
@@ -78,8 +86,13 @@ public:
     }
 
 private:
-    static constexpr Index kAbsent = std::numeric_limits<Index>::max();
+    static constexpr Index kAbsent = 0;
+    static constexpr Index kRoot = 1;
     static constexpr std::int32_t kLowest = std::numeric_limits<std::int32_t>::min();
+    // Descendants three levels down: one cache line of 8-byte entries.
+    static constexpr std::size_t kPrefetchSpan = 8;
+
+    Index grow() noexcept { return static_cast<Index>(++count_); }
 
     void place(Index at, Entry entry) noexcept {
         heap_[at] = entry;
@@ -89,8 +102,8 @@ private:
     // Moves the hole at `hole` up past every strictly smaller parent, places `entry` there and
     // returns where it went.
     Index sift_up(Index hole, const Entry entry) noexcept {
-        while (hole > 0) {
-            const Index parent = (hole - 1) / 2;
+        while (hole > kRoot) {
+            const Index parent = hole / 2;
             if (!(heap_[parent].priority < entry.priority)) break;
             place(hole, heap_[parent]);
             hole = parent;
@@ -102,24 +115,28 @@ private:
     // Moves the hole down while a child is strictly greater than `entry`; between two children
     // the right one wins only if strictly greater than the left one.
     void sift_down(Index hole, const Entry entry) noexcept {
-        const std::size_t count = heap_.size();
+        const std::size_t count = count_;
+        const Entry* const heap = heap_.data();
         for (;;) {
-            const std::size_t left = 2 * std::size_t{hole} + 1;
-            if (left >= count) break;
+            const std::size_t left = 2 * std::size_t{hole};
+            if (left > count) break;
+            const std::size_t below = kPrefetchSpan * std::size_t{hole};
+            if (below <= count) __builtin_prefetch(heap + below);
             // Written as an addition so that the compiler does not branch on it: which child
             // is larger is unpredictable, and a mispredicted branch per level costs more than
             // the comparison.
             std::size_t child = left;
-            if (left + 1 < count) child += heap_[left + 1].priority > heap_[left].priority;
-            if (!(heap_[child].priority > entry.priority)) break;
-            place(hole, heap_[child]);
+            if (left < count) child += heap[left + 1].priority > heap[left].priority;
+            if (!(heap[child].priority > entry.priority)) break;
+            place(hole, heap[child]);
             hole = static_cast<Index>(child);
         }
         place(hole, entry);
     }
 
-    std::vector<Entry> heap_;
-    std::vector<Index> position_;
+    std::vector<Entry, CacheLineAllocator<Entry>> heap_;  // heap_[1 .. count_]
+    std::vector<Index> position_;                         // by arc; kAbsent when not queued
+    std::size_t count_ = 0;
 };
 
 }  // namespace vemo

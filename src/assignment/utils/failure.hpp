@@ -78,8 +78,8 @@ inline std::size_t checked_size_product(
 
 // Makes sure `values` can hold `count` elements, reporting a refusal as an internal failure
 // with the byte count instead of letting std::bad_alloc or std::length_error escape.
-template <class T>
-void reserve_exactly(std::vector<T>& values, std::size_t count,
+template <class T, class Allocator>
+void reserve_exactly(std::vector<T, Allocator>& values, std::size_t count,
                      std::source_location where = std::source_location::current()) {
     if (count > static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) / sizeof(T))
         fail_capacity_overflow(where);
