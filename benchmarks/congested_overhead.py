@@ -33,7 +33,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import vemo  # noqa: E402
 from city_network import City  # noqa: E402
-from timing import best_times, failing_call  # noqa: E402
+from measure import best_times  # noqa: E402
+from timing import failing_call  # noqa: E402
 
 INF = math.inf
 

@@ -13,7 +13,6 @@ from array import array
 
 import numpy as np
 
-from measure import best_seconds
 
 try:
     from scipy.sparse import csr_array
@@ -38,23 +37,22 @@ def reversed_graph(frm, to, costs, node_count):
     return csr_array((weights, tails, first_out.astype(np.int32)), shape=(node_count, node_count))
 
 
-def search_seconds(frm, to, costs, node_count, dsts, repeats):
-    """Seconds for a Dijkstra search from every destination, one call per destination."""
+def search_call(frm, to, costs, node_count, dsts):
+    """A Dijkstra search from every destination, one SciPy call per destination."""
     graph = reversed_graph(frm, to, costs, node_count)
 
     def search_all():
         for d in dsts:
             dijkstra(graph, directed=True, indices=d)
 
-    return best_seconds(repeats, search_all)
+    return search_all
 
 
-def result_list_seconds(count, repeats):
-    """Seconds to turn `count` 32-bit floats into a list of floats."""
-    values = array("f", bytes(4 * count))
-    return best_seconds(repeats, values.tolist)
+def result_list_call(count):
+    """Turns `count` 32-bit floats into a list of floats."""
+    return array("f", bytes(4 * count)).tolist
 
 
-def argument_read_seconds(arguments, repeats):
-    """Seconds to read every (typecode, list) pair of `arguments` into a machine array."""
-    return best_seconds(repeats, lambda: [array(code, values) for code, values in arguments])
+def argument_read_call(arguments):
+    """Reads every (typecode, list) pair of `arguments` into a machine array."""
+    return lambda: [array(code, values) for code, values in arguments]

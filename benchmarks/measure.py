@@ -2,6 +2,7 @@
 
 import gc
 import json
+import math
 import os
 import resource
 import subprocess
@@ -10,21 +11,29 @@ import time
 from pathlib import Path
 
 
-def best_seconds(repeats, call):
-    """The fastest of `repeats` runs of `call()`: the run least disturbed by the rest of the
-    machine. The collector is off while timing, so that no run pays for another's garbage."""
-    times = []
+def best_times(repeats, calls):
+    """The best time of each named call of `calls`, running them in turn, round after round, so
+    that a ratio of two of them compares runs that saw the same load from the rest of the
+    machine. The best run is the one least disturbed. The collector is off while timing, so that
+    no run pays for another's garbage, and a call's result is freed outside its time."""
+    best = {name: math.inf for name in calls}
     gc.collect()
     gc.disable()
     try:
         for _ in range(repeats):
-            start = time.perf_counter()
-            result = call()
-            times.append(time.perf_counter() - start)
-            del result  # freeing a large result is not part of the call
+            for name, call in calls.items():
+                start = time.perf_counter()
+                result = call()
+                best[name] = min(best[name], time.perf_counter() - start)
+                del result
     finally:
         gc.enable()
-    return min(times)
+    return best
+
+
+def best_seconds(repeats, call):
+    """The fastest of `repeats` runs of `call()`."""
+    return best_times(repeats, {"call": call})["call"]
 
 
 def resident_bytes():

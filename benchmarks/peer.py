@@ -15,7 +15,6 @@ all destinations of the last assignment); its `help()` names no other way to rea
 
 import numpy as np
 
-from measure import best_seconds
 
 try:
     import pandas as pd
@@ -78,8 +77,8 @@ class Peer:
         self._model.assign(self._origins, self._destinations, self._trips, threads=threads)
         return self._model._edges["volume"].to_numpy()
 
-    def assign_seconds(self, threads, repeats):
-        return best_seconds(repeats, lambda: self.assign(threads))
+    def assign_call(self, threads):
+        return lambda: self.assign(threads)
 
     def node_costs(self, destination):
         """Every node's cost towards `destination`, +inf where it cannot be reached. A run needs

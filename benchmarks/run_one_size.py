@@ -2,7 +2,8 @@
 threads, and print the figures as one JSON object (run.py starts one such process per size and
 thread count).
 
-How each figure is obtained (times are the best of --repeats runs):
+How each figure is obtained (times are the best of --repeats rounds, each round running every
+timed call once in turn, so that ratios compare runs under the same load):
 - call: `linear_assign` on the city's arc list, demand blocks and destinations, from Python
   lists to Python lists.
 - conversion in: the same call with no destinations. It converts every argument and computes
@@ -35,7 +36,7 @@ import vemo  # noqa: E402
 
 import floors  # noqa: E402
 import peer  # noqa: E402
-from measure import best_seconds, extra_peak_bytes  # noqa: E402
+from measure import best_times, extra_peak_bytes  # noqa: E402
 from networks import GridCity, side_for_arcs  # noqa: E402
 
 # What a float object occupies: its size rounded up to the 16-byte blocks of CPython's
@@ -60,16 +61,15 @@ def result_bytes(results):
     return sum(list_bytes(values) for values in results)
 
 
-def conversion_out_seconds(result_count, destinations, repeats):
-    """Seconds to hand back `result_count` floats over `destinations` destinations, measured on
-    a network whose search is empty: arc 0 -> n-1 with destination 0, whose only arc leaves it."""
+def conversion_out_calls(result_count, destinations):
+    """Two calls on a network whose search is empty (arc 0 -> n-1 with destination 0, whose
+    only arc leaves it): one handing back `result_count` floats over `destinations`
+    destinations, one with no destinations. Their difference is the time to hand back results."""
     node_count = result_count // destinations - 1
     arc = ([0], [node_count - 1], [1.0], [1.0])
     demands = [0.0] * (destinations * node_count)
-    with_results = best_seconds(repeats, lambda: vemo.linear_assign(
-        *arc, demands, [0] * destinations))
-    without = best_seconds(repeats, lambda: vemo.linear_assign(*arc, demands, []))
-    return with_results - without
+    return {"out_with_results": lambda: vemo.linear_assign(*arc, demands, [0] * destinations),
+            "out_without": lambda: vemo.linear_assign(*arc, demands, [])}
 
 
 class ItemsOnly:
@@ -89,7 +89,7 @@ class ItemsOnly:
         return iter(self._array)
 
 
-def numpy_conversion_in_seconds(frm, to, arc_freqs, costs, demands, repeats, wrap=None):
+def numpy_conversion_in_call(frm, to, arc_freqs, costs, demands, wrap=None):
     """Conversion in of the arguments as NumPy arrays (int64 indices, float64 values), each
     passed through `wrap` if given."""
     arrays = [np.asarray(frm, dtype=np.int64), np.asarray(to, dtype=np.int64),
@@ -97,7 +97,7 @@ def numpy_conversion_in_seconds(frm, to, arc_freqs, costs, demands, repeats, wra
               np.asarray(demands, dtype=np.float64)]
     if wrap:
         arrays = [wrap(array) for array in arrays]
-    return best_seconds(repeats, lambda: vemo.linear_assign(*arrays, np.zeros(0, np.int64)))
+    return lambda: vemo.linear_assign(*arrays, np.zeros(0, np.int64))
 
 
 def measure(args):
@@ -135,37 +135,42 @@ def measure(args):
     n, m = city.node_count, city.arc_count
     figures["search_graph_bytes"] = 24 * m + 4 * (n + 1)
     figures["scratch_bytes_per_worker"] = 9 * n + 16 * m
-    figures["call_s"] = best_seconds(args.repeats, call)
-    figures["conversion_in_s"] = best_seconds(args.repeats, lambda: vemo.linear_assign(
-        *network, demands, []))
-    figures["conversion_out_s"] = conversion_out_seconds(result_count, len(dsts), args.repeats)
-    figures["computation_s"] = (figures["call_s"] - figures["conversion_in_s"]
-                                - figures["conversion_out_s"])
-    figures["single_destination_call_s"] = best_seconds(args.repeats, lambda: vemo.linear_assign(
-        *network, demands[:city.node_count], dsts[:1]))
-
+    # Every figure that enters a ratio is timed in the same rounds as the others.
+    calls = {
+        "call_s": call,
+        "conversion_in_s": lambda: vemo.linear_assign(*network, demands, []),
+        **conversion_out_calls(result_count, len(dsts)),
+        "single_destination_call_s": lambda: vemo.linear_assign(
+            *network, demands[:city.node_count], dsts[:1]),
+    }
     if args.floors:
         arguments = [("Q", frm), ("Q", to), ("f", arc_freqs), ("f", costs), ("f", demands),
                      ("Q", dsts)]
-        figures["floor_argument_read_s"] = floors.argument_read_seconds(arguments, args.repeats)
-        figures["floor_result_list_s"] = floors.result_list_seconds(result_count, args.repeats)
+        calls["floor_argument_read_s"] = floors.argument_read_call(arguments)
+        calls["floor_result_list_s"] = floors.result_list_call(result_count)
         if floors.search_floor_available():
-            figures["floor_search_s"] = floors.search_seconds(
-                frm, to, costs, city.node_count, dsts, args.repeats)
-        figures["numpy_conversion_in_s"] = numpy_conversion_in_seconds(
-            *network, demands, args.repeats)
-        figures["numpy_items_conversion_in_s"] = numpy_conversion_in_seconds(
-            *network, demands, args.repeats, ItemsOnly)
-
+            calls["floor_search_s"] = floors.search_call(frm, to, costs, city.node_count, dsts)
+        calls["numpy_conversion_in_s"] = numpy_conversion_in_call(*network, demands)
+        calls["numpy_items_conversion_in_s"] = numpy_conversion_in_call(
+            *network, demands, ItemsOnly)
     if args.peer and peer.available():
         try:
             model = peer.Peer(*network, city.stop_count, demands, dsts)
             if args.check:
                 figures["peer_check"] = peer.agreement(model, dsts, *results,
                                                        CHECKED_DESTINATIONS)
-            figures["peer_assign_s"] = model.assign_seconds(figures["threads"], args.repeats)
+            peer_assign = model.assign_call(figures["threads"])
+            peer_assign()  # fails here, not in the timing, if this version cannot run it
+            calls["peer_assign_s"] = peer_assign
         except Exception as error:  # another version of the peer: say so, measure the rest
             figures["peer_error"] = f"{type(error).__name__}: {error}"
+    del results
+
+    times = best_times(args.repeats, calls)
+    figures["conversion_out_s"] = times.pop("out_with_results") - times.pop("out_without")
+    figures.update(times)
+    figures["computation_s"] = (figures["call_s"] - figures["conversion_in_s"]
+                                - figures["conversion_out_s"])
     return figures
 
 

@@ -1,22 +1,8 @@
-"""Timing helpers shared by the benchmarks."""
+"""Helpers for timing calls that are meant to fail once their arguments are converted."""
 
 import contextlib
-import math
 import os
 import sys
-import time
-
-
-def best_times(repeats, calls):
-    """The best time of each named call, running them in turn so that they all see the same
-    load from whatever else the machine is doing."""
-    best = {name: math.inf for name in calls}
-    for _ in range(repeats):
-        for name, call in calls.items():
-            start = time.perf_counter()
-            call()
-            best[name] = min(best[name], time.perf_counter() - start)
-    return best
 
 
 @contextlib.contextmanager
