@@ -1,9 +1,11 @@
-#include "assignment/linear/strategy_queue.hpp"
-
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <vector>
+
+#include "assignment/linear/strategy_queue.hpp"
+#include "failure_message.hpp"
 
 namespace vemo {
 namespace {
@@ -93,8 +95,10 @@ TYPED_TEST(StrategyQueueTest, RandomOperationsKeepTheInvariant) {
             queue.push(next_arc++, priority(random));
         } else if (action == 1 && !queue.empty()) {
             const std::int32_t top = queue.entries().front().priority;
+            const auto announced = queue.top();
             const auto popped = queue.pop();
             ASSERT_EQ(popped.priority, top);
+            ASSERT_EQ(popped.arc, announced);
             ASSERT_FALSE(queue.contains(popped.arc));
         } else if (!queue.empty()) {
             const auto& entry = queue.entries()[random() % queue.size()];
@@ -102,6 +106,21 @@ TYPED_TEST(StrategyQueueTest, RandomOperationsKeepTheInvariant) {
         }
         expect_sound(queue, arc_count);
     }
+}
+
+// The sift down prefetches whole cache lines of descendants, which only line up on storage that
+// starts on a line; such storage, refused, is an internal failure like any other.
+TEST(CacheLineAllocator, AlignsBlocksAndReportsRefusals) {
+    for (std::size_t count : {1, 3, 1000, 100000}) {
+        std::vector<std::uint32_t, CacheLineAllocator<std::uint32_t>> values(count);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(values.data()) % kCacheLineBytes, 0u);
+    }
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's operator new aborts instead of throwing std::bad_alloc";
+#endif
+    std::vector<std::uint32_t, CacheLineAllocator<std::uint32_t>> huge;
+    EXPECT_EQ(testing::failure_message([&] { reserve_exactly(huge, std::size_t{1} << 40); }),
+              "memory allocation of 4398046511104 bytes failed");
 }
 
 }  // namespace
