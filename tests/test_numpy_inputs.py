@@ -48,6 +48,12 @@ def test_strided_and_array_module_inputs():
     doubled = np.repeat(np.array(COSTS), 2)[::2]
     assert not doubled.flags.c_contiguous
     assert assign(costs=doubled) == expected
+    # Contiguous but not aligned for its element type: read element by element.
+    for values, dtype in ((FROM, np.int64), (COSTS, np.float64)):
+        misaligned = np.frombuffer(b"x" + np.array(values, dtype=dtype).tobytes(), dtype, offset=1)
+        assert not misaligned.flags.aligned
+        key = "frm" if dtype == np.int64 else "costs"
+        assert assign(**{key: misaligned}) == expected
     assert assign(frm=array.array("q", FROM), costs=array.array("f", COSTS),
                   demands=array.array("d", DEMANDS)) == expected
 
@@ -57,6 +63,13 @@ def test_values_the_fast_path_cannot_take_fail_as_lists_do():
     bad = [0, -1, 1]
     assert assign(frm=np.array(bad, dtype=np.int64)) == assign(frm=bad)
     assert assign(frm=np.array(bad, dtype=np.int64))[0] == "OverflowError"
+    # Long arrays are checked a run at a time: a negative index far from the start, at either
+    # width, still sends the whole array the list's way.
+    for dtype in (np.int32, np.int64):
+        long = np.zeros(10_000, dtype=dtype)
+        long[9_000] = -5
+        assert assign(frm=long, to=np.ones(10_000, dtype=dtype)) == assign(
+            frm=long.tolist(), to=[1] * 10_000)
     # Float arrays as indices and bool arrays: the conversion's TypeError, prefixed.
     as_floats = np.array(FROM, dtype=np.float64)
     assert assign(frm=as_floats) == assign(frm=list(as_floats))

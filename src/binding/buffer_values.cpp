@@ -1,9 +1,11 @@
 #include "binding/buffer_values.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #include "assignment/utils/failure.hpp"
 
@@ -52,35 +54,53 @@ char element_code(const Py_buffer& view) noexcept {
 template <class Element>
 Element element_at(const Py_buffer& view, std::size_t i) noexcept {
     Element element;
-    std::memcpy(&element, static_cast<const char*>(view.buf) + i * view.strides[0],
-                sizeof element);
+    std::memcpy(&element, static_cast<const char*>(view.buf) + i * view.strides[0], sizeof element);
     return element;
 }
 
-template <class Element, class Out, class Convert>
-bool copy_elements(const Py_buffer& view, std::vector<Out>& out, Convert convert) {
+// Elements side by side at an address they may be read from as Element.
+template <class Element>
+bool contiguous(const Py_buffer& view) noexcept {
+    return view.strides[0] == static_cast<Py_ssize_t>(sizeof(Element)) &&
+           reinterpret_cast<std::uintptr_t>(view.buf) % alignof(Element) == 0;
+}
+
+template <class Element>
+constexpr bool can_be_negative = std::is_integral_v<Element> && std::is_signed_v<Element>;
+
+// The elements of `view`, each converted to Out; false if the width is not Element's or an
+// index is negative. A contiguous buffer is converted by loops the compiler vectorises.
+template <class Element, class Out>
+bool copy_elements(const Py_buffer& view, std::vector<Out>& out) {
     if (view.itemsize != static_cast<Py_ssize_t>(sizeof(Element))) return false;
     const auto count = static_cast<std::size_t>(view.shape[0]);
     reserve_exactly(out, count);
+    if (contiguous<Element>(view)) {
+        const auto* const first = static_cast<const Element*>(view.buf);
+        if constexpr (!can_be_negative<Element>) {
+            out.assign(first, first + count);  // within the reserved capacity
+        } else {
+            // Converted a cache-sized run at a time, each run checked while it is still in the
+            // cache: a negative element becomes an index with the top bit set.
+            constexpr std::size_t kRun = 4096;
+            for (std::size_t start = 0; start < count; start += kRun) {
+                const std::size_t end = std::min(count, start + kRun);
+                out.insert(out.end(), first + start, first + end);
+                Out top_bits = 0;
+                for (std::size_t i = start; i < end; ++i) top_bits |= out[i];
+                if (top_bits >> (8 * sizeof(Out) - 1)) return false;
+            }
+        }
+        return true;
+    }
     for (std::size_t i = 0; i < count; ++i) {
-        const auto converted = convert(element_at<Element>(view, i));
-        if (!converted) return false;
-        out.push_back(*converted);
+        const auto element = element_at<Element>(view, i);
+        if constexpr (can_be_negative<Element>) {
+            if (element < 0) return false;
+        }
+        out.push_back(static_cast<Out>(element));
     }
     return true;
-}
-
-template <class Integer>
-std::optional<std::size_t> as_index(Integer value) noexcept {
-    if constexpr (std::is_signed_v<Integer>) {
-        if (value < 0) return std::nullopt;
-    }
-    return static_cast<std::size_t>(value);
-}
-
-template <class Integer>
-bool copy_indices(const Py_buffer& view, std::vector<std::size_t>& out) {
-    return copy_elements<Integer>(view, out, as_index<Integer>);
 }
 
 }  // namespace
@@ -89,12 +109,16 @@ std::optional<std::vector<float>> f32_values_from_buffer(PyObject* value) {
     BufferView view;
     if (!readable_type(value) || !view.open(value)) return std::nullopt;
     std::vector<float> values;
-    auto keep = [](auto element) { return std::optional<float>(static_cast<float>(element)); };
     bool read = false;
     switch (element_code(view.get())) {
-        case 'f': read = copy_elements<float>(view.get(), values, keep); break;
-        case 'd': read = copy_elements<double>(view.get(), values, keep); break;
-        default: break;
+        case 'f':
+            read = copy_elements<float>(view.get(), values);
+            break;
+        case 'd':
+            read = copy_elements<double>(view.get(), values);
+            break;
+        default:
+            break;
     }
     return read ? std::optional(std::move(values)) : std::nullopt;
 }
@@ -107,15 +131,20 @@ std::optional<std::vector<std::size_t>> index_values_from_buffer(PyObject* value
     bool read = false;
     // Each code is read at the width the buffer says; codes of another width give up.
     switch (element_code(buffer)) {
-        case 'i': case 'l': case 'q':
-            read = buffer.itemsize == 4 ? copy_indices<std::int32_t>(buffer, values)
-                                        : copy_indices<std::int64_t>(buffer, values);
+        case 'i':
+        case 'l':
+        case 'q':
+            read = buffer.itemsize == 4 ? copy_elements<std::int32_t>(buffer, values)
+                                        : copy_elements<std::int64_t>(buffer, values);
             break;
-        case 'I': case 'L': case 'Q':
-            read = buffer.itemsize == 4 ? copy_indices<std::uint32_t>(buffer, values)
-                                        : copy_indices<std::uint64_t>(buffer, values);
+        case 'I':
+        case 'L':
+        case 'Q':
+            read = buffer.itemsize == 4 ? copy_elements<std::uint32_t>(buffer, values)
+                                        : copy_elements<std::uint64_t>(buffer, values);
             break;
-        default: break;
+        default:
+            break;
     }
     return read ? std::optional(std::move(values)) : std::nullopt;
 }
