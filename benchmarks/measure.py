@@ -31,11 +31,6 @@ def best_times(repeats, calls):
     return best
 
 
-def best_seconds(repeats, call):
-    """The fastest of `repeats` runs of `call()`."""
-    return best_times(repeats, {"call": call})["call"]
-
-
 def resident_bytes():
     """The process's resident set now."""
     with open("/proc/self/statm") as statm:
