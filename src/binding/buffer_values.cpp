@@ -103,6 +103,15 @@ bool copy_elements(const Py_buffer& view, std::vector<Out>& out) {
     return true;
 }
 
+// Integers read at the width the buffer says: 32 or 64 bits of the signedness of Integer32;
+// copy_elements gives up on any other width.
+template <class Integer32>
+bool copy_integers(const Py_buffer& view, std::vector<std::size_t>& out) {
+    using Integer64 = std::conditional_t<std::is_signed_v<Integer32>, std::int64_t, std::uint64_t>;
+    return view.itemsize == 4 ? copy_elements<Integer32>(view, out)
+                              : copy_elements<Integer64>(view, out);
+}
+
 }  // namespace
 
 std::optional<std::vector<float>> f32_values_from_buffer(PyObject* value) {
@@ -129,19 +138,16 @@ std::optional<std::vector<std::size_t>> index_values_from_buffer(PyObject* value
     std::vector<std::size_t> values;
     const Py_buffer& buffer = view.get();
     bool read = false;
-    // Each code is read at the width the buffer says; codes of another width give up.
     switch (element_code(buffer)) {
         case 'i':
         case 'l':
         case 'q':
-            read = buffer.itemsize == 4 ? copy_elements<std::int32_t>(buffer, values)
-                                        : copy_elements<std::int64_t>(buffer, values);
+            read = copy_integers<std::int32_t>(buffer, values);
             break;
         case 'I':
         case 'L':
         case 'Q':
-            read = buffer.itemsize == 4 ? copy_elements<std::uint32_t>(buffer, values)
-                                        : copy_elements<std::uint64_t>(buffer, values);
+            read = copy_integers<std::uint32_t>(buffer, values);
             break;
         default:
             break;
