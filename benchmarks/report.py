@@ -131,13 +131,14 @@ peer/vemo: the peer's assignment of the same trips / vemo's computation alone (t
 vemo/Dijkstra: vemo's computation with 1 thread / SciPy's Dijkstra from each destination.
 in/floor: the call with no destinations (every argument converted, nothing computed) /
   array.array('f' or 'Q', list) over the same six lists.
-out/floor: (a call on a one-arc network with results of the same length - the same call with
-  no destinations) / array.array('f', values).tolist() of as many floats.
+out/floor: (a call with an empty search whose results have the same length and as many +0.0
+  - the same call with no destinations) / array.array('f', values).tolist() of as many floats.
 compute ms: call - in - out; compute+out: call - in. NumPy in: the call with no destinations
   on NumPy arrays (int64, float64) instead of lists; items/NumPy: the same arrays read through their
   iterators (wrapped in a sequence that hides their buffers), over it.
 extra RSS: peak resident set during the call with all threads, above the resident set before
-  it (inputs built) and what the result lists occupy (32 bytes a float object, 8 a list item).
+  it (inputs built) and what the result lists occupy (32 bytes a float object, every +0.0 being
+  one shared object, and 8 a list item).
   vectors: what of it the call must hold, its arguments as 64-bit indices and 32-bit floats and
   its results as 32-bit floats. budget: vectors + the search graph + one destination's scratch
   per worker taking part; RSS/budget: extra RSS over it."""

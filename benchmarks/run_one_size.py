@@ -8,10 +8,10 @@ timed call once in turn, so that ratios compare runs under the same load):
   lists to Python lists.
 - conversion in: the same call with no destinations. It converts every argument and computes
   nothing (beyond the largest node index).
-- conversion out: a call on a one-arc network with as many nodes that gives results of the
-  same length as the real call, minus the same call with no destinations. What is left of its
-  computation is setting up each destination's vectors, little beside making a float object
-  for every result.
+- conversion out: a call whose search is empty and whose results have the length of the real
+  call's and as many +0.0 (one shared object, not one apiece), minus the same call with no
+  destinations. What is left of its computation is setting up each destination's vectors and
+  skipping its arcs, little beside making a float object for every other result.
 - computation: call - conversion in - conversion out.
 - single destination: the call for the first destination alone.
 - extra peak memory: the peak resident set during the call, above the resident set before it
@@ -26,6 +26,7 @@ timed call once in turn, so that ratios compare runs under the same load):
 
 import argparse
 import json
+import math
 import os
 import sys
 
@@ -52,24 +53,32 @@ def build_identity():
     return f"{vemo.__file__} {os.stat(vemo.__file__).st_mtime_ns}"
 
 
-def list_bytes(values):
-    """Memory held by a list of distinct float objects."""
-    return sys.getsizeof(values) + FLOAT_BYTES * len(values)
-
-
 def result_bytes(results):
-    return sum(list_bytes(values) for values in results)
+    """Memory held by result lists and their float objects, an object shared by several items
+    (every +0.0 is one) counted once."""
+    zero_objects = {id(value) for values in results for value in values if value == 0.0}
+    zero_items = sum(value == 0.0 for values in results for value in values)
+    objects = sum(len(values) for values in results) - zero_items + len(zero_objects)
+    return sum(sys.getsizeof(values) for values in results) + FLOAT_BYTES * objects
 
 
-def conversion_out_calls(result_count, destinations):
-    """Two calls on a network whose search is empty (arc 0 -> n-1 with destination 0, whose
-    only arc leaves it): one handing back `result_count` floats over `destinations`
-    destinations, one with no destinations. Their difference is the time to hand back results."""
-    node_count = result_count // destinations - 1
-    arc = ([0], [node_count - 1], [1.0], [1.0])
+def positive_zeros(results):
+    return sum(value == 0.0 and math.copysign(1.0, value) > 0
+               for values in results for value in values)
+
+
+def conversion_out_calls(result_count, zero_count, destinations):
+    """Two calls whose search is empty (parallel arcs 0 -> n-1, all leaving destination 0): one
+    handing back `result_count` floats over `destinations` destinations, `zero_count` of them
+    +0.0 (the destination's cost and every arc flow; the other node costs are +inf), one with
+    no destinations. Their difference is the time to hand back such results."""
+    per_destination = result_count // destinations
+    arc_count = max(1, min(round(zero_count / destinations) - 1, per_destination - 2))
+    node_count = per_destination - arc_count
+    arcs = ([0] * arc_count, [node_count - 1] * arc_count, [1.0] * arc_count, [1.0] * arc_count)
     demands = [0.0] * (destinations * node_count)
-    return {"out_with_results": lambda: vemo.linear_assign(*arc, demands, [0] * destinations),
-            "out_without": lambda: vemo.linear_assign(*arc, demands, [])}
+    return {"out_with_results": lambda: vemo.linear_assign(*arcs, demands, [0] * destinations),
+            "out_without": lambda: vemo.linear_assign(*arcs, demands, [])}
 
 
 class ItemsOnly:
@@ -124,6 +133,7 @@ def measure(args):
     figures["extra_peak_bytes"], results = extra_peak_bytes(call, result_bytes)
     result_count = sum(len(values) for values in results)
     figures["result_floats"] = result_count
+    figures["result_zeros"] = positive_zeros(results)
     # What the call itself must hold: its arguments as vectors of 64-bit indices and 32-bit
     # floats, and its results as 32-bit floats.
     figures["vector_bytes"] = (8 * (len(frm) + len(to) + len(dsts))
@@ -139,7 +149,7 @@ def measure(args):
     calls = {
         "call_s": call,
         "conversion_in_s": lambda: vemo.linear_assign(*network, demands, []),
-        **conversion_out_calls(result_count, len(dsts)),
+        **conversion_out_calls(result_count, figures["result_zeros"], len(dsts)),
         "single_destination_call_s": lambda: vemo.linear_assign(
             *network, demands[:city.node_count], dsts[:1]),
     }

@@ -28,6 +28,19 @@ def test_one_size_runs_in_a_process_with_its_pool_size():
     assert "peer_assign_s" not in run and "peer_check" not in run
 
 
+def test_conversion_out_stands_in_for_results_of_the_same_length_and_zeros():
+    import run_one_size
+
+    calls = run_one_size.conversion_out_calls(3 * 50, 3 * 30, 3)
+    results = calls["out_with_results"]()
+    assert sum(len(values) for values in results) == 150
+    assert run_one_size.positive_zeros(results) == 90
+    assert calls["out_without"]() == ([], [])
+    # The shared +0.0 is one object; each other float is one of its own.
+    lists = sum(sys.getsizeof(values) for values in results)
+    assert run_one_size.result_bytes(results) == lists + run_one_size.FLOAT_BYTES * (60 + 1)
+
+
 def test_extra_peak_counts_working_memory_and_not_results():
     def call():
         scratch = bytearray(64 * MIB)

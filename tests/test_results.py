@@ -1,5 +1,7 @@
 """The shapes and values of results, and that arguments are copies."""
 import copy
+import math
+import sys
 
 import vemo
 
@@ -23,6 +25,24 @@ def test_linear_assign_returns_a_pair_of_float_lists(worked_example):
 def test_results_are_32_bit_values_widened_exactly():
     node_costs, arc_flows = vemo.linear_assign([0], [1], [INF], [1.0], [0.1, 0.0], [1])
     assert arc_flows == [0.10000000149011612]
+
+
+def test_zeros_share_one_object_and_negative_zero_keeps_its_sign():
+    # Arc 1 -> 2 costs 0.00001, whose queue priority is 0: node 1 ends at -0.0.
+    node_costs, arc_flows = vemo.linear_assign([0, 1], [2, 2], [INF, INF], [5.0, 0.00001],
+                                               [0.0, 0.0, 0.0], [2])
+    assert node_costs == [5.0, 0.0, 0.0] and arc_flows == [0.0, 0.0]
+    assert math.copysign(1.0, node_costs[1]) == -1.0
+    assert math.copysign(1.0, node_costs[2]) == 1.0
+    assert node_costs[2] is arc_flows[0] is arc_flows[1]
+    assert node_costs[1] is not node_costs[2]
+    zero = arc_flows[0]
+    # Held once by each of the three items that show it, by `zero` and by the argument.
+    assert sys.getrefcount(zero) == 3 + 2
+
+    matrix, totals, total_cost = vemo.mat_linear_assign(
+        [[0, 1]], [0.5], [[0, 10], [0, 0]], [[0, 0], [0, 0]])
+    assert matrix[0][0] is matrix[1][1] is totals[0] is total_cost
 
 
 def test_an_empty_destination_list_gives_empty_results():

@@ -1,5 +1,7 @@
 #include "binding/result_conversion.hpp"
 
+#include <bit>
+#include <cstdint>
 #include <utility>
 
 #include "assignment/utils/failure.hpp"
@@ -34,10 +36,20 @@ PyRef new_list(std::size_t count, MakeItem make_item) {
 }
 
 // Block k of `values`, split into `count` equal blocks, into the same items of `list`.
-void set_block(PyObject* list, const std::vector<float>& values, std::size_t count, std::size_t k) {
+void set_block(PyObject* list, const std::vector<float>& values, std::size_t count, std::size_t k,
+               ResultFloats& floats) {
     const std::size_t size = values.size() / count;
     const float* block = values.data() + k * size;
-    set_items(list, k * size, size, [&](std::size_t i) { return f32_float(block[i]); });
+    set_items(list, k * size, size, [&](std::size_t i) { return floats(block[i]); });
+}
+
+PyRef f32_list(std::vector<float> values, ResultFloats& floats) {
+    return new_list(values.size(), [&](std::size_t i) { return floats(values[i]); });
+}
+
+PyRef f32_matrix(std::vector<std::vector<float>> rows, ResultFloats& floats) {
+    return new_list(rows.size(),
+                    [&](std::size_t i) { return f32_list(std::move(rows[i]), floats); });
 }
 
 // Each item is built only when the previous one has been placed, so that its result vector can
@@ -52,19 +64,19 @@ PyRef new_tuple(MakeItem... make_item) {
 
 }  // namespace
 
-PyRef f32_float(float value) { return created(PyFloat_FromDouble(static_cast<double>(value))); }
-
-PyRef f32_list(std::vector<float> values) {
-    return new_list(values.size(), [&](std::size_t i) { return f32_float(values[i]); });
-}
-
-PyRef f32_matrix(std::vector<std::vector<float>> rows) {
-    return new_list(rows.size(), [&](std::size_t i) { return f32_list(std::move(rows[i])); });
+PyRef ResultFloats::operator()(float value) {
+    // Compared as bits: 0.0f == -0.0f, but only +0.0 is shared.
+    if (std::bit_cast<std::uint32_t>(value) != 0) {
+        return created(PyFloat_FromDouble(static_cast<double>(value)));
+    }
+    if (!zero_) zero_ = created(PyFloat_FromDouble(0.0));
+    return PyRef::borrow(zero_.get());
 }
 
 PyRef assignment_tuple(Assignment assignment) {
-    return new_tuple([&] { return f32_list(std::move(assignment.node_costs)); },
-                     [&] { return f32_list(std::move(assignment.arc_flows)); });
+    ResultFloats floats;
+    return new_tuple([&] { return f32_list(std::move(assignment.node_costs), floats); },
+                     [&] { return f32_list(std::move(assignment.arc_flows), floats); });
 }
 
 void AssignmentLists::make_lists(const Assignment& result) {
@@ -75,8 +87,8 @@ void AssignmentLists::make_lists(const Assignment& result) {
 
 void AssignmentLists::add_destination(const Assignment& result, std::size_t k) {
     make_lists(result);
-    set_block(node_costs_.get(), result.node_costs, destination_count_, k);
-    set_block(arc_flows_.get(), result.arc_flows, destination_count_, k);
+    set_block(node_costs_.get(), result.node_costs, destination_count_, k, floats_);
+    set_block(arc_flows_.get(), result.arc_flows, destination_count_, k, floats_);
 }
 
 PyRef AssignmentLists::tuple(const Assignment& result) {
@@ -85,9 +97,10 @@ PyRef AssignmentLists::tuple(const Assignment& result) {
 }
 
 PyRef mat_assignment_tuple(MatAssignment assignment) {
-    return new_tuple([&] { return f32_matrix(std::move(assignment.stop_costs)); },
-                     [&] { return f32_list(std::move(assignment.arc_flow_totals)); },
-                     [&] { return f32_float(assignment.total_cost); });
+    ResultFloats floats;
+    return new_tuple([&] { return f32_matrix(std::move(assignment.stop_costs), floats); },
+                     [&] { return f32_list(std::move(assignment.arc_flow_totals), floats); },
+                     [&] { return floats(assignment.total_cost); });
 }
 
 }  // namespace vemo

@@ -1,9 +1,12 @@
 // Conversion of the computations' results into Python objects.
 //
 // Each value of 32 bits is widened exactly to a double, so a result shows the full expansion
-// of its 32-bit value. If the interpreter cannot create an object, its error is printed and the
-// call ends in the internal failure "Python API call failed". Vectors are taken by value so
-// that each is released as soon as it is converted.
+// of its 32-bit value. Within one call's results every +0.0 is the same float object: most arc
+// flows of a destination are 0 (arcs none of its trips take), and an object apiece would about
+// double the memory and the time of handing results back. Floats are immutable, so only `is`
+// can tell; -0.0 keeps objects of its own and its sign. If the interpreter cannot create an
+// object, its error is printed and the call ends in the internal failure "Python API call
+// failed". Vectors are taken by value so that each is released as soon as it is converted.
 #pragma once
 
 #include <cstddef>
@@ -15,9 +18,14 @@
 
 namespace vemo {
 
-PyRef f32_float(float value);
-PyRef f32_list(std::vector<float> values);
-PyRef f32_matrix(std::vector<std::vector<float>> rows);
+// Makes the float objects of one call's results, sharing one object for every +0.0.
+class ResultFloats {
+public:
+    PyRef operator()(float value);
+
+private:
+    PyRef zero_;
+};
 
 // (node_costs, arc_flows)
 PyRef assignment_tuple(Assignment assignment);
@@ -40,6 +48,7 @@ private:
     void make_lists(const Assignment& result);
 
     std::size_t destination_count_;
+    ResultFloats floats_;
     PyRef node_costs_;
     PyRef arc_flows_;
 };
