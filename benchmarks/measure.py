@@ -11,17 +11,25 @@ import time
 from pathlib import Path
 
 
+# A pause before each timed call. The peer's OpenMP threads spin for a few milliseconds after
+# its parallel loops, on the CPUs the next call needs: measured at 10^4 arcs with 2 threads, a
+# vemo call right after the peer took 12% longer; 5 ms of pause removed the difference.
+SETTLE_SECONDS = 0.02
+
+
 def best_times(repeats, calls):
     """The best time of each named call of `calls`, running them in turn, round after round, so
     that a ratio of two of them compares runs that saw the same load from the rest of the
     machine. The best run is the one least disturbed. The collector is off while timing, so that
-    no run pays for another's garbage, and a call's result is freed outside its time."""
+    no run pays for another's garbage, and a call's result is freed outside its time; each call
+    starts after a pause (SETTLE_SECONDS), so that none runs beside threads of the one before."""
     best = {name: math.inf for name in calls}
     gc.collect()
     gc.disable()
     try:
         for _ in range(repeats):
             for name, call in calls.items():
+                time.sleep(SETTLE_SECONDS)
                 start = time.perf_counter()
                 result = call()
                 best[name] = min(best[name], time.perf_counter() - start)
