@@ -2,8 +2,8 @@
 //
 // Each value of 32 bits is widened exactly to a double, so a result shows the full expansion
 // of its 32-bit value. Within one call's results every +0.0 is the same float object: most arc
-// flows of a destination are 0 (arcs none of its trips take), and an object apiece would about
-// double the memory and the time of handing results back. Floats are immutable, so only `is`
+// flows of a destination are 0 (arcs none of its trips take), and an object apiece nearly
+// doubles the memory and the time of handing results back. Floats are immutable, so only `is`
 // can tell; -0.0 keeps objects of its own and its sign. If the interpreter cannot create an
 // object, its error is printed and the call ends in the internal failure "Python API call
 // failed". Vectors are taken by value so that each is released as soon as it is converted.
