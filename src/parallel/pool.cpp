@@ -148,7 +148,7 @@ void run(Job& job) {
 
 void run_alongside(Job& job, FunctionRef<void()> alongside) {
     Pool& pool = process_pool();
-    if (job.chunk_count() == 0 || pool.size() == 1 || pool.on_a_worker()) {
+    if (job.chunk_count() <= 1 || pool.size() == 1 || pool.on_a_worker()) {
         run(job);
         alongside();
         return;

@@ -30,7 +30,9 @@ void run(Job& job);
 
 // Runs `job` on the process-wide pool and alongside() on the calling thread meanwhile, then
 // waits for the job; rethrows the job's failure, else alongside's. With a pool of one thread
-// (one core at a time, as configured), or on a pool thread, alongside() runs after the job.
+// (one core at a time, as configured), on a pool thread, or for a job of one chunk (nothing to
+// overlap, and handing over to the calling thread would only add a wake-up), alongside() runs
+// after the job.
 void run_alongside(Job& job, FunctionRef<void()> alongside);
 
 // Calls body(begin, end) for consecutive chunks of at most `grain` indices covering [0, count).
