@@ -1,8 +1,8 @@
 """What the machine allows: the floors that vemo's times are compared with.
 
-- The search: a plain binary-heap Dijkstra (SciPy's) from each destination, one at a time, on
-  the reversed graph, the same arcs with their costs. It finds shortest paths only, no
-  strategies, so it is a floor for the search, not an equal.
+- The search: SciPy's Dijkstra (`scipy.sparse.csgraph.dijkstra`) from each destination, one at
+  a time, on the reversed graph, the same arcs with their costs. It finds shortest paths only,
+  no strategies, so it is a floor for the search, not an equal.
 - Results: `array.array('f', values).tolist()`, the least work that turns 32-bit floats into a
   list of Python floats.
 - Arguments: `array.array('f', list)` (and `array.array('Q', list)` for index lists), the least
