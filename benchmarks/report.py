@@ -132,7 +132,8 @@ vemo/Dijkstra: vemo's computation with 1 thread / SciPy's Dijkstra from each des
 in/floor: the call with no destinations (every argument converted, nothing computed) /
   array.array('f' or 'Q', list) over the same six lists.
 out/floor: (a call with an empty search whose results have the same length and as many +0.0
-  - the same call with no destinations) / array.array('f', values).tolist() of as many floats.
+  - the same call on two nodes, whose results are those zeros alone) /
+  array.array('f', values).tolist() of as many floats.
 compute ms: call - in - out; compute+out: call - in. NumPy in: the call with no destinations
   on NumPy arrays (int64, float64) instead of lists; items/NumPy: the same arrays read through their
   iterators (wrapped in a sequence that hides their buffers), over it.

@@ -9,9 +9,9 @@ timed call once in turn, so that ratios compare runs under the same load):
 - conversion in: the same call with no destinations. It converts every argument and computes
   nothing (beyond the largest node index).
 - conversion out: a call whose search is empty and whose results have the length of the real
-  call's and as many +0.0 (one shared object, not one apiece), minus the same call with no
-  destinations. What is left of its computation is setting up each destination's vectors and
-  skipping its arcs, little beside making a float object for every other result.
+  call's and as many +0.0 (one shared object, not one apiece), minus the same call on two
+  nodes, whose results are those zeros alone. What is left of their computations is setting up
+  each destination's node vectors, little beside making a float object for every other result.
 - computation: call - conversion in - conversion out.
 - single destination: the call for the first destination alone.
 - extra peak memory: the peak resident set during the call, above the resident set before it
@@ -68,17 +68,23 @@ def positive_zeros(results):
 
 
 def conversion_out_calls(result_count, zero_count, destinations):
-    """Two calls whose search is empty (parallel arcs 0 -> n-1, all leaving destination 0): one
-    handing back `result_count` floats over `destinations` destinations, `zero_count` of them
-    +0.0 (the destination's cost and every arc flow; the other node costs are +inf), one with
-    no destinations. Their difference is the time to hand back such results."""
+    """Two calls whose searches are empty (parallel arcs 0 -> head, all leaving destination 0),
+    with arguments of the same sizes. The first hands back `result_count` floats over
+    `destinations` destinations, `zero_count` of them +0.0 (each destination's cost and every arc
+    flow; the other node costs are +inf). The second has two nodes: its results are the same
+    zeros and one +inf per destination. Their difference is the time to hand back the results
+    that are not +0.0, nearly all the time results take (a shared +0.0 costs one reference),
+    without what either call spends on its arcs."""
     per_destination = result_count // destinations
     arc_count = max(1, min(round(zero_count / destinations) - 1, per_destination - 2))
     node_count = per_destination - arc_count
-    arcs = ([0] * arc_count, [node_count - 1] * arc_count, [1.0] * arc_count, [1.0] * arc_count)
-    demands = [0.0] * (destinations * node_count)
-    return {"out_with_results": lambda: vemo.linear_assign(*arcs, demands, [0] * destinations),
-            "out_without": lambda: vemo.linear_assign(*arcs, demands, [])}
+    demands = [0.0] * (destinations * node_count)  # the second call reads its first blocks
+
+    def call_with_head(head):
+        arcs = ([0] * arc_count, [head] * arc_count, [1.0] * arc_count, [1.0] * arc_count)
+        return lambda: vemo.linear_assign(*arcs, demands, [0] * destinations)
+
+    return {"out_with_results": call_with_head(node_count - 1), "out_without": call_with_head(1)}
 
 
 class ItemsOnly:
