@@ -56,9 +56,8 @@ def build_identity():
 def result_bytes(results):
     """Memory held by result lists and their float objects, an object shared by several items
     (every +0.0 is one) counted once."""
-    zero_objects = {id(value) for values in results for value in values if value == 0.0}
-    zero_items = sum(value == 0.0 for values in results for value in values)
-    objects = sum(len(values) for values in results) - zero_items + len(zero_objects)
+    zeros = [value for values in results for value in values if value == 0.0]
+    objects = sum(len(values) for values in results) - len(zeros) + len({id(z) for z in zeros})
     return sum(sys.getsizeof(values) for values in results) + FLOAT_BYTES * objects
 
 
