@@ -26,7 +26,6 @@ timed call once in turn, so that ratios compare runs under the same load):
 
 import argparse
 import json
-import math
 import os
 import sys
 
@@ -36,6 +35,7 @@ import numpy as np  # noqa: E402
 import vemo  # noqa: E402
 
 import floors  # noqa: E402
+import hand_back  # noqa: E402
 import peer  # noqa: E402
 from measure import best_times, extra_peak_bytes  # noqa: E402
 from networks import GridCity, side_for_arcs  # noqa: E402
@@ -59,32 +59,6 @@ def result_bytes(results):
     zeros = [value for values in results for value in values if value == 0.0]
     objects = sum(len(values) for values in results) - len(zeros) + len({id(z) for z in zeros})
     return sum(sys.getsizeof(values) for values in results) + FLOAT_BYTES * objects
-
-
-def positive_zeros(results):
-    return sum(value == 0.0 and math.copysign(1.0, value) > 0
-               for values in results for value in values)
-
-
-def conversion_out_calls(result_count, zero_count, destinations):
-    """Two calls whose searches are empty (parallel arcs 0 -> head, all leaving destination 0),
-    with arguments of the same sizes. The first hands back `result_count` floats over
-    `destinations` destinations, `zero_count` of them +0.0 (each destination's cost and every arc
-    flow; the other node costs are +inf). The second has two nodes: its results are the same
-    zeros and one +inf per destination. Their difference is the time to hand back the results
-    that are not +0.0, without what either call spends on its arcs. It leaves out the shared
-    +0.0, a reference each: at 10^5 arcs it came to 80% of the real call's conversion time
-    (measured against the computation alone, from C++), so computation is over-counted."""
-    per_destination = result_count // destinations
-    arc_count = max(1, min(round(zero_count / destinations) - 1, per_destination - 2))
-    node_count = per_destination - arc_count
-    demands = [0.0] * (destinations * node_count)  # the second call reads its first blocks
-
-    def call_with_head(head):
-        arcs = ([0] * arc_count, [head] * arc_count, [1.0] * arc_count, [1.0] * arc_count)
-        return lambda: vemo.linear_assign(*arcs, demands, [0] * destinations)
-
-    return {"out_with_results": call_with_head(node_count - 1), "out_without": call_with_head(1)}
 
 
 class ItemsOnly:
@@ -139,7 +113,7 @@ def measure(args):
     figures["extra_peak_bytes"], results = extra_peak_bytes(call, result_bytes)
     result_count = sum(len(values) for values in results)
     figures["result_floats"] = result_count
-    figures["result_zeros"] = positive_zeros(results)
+    figures["result_zeros"] = hand_back.positive_zeros(results)
     # What the call itself must hold: its arguments as vectors of 64-bit indices and 32-bit
     # floats, and its results as 32-bit floats.
     figures["vector_bytes"] = (8 * (len(frm) + len(to) + len(dsts))
@@ -155,7 +129,7 @@ def measure(args):
     calls = {
         "call_s": call,
         "conversion_in_s": lambda: vemo.linear_assign(*network, demands, []),
-        **conversion_out_calls(result_count, figures["result_zeros"], len(dsts)),
+        **hand_back.calls(result_count, figures["result_zeros"], len(dsts)),
         "single_destination_call_s": lambda: vemo.linear_assign(
             *network, demands[:city.node_count], dsts[:1]),
     }
@@ -183,7 +157,7 @@ def measure(args):
     del results
 
     times = best_times(args.repeats, calls)
-    figures["conversion_out_s"] = times.pop("out_with_results") - times.pop("out_without")
+    figures["conversion_out_s"] = hand_back.seconds(times)
     figures.update(times)
     figures["computation_s"] = (figures["call_s"] - figures["conversion_in_s"]
                                 - figures["conversion_out_s"])

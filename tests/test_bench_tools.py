@@ -29,12 +29,13 @@ def test_one_size_runs_in_a_process_with_its_pool_size():
 
 
 def test_conversion_out_stands_in_for_results_of_the_same_length_and_zeros():
+    import hand_back
     import run_one_size
 
-    calls = run_one_size.conversion_out_calls(3 * 50, 3 * 30, 3)
+    calls = hand_back.calls(3 * 50, 3 * 30, 3)
     results = calls["out_with_results"]()
     assert sum(len(values) for values in results) == 150
-    assert run_one_size.positive_zeros(results) == 90
+    assert hand_back.positive_zeros(results) == 90
     # The second call hands back the same zeros and nothing else but one +inf a destination.
     costs, flows = calls["out_without"]()
     assert costs == [0.0, math.inf] * 3 and flows == [0.0] * (3 * 29)
