@@ -27,6 +27,10 @@ public:
 
     void run(Job& job) {
         std::unique_lock lock(mutex_);
+        if (!on_a_worker() && (job.chunk_count() == 1 || size_ == 1) && computing_ < size_) {
+            run_here(lock, job);
+            return;
+        }
         submit(lock, job);
         if (on_a_worker()) {
             // A worker waiting on nested work runs it itself and then helps with whatever
@@ -63,6 +67,22 @@ public:
     }
 
 private:
+    // Runs `job` on this thread outside the pool, in place of an idle pool thread: the job
+    // could use only one thread, and handing it over would cost two thread switches and move
+    // it away from the caller's cache. It counts against the pool's size like a pool thread,
+    // and as one it runs any loop it starts itself. Called and returns locked.
+    void run_here(std::unique_lock<std::mutex>& lock, Job& job) {
+        ++computing_;
+        current_pool = this;
+        lock.unlock();
+        job.participate();
+        lock.lock();
+        current_pool = nullptr;
+        --computing_;
+        // A pool thread may be waiting for the turn this thread took.
+        if (!queue_.empty()) changed_.notify_all();
+    }
+
     void submit(std::unique_lock<std::mutex>&, Job& job) {
         queue_.push_back(&job);
         job.queued = true;
@@ -98,8 +118,10 @@ private:
         pthread_setname_np(pthread_self(), name.c_str());
         std::unique_lock lock(mutex_);
         for (;;) {
-            changed_.wait(lock, [&] { return !queue_.empty(); });
+            changed_.wait(lock, [&] { return !queue_.empty() && computing_ < size_; });
+            ++computing_;
             participate(lock, *queue_.front());
+            --computing_;
         }
     }
 
@@ -109,6 +131,9 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Job*> queue_;
+    // Threads working for the pool, its own and callers running a job in place of one: never
+    // more than size_, so the pool's size bounds the CPUs its loops use, whoever calls.
+    std::size_t computing_ = 0;
 };
 
 thread_local Pool* Pool::current_pool = nullptr;

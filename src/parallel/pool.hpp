@@ -1,11 +1,14 @@
 // The process-wide worker pool and its parallel loops.
 //
 // The pool starts its threads at its first use and keeps them until the process ends; its size
-// is fixed then (see thread_count.hpp). A thread outside the pool hands a loop to the pool and
-// blocks until it is done; a pool thread that starts a nested loop works on it itself and helps
-// with pending work while it waits, so nested loops never deadlock. Several threads may start
-// loops at once. A failure in any chunk is rethrown on the calling thread once every chunk of
-// that loop has finished (chunks write into the caller's memory), so nothing outlives the call.
+// is fixed then (see thread_count.hpp), and so is the number of threads its loops keep busy at
+// once. A thread outside the pool hands a loop to the pool and blocks until it is done, except
+// a loop that could use only one thread (one chunk, or a pool of one thread): while a pool
+// thread is idle, the caller runs that loop itself, in its place. A pool thread that starts a
+// nested loop works on it itself and helps with pending work while it waits, so nested loops
+// never deadlock. Several threads may start loops at once. A failure in any chunk is rethrown
+// on the calling thread once every chunk of that loop has finished (chunks write into the
+// caller's memory), so nothing outlives the call.
 //
 // Loops are split into chunks that depend only on the loop's size and grain, never on the
 // number of threads, so a reduction associates its terms the same way for any pool size.

@@ -159,6 +159,50 @@ TEST(Pool, NestedLoopsFromWorkersDoNotDeadlock) {
         EXPECT_EQ(totals[i], static_cast<long>(i * 999 * 1000 / 2));
 }
 
+TEST(Pool, NestedLoopsFromALoopRunByItsCallerDoNotDeadlock) {
+    // One chunk: the caller runs it itself, and then the nested loop as a pool thread would.
+    long total = 0;
+    for_each_chunk(1, 1, [&](std::size_t, std::size_t) {
+        total = reduce(
+            1000, 10, 0L, [](std::size_t j) { return static_cast<long>(j); },
+            [](long a, long b) { return a + b; });
+    });
+    EXPECT_EQ(total, 999L * 1000L / 2);
+}
+
+TEST(Pool, ALoopThatCanUseOneThreadRunsOnItsIdleCaller) {
+    const std::thread::id caller = std::this_thread::get_id();
+    std::thread::id ran_on;
+    for_each_chunk(1, 1, [&](std::size_t, std::size_t) { ran_on = std::this_thread::get_id(); });
+    EXPECT_EQ(ran_on, caller);
+    // With a pool of one thread, so does a loop of many chunks.
+    std::atomic<int> elsewhere{0};
+    for_each_chunk(
+        8, 1, [&](std::size_t, std::size_t) { elsewhere += std::this_thread::get_id() != caller; });
+    EXPECT_EQ(elsewhere.load() == 0, pool_size() == 1);
+}
+
+TEST(Pool, ThePoolSizeBoundsTheThreadsComputingAtOnce) {
+    // Callers running their loops in place of pool threads must not add to them.
+    std::atomic<std::size_t> running{0}, most{0};
+    auto body = [&](std::size_t, std::size_t) {
+        const std::size_t now = ++running;
+        for (std::size_t seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        --running;
+    };
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 6; ++t) {
+        callers.emplace_back([&, t] {
+            for (int round = 0; round < 20; ++round) for_each_chunk(t % 2 == 0 ? 1 : 5, 1, body);
+        });
+    }
+    for (auto& caller : callers) caller.join();
+    EXPECT_GE(most.load(), 1u);
+    EXPECT_LE(most.load(), pool_size());
+}
+
 TEST(Pool, SeveralOutsideThreadsSubmitAtOnce) {
     std::vector<std::thread> callers;
     std::vector<long> results(6, 0);
