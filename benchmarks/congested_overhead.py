@@ -134,9 +134,7 @@ def main():
         return [vemo.linear_assign(frm, to, block_freq, costs, demands, dsts)
                 for block_freq in block_freqs]
 
-    block_zeros = [hand_back.positive_zeros(vemo.linear_assign(frm, to, block_freq, costs,
-                                                               demands, dsts))
-                   for block_freq in block_freqs]
+    block_zeros = [hand_back.positive_zeros(results) for results in block()]
 
     best = best_times(args.repeats, {
         "assign": lambda: vemo.linear_assign(*network, dsts),
