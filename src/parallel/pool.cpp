@@ -25,9 +25,14 @@ public:
 
     bool on_a_worker() const noexcept { return current_pool == this; }
 
+    // Whether `job` could keep no more than one thread busy: one chunk, or a pool of one.
+    bool one_thread_suffices(const Job& job) const noexcept {
+        return job.chunk_count() <= 1 || size_ == 1;
+    }
+
     void run(Job& job) {
         std::unique_lock lock(mutex_);
-        if (!on_a_worker() && (job.chunk_count() == 1 || size_ == 1) && computing_ < size_) {
+        if (!on_a_worker() && one_thread_suffices(job) && computing_ < size_) {
             run_here(lock, job);
             return;
         }
@@ -173,7 +178,7 @@ void run(Job& job) {
 
 void run_alongside(Job& job, FunctionRef<void()> alongside) {
     Pool& pool = process_pool();
-    if (job.chunk_count() <= 1 || pool.size() == 1 || pool.on_a_worker()) {
+    if (pool.one_thread_suffices(job) || pool.on_a_worker()) {
         run(job);
         alongside();
         return;
