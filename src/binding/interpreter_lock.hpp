@@ -49,11 +49,4 @@ private:
     PyThreadState* state_;
 };
 
-// compute() with the interpreter lock released; its result is complete before the lock is back.
-template <class Compute>
-auto run_unlocked(Compute&& compute) {
-    ReleasedInterpreterLock unlocked;
-    return compute();
-}
-
 }  // namespace vemo

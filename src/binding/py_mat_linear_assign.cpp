@@ -1,6 +1,6 @@
 #include "assignment/linear/mat_linear_assign.hpp"
 #include "binding/entry_points.hpp"
-#include "binding/interpreter_lock.hpp"
+#include "binding/interruptible.hpp"
 #include "binding/parameter_groups.hpp"
 #include "binding/result_conversion.hpp"
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "assignment/utils/failure.hpp"
+#include "binding/python_error.hpp"
 
 namespace vemo {
 namespace {
@@ -65,6 +66,10 @@ PyRef new_tuple(MakeItem... make_item) {
 }  // namespace
 
 PyRef ResultFloats::operator()(float value) {
+    if (--until_signal_check_ == 0) {
+        until_signal_check_ = kValuesBetweenSignalChecks;
+        require_status(PyErr_CheckSignals());
+    }
     // Compared as bits: 0.0f == -0.0f, but only +0.0 is shared.
     if (std::bit_cast<std::uint32_t>(value) != 0) {
         return created(PyFloat_FromDouble(static_cast<double>(value)));

@@ -18,13 +18,18 @@
 
 namespace vemo {
 
-// Makes the float objects of one call's results, sharing one object for every +0.0.
+// Makes the float objects of one call's results, sharing one object for every +0.0. Handing
+// back tens of millions of values takes a while, so every so many values it runs the pending
+// signal handlers: one that raises ends the conversion with PyErrorSet.
 class ResultFloats {
 public:
     PyRef operator()(float value);
 
 private:
+    static constexpr unsigned kValuesBetweenSignalChecks = 1u << 16;
+
     PyRef zero_;
+    unsigned until_signal_check_ = kValuesBetweenSignalChecks;
 };
 
 // (node_costs, arc_flows)

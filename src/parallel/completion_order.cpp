@@ -1,5 +1,7 @@
 #include "parallel/completion_order.hpp"
 
+#include "parallel/cancellation.hpp"
+
 namespace vemo::parallel {
 
 void CompletionOrder::finish(std::size_t index) {
@@ -20,7 +22,17 @@ void CompletionOrder::stop() {
 
 bool CompletionOrder::wait_for(std::size_t index) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return finished_[index] || stopped_; });
+    auto ready = [&] { return finished_[index] || stopped_; };
+    if (!polls_here()) {
+        changed_.wait(lock, ready);
+        return finished_[index];
+    }
+    const Cancellation& cancellation = *current_cancellation();
+    while (!changed_.wait_until(lock, cancellation.next_poll(), ready)) {
+        lock.unlock();
+        cancellation_point();
+        lock.lock();
+    }
     return finished_[index];
 }
 

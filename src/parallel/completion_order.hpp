@@ -19,7 +19,8 @@ public:
     // No further item will finish: the loop has failed.
     void stop();
 
-    // Blocks until item `index` is done (true) or the loop has stopped before it (false).
+    // Blocks until item `index` is done (true) or the loop has stopped before it (false). The
+    // calling thread of a cancellable call polls meanwhile and throws Cancelled once cancelled.
     bool wait_for(std::size_t index);
 
 private:

@@ -1,5 +1,6 @@
 // One parallel loop handed to the worker pool: a range of chunk indices claimed one at a time
-// by every thread that takes part, and the first failure (by chunk index) among them.
+// by every thread that takes part, and the first failure (by chunk index) among them. A job
+// belongs to the cancellable call of the thread that made it, if any (cancellation.hpp).
 #pragma once
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <exception>
 #include <mutex>
 
+#include "parallel/cancellation.hpp"
 #include "parallel/function_ref.hpp"
 
 namespace vemo::parallel {
@@ -16,7 +18,9 @@ public:
     // `participant` is run by each thread that takes part; it claims chunks until none remain
     // and must not throw: it records failures with `record_failure`.
     Job(std::size_t chunk_count, FunctionRef<void(Job&)> participant) noexcept
-        : chunk_count_(chunk_count), participant_(participant) {}
+        : chunk_count_(chunk_count),
+          participant_(participant),
+          cancellation_(current_cancellation()) {}
     Job(const Job&) = delete;
     Job& operator=(const Job&) = delete;
 
@@ -34,7 +38,13 @@ public:
     // claimed chunk runs to its end, so that is the same failure whatever the thread count.
     void record_failure(std::size_t chunk, std::exception_ptr failure) noexcept;
 
-    void participate() noexcept { participant_(*this); }
+    // Runs the participant on this thread, working for the job's call.
+    void participate() noexcept {
+        const WorkingFor working_for(cancellation_);
+        participant_(*this);
+    }
+
+    Cancellation* cancellation() const noexcept { return cancellation_; }
 
     // Rethrows the recorded failure, if any. Call only once every participant has returned.
     void rethrow_failure() const;
@@ -46,6 +56,7 @@ public:
 private:
     const std::size_t chunk_count_;
     FunctionRef<void(Job&)> participant_;
+    Cancellation* const cancellation_;
     std::atomic<std::size_t> next_{0};
     std::atomic<bool> failed_{false};
     std::mutex failure_mutex_;

@@ -43,7 +43,7 @@ public:
             participate(lock, job);
             while (!complete(job)) {
                 if (queue_.empty())
-                    changed_.wait(lock);
+                    wait_for_change(lock);
                 else
                     participate(lock, *queue_.front());
             }
@@ -65,6 +65,8 @@ public:
             alongside();
         } catch (...) {
             alongside_failure = std::current_exception();
+            // The call's results are lost: its chunks still to come need not run.
+            if (Cancellation* cancellation = job.cancellation()) cancellation->request();
         }
         std::unique_lock lock(mutex_);
         wait(lock, job);
@@ -95,7 +97,22 @@ private:
     }
 
     void wait(std::unique_lock<std::mutex>& lock, const Job& job) {
-        changed_.wait(lock, [&] { return complete(job); });
+        while (!complete(job)) wait_for_change(lock);
+    }
+
+    // Waits for the pool's state to change. The calling thread of a cancellable call also wakes
+    // when its poll is due and asks it, with the mutex released: the poll may block.
+    void wait_for_change(std::unique_lock<std::mutex>& lock) {
+        if (!polls_here()) {
+            changed_.wait(lock);
+            return;
+        }
+        Cancellation& cancellation = *current_cancellation();
+        if (changed_.wait_until(lock, cancellation.next_poll()) == std::cv_status::timeout) {
+            lock.unlock();
+            cancellation.poll_if_due();
+            lock.lock();
+        }
     }
 
     static bool complete(const Job& job) noexcept {
@@ -184,7 +201,11 @@ void run_alongside(Job& job, FunctionRef<void()> alongside) {
         return;
     }
     const std::exception_ptr alongside_failure = pool.run_alongside(job, alongside);
-    job.rethrow_failure();
+    try {
+        job.rethrow_failure();
+    } catch (const Cancelled&) {
+        if (!alongside_failure) throw;
+    }
     if (alongside_failure) std::rethrow_exception(alongside_failure);
 }
 
@@ -197,6 +218,7 @@ void for_each_chunk(std::size_t count, std::size_t grain,
         while (job.claim(chunk)) {
             const std::size_t begin = chunk * grain;
             try {
+                cancellation_point();
                 body(begin, std::min(count, begin + grain));
             } catch (...) {
                 job.record_failure(chunk, std::current_exception());

@@ -12,6 +12,10 @@
 //
 // Loops are split into chunks that depend only on the loop's size and grain, never on the
 // number of threads, so a reduction associates its terms the same way for any pool size.
+//
+// A loop of a cancellable call (cancellation.hpp) checks for cancellation before each item or
+// chunk; its calling thread polls while it waits; a cancelled loop throws Cancelled once every
+// chunk that had started has stopped.
 #pragma once
 
 #include <cstddef>
@@ -32,7 +36,8 @@ std::size_t pool_size();
 void run(Job& job);
 
 // Runs `job` on the process-wide pool and alongside() on the calling thread meanwhile, then
-// waits for the job; rethrows the job's failure, else alongside's. With a pool of one thread
+// waits for the job; rethrows the job's failure, else alongside's. A failure of alongside()
+// cancels the job's call, if cancellable, and is rethrown rather than the Cancelled it causes. With a pool of one thread
 // (one core at a time, as configured), on a pool thread, or for a job of one chunk (nothing to
 // overlap, and handing over to the calling thread would only add a wake-up), alongside() runs
 // after the job.
@@ -53,6 +58,7 @@ auto participant_with_state(MakeState& make_state, Body& body, CompletionOrder* 
         std::size_t index = 0;
         while (job.claim(index)) {
             try {
+                cancellation_point();
                 if (!state) state.emplace(make_state());
                 body(*state, index);
                 if (order != nullptr) order->finish(index);

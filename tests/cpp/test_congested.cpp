@@ -31,9 +31,10 @@ struct Network {
     Assignment uncongested() const {
         return _linear_assign(from, to, arc_freqs, costs, demands, dsts);
     }
-    Assignment congested(const Params& p) const {
+    CongestedAssignment congested(const Params& p,
+                                  AtFixedPoint at_fixed_point = AtFixedPoint::stop) const {
         return _linear_congested_assign(from, to, arc_freqs, costs, demands, dsts, p.alpha, p.beta,
-                                        p.capacity, p.tol, p.max_iters);
+                                        p.capacity, p.tol, p.max_iters, at_fixed_point);
     }
     // One iteration of the loop, written out.
     Assignment iterate(const Assignment& previous, const Params& p) const {
@@ -74,6 +75,23 @@ TEST(Congested, ZeroMaxItersSetsNoLimit) {
     expect_same(result, net.congested(five));
     EXPECT_NE(result.arc_flows, net.congested(four).arc_flows);
     EXPECT_NE(result.arc_flows, net.congested(one).arc_flows);
+}
+
+TEST(Congested, ALoopEndsWhereItsFlowsSettleWithTheResultsOfRunningOn) {
+    // One route, no choice: the averaged flows settle on the demand, while a gap that must be
+    // below -inf is never met.
+    const Network net{.from = {0, 1}, .to = {1, 2}, .arc_freqs = {0.1f, inf}, .costs = {5, 3},
+                      .demands = {0.7f, 0, 0}};
+    const CongestedAssignment settled = net.congested({.capacity = 8, .tol = -inf, .max_iters = 0});
+    EXPECT_GT(settled.iterations, 1u);
+    EXPECT_LT(settled.iterations, 1000u);
+    const Params longer{.capacity = 8, .tol = -inf, .max_iters = settled.iterations + 20};
+    const CongestedAssignment ran_on = net.congested(longer, AtFixedPoint::run_on);
+    EXPECT_EQ(ran_on.iterations, longer.max_iters);
+    expect_same(settled, ran_on);
+    // Where the flows keep moving, nothing ends early.
+    const Network choice;
+    EXPECT_EQ(choice.congested({.tol = -inf, .max_iters = 30}).iterations, 30u);
 }
 
 TEST(Congested, NaNGapEndsTheLoopAfterOneIteration) {

@@ -2,16 +2,20 @@
 // frequencies, then per iteration: effective frequencies from the averaged flows, an assignment
 // with them, the new average α × new + (1 − α) × old (float32, in exactly that order), and the
 // relative gap. It stops when the gap is not greater than `tol` (a NaN gap included), or when the
-// iteration count reaches `max_iters`, tested for equality so that 0 sets no limit.
+// iteration count reaches `max_iters`, tested for equality so that 0 sets no limit, or when the
+// averaged flows come out bit for bit as they went in: the effective frequencies, and so every
+// later iteration, would then repeat this one exactly.
 #include "assignment/congested_linear/linear_congested_assign.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <utility>
 
 #include "assignment/congested_linear/calc_gap.hpp"
 #include "assignment/congested_linear/effective_freqs.hpp"
 #include "assignment/congested_linear/outgoing_arcs.hpp"
+#include "parallel/cancellation.hpp"
 #include "parallel/pool.hpp"
 
 namespace vemo {
@@ -33,30 +37,36 @@ std::vector<float> averaged_flows(std::vector<float> latest, std::span<const flo
     return latest;
 }
 
+bool same_bits(std::span<const float> a, std::span<const float> b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size_bytes()) == 0;
+}
+
 }  // namespace
 
-Assignment _linear_congested_assign(std::span<const std::size_t> from,
-                                    std::span<const std::size_t> to,
-                                    std::span<const float> arc_freqs, std::span<const float> costs,
-                                    std::span<const float> demands,
-                                    std::span<const std::size_t> dsts, float average_decay_factor,
-                                    float beta, float capacity, float tol, std::size_t max_iters) {
+CongestedAssignment _linear_congested_assign(
+    std::span<const std::size_t> from, std::span<const std::size_t> to,
+    std::span<const float> arc_freqs, std::span<const float> costs,
+    std::span<const float> demands, std::span<const std::size_t> dsts, float average_decay_factor,
+    float beta, float capacity, float tol, std::size_t max_iters, AtFixedPoint at_fixed_point) {
     const std::size_t node_count = node_count_of(from, to);
     const OutgoingArcs outgoing = outgoing_arcs(from, node_count);
-    Assignment current = _linear_assign(from, to, arc_freqs, costs, demands, dsts);
+    CongestedAssignment current{_linear_assign(from, to, arc_freqs, costs, demands, dsts)};
 
     float gap = std::numeric_limits<float>::infinity();
-    std::size_t iterations = 0;
     std::vector<float> effective_freqs;
     while (gap > tol) {
+        parallel::cancellation_point();
         effective_freqs = _calc_effective_freqs(arc_freqs, to, current.arc_flows, capacity, beta);
         Assignment latest = _linear_assign(from, to, effective_freqs, costs, demands, dsts);
-        current.arc_flows =
+        std::vector<float> averaged =
             averaged_flows(std::move(latest.arc_flows), current.arc_flows, average_decay_factor);
+        const bool settled =
+            at_fixed_point == AtFixedPoint::stop && same_bits(averaged, current.arc_flows);
+        current.arc_flows = std::move(averaged);
         current.node_costs = std::move(latest.node_costs);
         const float next_gap = _calc_gap(node_count, outgoing, current.arc_flows, from.size(),
                                          current.node_costs, to, costs, effective_freqs, dsts);
-        if (++iterations == max_iters) break;
+        if (++current.iterations == max_iters || settled) break;
         gap = next_gap;
     }
     return current;

@@ -10,14 +10,24 @@
 
 namespace vemo {
 
+// The node costs of the last assignment run, the averaged flows, and how many iterations ran.
+struct CongestedAssignment : Assignment {
+    std::size_t iterations = 0;
+};
+
+// Whether the loop ends once an iteration leaves the averaged flows unchanged bit for bit. Every
+// later iteration would repeat that one exactly, so ending there changes nothing but the time;
+// running on exists for the tests that show it.
+enum class AtFixedPoint { stop, run_on };
+
 // Returns the node costs of the last assignment run and the averaged flows.
 // max_iters = 0 sets no limit on the number of iterations.
-Assignment _linear_congested_assign(std::span<const std::size_t> from,
-                                    std::span<const std::size_t> to,
-                                    std::span<const float> arc_freqs, std::span<const float> costs,
-                                    std::span<const float> demands,
-                                    std::span<const std::size_t> dsts, float average_decay_factor,
-                                    float beta, float capacity, float tol, std::size_t max_iters);
+CongestedAssignment _linear_congested_assign(
+    std::span<const std::size_t> from, std::span<const std::size_t> to,
+    std::span<const float> arc_freqs, std::span<const float> costs,
+    std::span<const float> demands, std::span<const std::size_t> dsts, float average_decay_factor,
+    float beta, float capacity, float tol, std::size_t max_iters,
+    AtFixedPoint at_fixed_point = AtFixedPoint::stop);
 
 // `_linear_congested_assign` on vectors it owns, with the scalars in the Python order.
 Assignment linear_congested_assign(std::vector<std::size_t> from, std::vector<std::size_t> to,

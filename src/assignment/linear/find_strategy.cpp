@@ -10,7 +10,7 @@
 // are reproduced bit for bit. Arcs are pushed in increasing index and the heap's tie rule
 // (strategy_queue.hpp) then fixes the order of equal priorities.
 //
-// Two refinements keep the loading sound (it sends each node's volume out in one pass, in
+// Three refinements keep the loading sound (it sends each node's volume out in one pass, in
 // reverse selection order):
 //  - once an attractive arc into a node has been selected, no later arc out of that node is
 //    attractive. With zero-cost boarding and alighting arcs, an arc out of a stop can tie with
@@ -32,12 +32,16 @@
 
 #include "assignment/linear/queue_priority.hpp"
 #include "assignment/utils/failure.hpp"
+#include "parallel/cancellation.hpp"
 
 namespace vemo {
 namespace {
 
 constexpr float kFrequencyFloor = 1e-8f;
 constexpr float kFirstArcWait = 0.5f;
+// A search on a large network takes long enough for a cancellation to wait on it; a check every
+// few thousand pops is a fraction of a millisecond apart and costs nothing measurable.
+constexpr std::size_t kPopsBetweenCancellationChecks = 4096;
 
 // Queues every arc that does not leave the destination, as pushing them in increasing arc
 // index would. Before the search only arcs into the destination, and arcs whose cost is NaN or
@@ -105,7 +109,12 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
 
     std::span<float> node_frequencies(state.node_frequencies);
     const std::size_t with_frequency = arcs.arc_freqs.size();
+    std::size_t pops_until_check = kPopsBetweenCancellationChecks;
     while (!queue.empty()) {
+        if (--pops_until_check == 0) {
+            pops_until_check = kPopsBetweenCancellationChecks;
+            parallel::cancellation_point();
+        }
         const auto [priority, slot] = queue.pop();
         // The next pop's record is a cache miss; fetch it while this arc is handled.
         if (!queue.empty()) __builtin_prefetch(&graph.at(queue.top()));

@@ -6,6 +6,7 @@
 // carries it back to the calling thread and the Python call wrapper raises it as PanicException.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <exception>
 #include <limits>
@@ -14,6 +15,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "parallel/cancellation.hpp"
 
 namespace vemo {
 
@@ -90,13 +93,19 @@ void reserve_exactly(std::vector<T, Allocator>& values, std::size_t count,
     }
 }
 
-// A vector of `count` copies of `value`, allocated once.
+// A vector of `count` copies of `value`, allocated once. Result vectors of a gigabyte take a
+// good part of a second to fill, so a cancelled call stops between chunks of the fill.
 template <class T>
 std::vector<T> filled_vector(std::size_t count, const T& value,
                              std::source_location where = std::source_location::current()) {
+    constexpr std::size_t kChunkBytes = std::size_t{1} << 24;
+    constexpr std::size_t kChunk = kChunkBytes / sizeof(T) + 1;
     std::vector<T> values;
     reserve_exactly(values, count, where);
-    values.assign(count, value);
+    while (values.size() < count) {
+        parallel::cancellation_point();
+        values.resize(values.size() + std::min(kChunk, count - values.size()), value);
+    }
     return values;
 }
 

@@ -67,6 +67,7 @@ std::vector<float> build_demands(const std::vector<std::vector<float>>& demands_
     std::vector<float> demands =
         filled_vector(checked_size_product(stop_count - 1, node_count), 0.0f);
     for (std::size_t d = 1; d < stop_count; ++d) {
+        parallel::cancellation_point();
         float* block = demands.data() + (d - 1) * node_count;
         for (std::size_t r = 0; r < stop_count; ++r) {
             if (r == d) continue;

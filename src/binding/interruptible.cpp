@@ -1,0 +1,27 @@
+#include "binding/interruptible.hpp"
+
+namespace vemo {
+
+bool on_main_thread() {
+    // threading knows the main thread, also in a child forked from another thread. Without it
+    // imported, or if asking fails, the call polls: a poll that runs no handler is harmless.
+    PyObject* modules = PySys_GetObject("modules");
+    PyObject* threading = modules != nullptr ? PyDict_GetItemString(modules, "threading") : nullptr;
+    if (threading == nullptr) return true;
+    PyRef main_thread = PyRef::steal(PyObject_CallMethod(threading, "main_thread", nullptr));
+    PyRef ident = main_thread ? PyRef::steal(PyObject_GetAttrString(main_thread.get(), "ident"))
+                              : PyRef();
+    const unsigned long main_ident = ident ? PyLong_AsUnsignedLong(ident.get()) : 0;
+    if (PyErr_Occurred() != nullptr) {
+        PyErr_Clear();
+        return true;
+    }
+    return main_ident == PyThread_get_thread_ident();
+}
+
+bool signal_handler_raised() noexcept {
+    const HeldInterpreterLock held;
+    return PyErr_CheckSignals() != 0;
+}
+
+}  // namespace vemo

@@ -1,0 +1,56 @@
+// Computations that answer Ctrl-C.
+//
+// Python runs signal handlers on its main thread only, between bytecodes, so a computation with
+// the interpreter lock released would run none until it returns. A call from the main thread
+// therefore polls: at short intervals its thread takes the lock back and runs the pending
+// handlers. If one raises (KeyboardInterrupt for SIGINT, or whatever a handler installed with
+// signal.signal raises), the computation is cancelled, and once no thread works on it any more
+// its memory is freed and the handler's exception leaves the call. Calls from other threads are
+// not polled: no handler would run there, and each poll would wait for the lock.
+#pragma once
+
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+#include "binding/interpreter_lock.hpp"
+#include "binding/python_error.hpp"
+#include "parallel/cancellation.hpp"
+
+namespace vemo {
+
+// Whether this is the interpreter's main thread, the one that runs signal handlers.
+bool on_main_thread();
+
+// Runs the pending signal handlers with the interpreter lock taken back; true if one raised, its
+// exception then being set. For a thread inside a ReleasedInterpreterLock.
+bool signal_handler_raised() noexcept;
+
+// compute() with the interpreter lock released; its result is complete before the lock is back.
+// On the main thread, a signal handler that raises meanwhile cancels it, and the call throws
+// PyErrorSet with the handler's exception.
+template <class Compute>
+auto run_unlocked(Compute&& compute) {
+    if (!on_main_thread()) {
+        ReleasedInterpreterLock unlocked;
+        return compute();
+    }
+    std::optional<std::invoke_result_t<Compute&>> result;
+    bool interrupted = false;
+    {
+        ReleasedInterpreterLock unlocked;
+        auto poll = [] { return signal_handler_raised(); };
+        const parallel::CancellableCall call(poll);
+        try {
+            result.emplace(compute());
+        } catch (...) {
+            // Once interrupted, whatever stopped the computation is a consequence.
+            if (!call.interrupted()) throw;
+        }
+        interrupted = call.interrupted();
+    }
+    if (interrupted) throw PyErrorSet();
+    return std::move(*result);
+}
+
+}  // namespace vemo
