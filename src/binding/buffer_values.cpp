@@ -7,7 +7,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 
 namespace vemo {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 #include "binding/py_ref.hpp"
 #include "binding/python_error.hpp"
 

@@ -36,7 +36,7 @@ constexpr std::size_t kNoMatch = static_cast<std::size_t>(-1);
 [[noreturn]] void raise_multiple_values(const FunctionDescription& description,
                                         std::size_t parameter) {
     PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", description.name,
-                 description.parameters[parameter]);
+                 description.parameters[parameter].name);
     throw PyErrorSet();
 }
 
@@ -75,7 +75,7 @@ std::size_t parameter_named(const FunctionDescription& description, PyObject* ke
     }
     const std::string_view name(utf8, static_cast<std::size_t>(size));
     for (std::size_t i = 0; i < description.parameters.size(); ++i) {
-        if (name == description.parameters[i]) return i;
+        if (name == description.parameters[i].name) return i;
     }
     return kNoMatch;
 }
@@ -103,11 +103,21 @@ BoundArguments bind_arguments(const FunctionDescription& description, PyObject* 
     if (positional < description.required) {
         std::vector<const char*> missing;
         for (std::size_t i = positional; i < description.required; ++i) {
-            if (slots[i] == nullptr) missing.push_back(description.parameters[i]);
+            if (slots[i] == nullptr) missing.push_back(description.parameters[i].name);
         }
         if (!missing.empty()) raise_missing(description, missing);
     }
     return BoundArguments(description, std::move(slots));
+}
+
+std::string FunctionDescription::text_signature() const {
+    std::string text = std::string(name) + '(';
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        if (i > 0) text += ", ";
+        text += parameters[i].name;
+        if (parameters[i].default_text != nullptr) (text += '=') += parameters[i].default_text;
+    }
+    return text + ")\n--\n\n";
 }
 
 }  // namespace vemo

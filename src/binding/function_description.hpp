@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "binding/extract_argument.hpp"
@@ -11,11 +12,21 @@
 
 namespace vemo {
 
+// A parameter's name and, for an optional one, its default as the text signature shows it.
+struct Parameter {
+    const char* name;
+    const char* default_text = nullptr;
+};
+
 // Every parameter may be passed by position or by keyword; the first `required` ones must be.
 struct FunctionDescription {
     const char* name;
-    std::span<const char* const> parameters;
+    std::span<const Parameter> parameters;
     std::size_t required;
+
+    // The documentation text that gives the function its __text_signature__ and no __doc__:
+    // "name(a, b, c=0.01)" followed by a newline, "--" and two newlines.
+    std::string text_signature() const;
 };
 
 // The bound arguments of one call, borrowed from the call's argument array.
@@ -27,7 +38,7 @@ public:
     // Converts parameter `index`, naming it in a conversion error.
     template <class Convert>
     auto extract(std::size_t index, Convert convert) const {
-        return extract_argument(slots_[index], description_.parameters[index], convert);
+        return extract_argument(slots_[index], description_.parameters[index].name, convert);
     }
 
     // Like `extract`, for an optional parameter: `fallback` when it was not supplied.

@@ -3,13 +3,16 @@
 namespace vemo {
 
 bool on_main_thread() {
-    // threading knows the main thread, also in a child forked from another thread. Without it
-    // imported, or if asking fails, the call polls: a poll that runs no handler is harmless.
+    // threading knows the main thread, also in a child forked from another thread. Its private
+    // names are read because they run no Python code: code run here could meet the
+    // interpreter's shutdown, which ends a daemon thread by unwinding through these frames.
+    // Without threading imported, or without those names, the call polls: a poll that runs no
+    // handler is harmless.
     PyObject* modules = PySys_GetObject("modules");
     PyObject* threading = modules != nullptr ? PyDict_GetItemString(modules, "threading") : nullptr;
     if (threading == nullptr) return true;
-    PyRef main_thread = PyRef::steal(PyObject_CallMethod(threading, "main_thread", nullptr));
-    PyRef ident = main_thread ? PyRef::steal(PyObject_GetAttrString(main_thread.get(), "ident"))
+    PyRef main_thread = PyRef::steal(PyObject_GetAttrString(threading, "_main_thread"));
+    PyRef ident = main_thread ? PyRef::steal(PyObject_GetAttrString(main_thread.get(), "_ident"))
                               : PyRef();
     const unsigned long main_ident = ident ? PyLong_AsUnsignedLong(ident.get()) : 0;
     if (PyErr_Occurred() != nullptr) {

@@ -15,7 +15,7 @@
 
 #include "binding/interpreter_lock.hpp"
 #include "binding/python_error.hpp"
-#include "parallel/cancellation.hpp"
+#include "base/cancellation.hpp"
 
 namespace vemo {
 
@@ -40,7 +40,7 @@ auto run_unlocked(Compute&& compute) {
     {
         ReleasedInterpreterLock unlocked;
         auto poll = [] { return signal_handler_raised(); };
-        const parallel::CancellableCall call(poll);
+        const CancellableCall call(poll);
         try {
             result.emplace(compute());
         } catch (...) {

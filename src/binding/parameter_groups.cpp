@@ -8,18 +8,20 @@
 namespace vemo {
 
 // Each member is initialised in declaration order, which is the parameter order.
-ArcListArguments extract_arc_list(const BoundArguments& bound) {
-    return {bound.extract(0, to_index_vector), bound.extract(1, to_index_vector),
-            bound.extract(2, to_f32_vector),   bound.extract(3, to_f32_vector),
-            bound.extract(4, to_f32_vector),   bound.extract(5, to_index_vector)};
+ArcListArguments ArcListGroup::extract(const BoundArguments& bound, std::size_t first) {
+    return {.arcs = {bound.extract(first, to_index_vector), bound.extract(first + 1, to_index_vector),
+                     bound.extract(first + 2, to_f32_vector), bound.extract(first + 3, to_f32_vector)},
+            .demands = bound.extract(first + 4, to_f32_vector),
+            .dsts = bound.extract(first + 5, to_index_vector)};
 }
 
-LineDescriptionArguments extract_line_description(const BoundArguments& bound) {
-    return {bound.extract(0, to_index_matrix), bound.extract(1, to_f32_vector),
-            bound.extract(2, to_f32_matrix), bound.extract(3, to_f32_matrix)};
+LineDescriptionArguments LineDescriptionGroup::extract(const BoundArguments& bound,
+                                                       std::size_t first) {
+    return {bound.extract(first, to_index_matrix), bound.extract(first + 1, to_f32_vector),
+            bound.extract(first + 2, to_f32_matrix), bound.extract(first + 3, to_f32_matrix)};
 }
 
-CongestionArguments extract_congestion(const BoundArguments& bound, std::size_t first) {
+CongestionParameters CongestionGroup::extract(const BoundArguments& bound, std::size_t first) {
     return {bound.extract(first, to_f32),
             bound.extract_or(first + 1, to_f32, kDefaultAverageDecayFactor),
             bound.extract_or(first + 2, to_f32, kDefaultBeta),

@@ -8,16 +8,18 @@
 namespace vemo {
 namespace {
 
-constexpr const char* kParameters[] = {"from", "to", "arc_freqs", "costs", "demands", "dsts"};
-constexpr FunctionDescription kDescription{"linear_assign", kParameters, 6};
+constexpr Declaration<ArcListGroup> kDeclaration{"linear_assign"};
 
 // Each destination's results become Python floats as soon as they are final, while the pool
 // computes the later destinations.
-PyRef linear_assign_impl(ArcListArguments arcs) {
-    AssignmentLists lists(arcs.dsts.size());
+PyRef py_linear_assign(PyObject* const* args, Py_ssize_t positional_count,
+                       PyObject* keyword_names) {
+    ArcListArguments arguments =
+        std::get<0>(kDeclaration.bind(args, positional_count, keyword_names));
+    AssignmentLists lists(arguments.dsts.size());
     const Assignment rest = run_unlocked([&] {
-        return linear_assign(std::move(arcs.from), std::move(arcs.to), std::move(arcs.arc_freqs),
-                             std::move(arcs.costs), std::move(arcs.demands), std::move(arcs.dsts),
+        return linear_assign(std::move(arguments.arcs), std::move(arguments.demands),
+                             std::move(arguments.dsts),
                              [&](const Assignment& result, std::size_t k) {
                                  HeldInterpreterLock held;
                                  lists.add_destination(result, k);
@@ -28,11 +30,7 @@ PyRef linear_assign_impl(ArcListArguments arcs) {
 
 }  // namespace
 
-PyRef py_linear_assign(PyObject* const* args, Py_ssize_t positional_count,
-                       PyObject* keyword_names) {
-    const BoundArguments bound =
-        bind_arguments(kDescription, args, positional_count, keyword_names);
-    return linear_assign_impl(extract_arc_list(bound));
-}
+constinit const ModuleFunction linear_assign_function{kDeclaration.description(),
+                                                      py_linear_assign};
 
 }  // namespace vemo

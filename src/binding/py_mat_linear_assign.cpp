@@ -7,10 +7,12 @@
 namespace vemo {
 namespace {
 
-constexpr const char* kParameters[] = {"alignments", "freqs", "travel_time_mat", "demands_mat"};
-constexpr FunctionDescription kDescription{"mat_linear_assign", kParameters, 4};
+constexpr Declaration<LineDescriptionGroup> kDeclaration{"mat_linear_assign"};
 
-PyRef mat_linear_assign_impl(LineDescriptionArguments lines) {
+PyRef py_mat_linear_assign(PyObject* const* args, Py_ssize_t positional_count,
+                           PyObject* keyword_names) {
+    LineDescriptionArguments lines =
+        std::get<0>(kDeclaration.bind(args, positional_count, keyword_names));
     return mat_assignment_tuple(run_unlocked([&] {
         return mat_linear_assign(std::move(lines.alignments), std::move(lines.freqs),
                                  std::move(lines.travel_time_mat), std::move(lines.demands_mat));
@@ -19,11 +21,7 @@ PyRef mat_linear_assign_impl(LineDescriptionArguments lines) {
 
 }  // namespace
 
-PyRef py_mat_linear_assign(PyObject* const* args, Py_ssize_t positional_count,
-                           PyObject* keyword_names) {
-    const BoundArguments bound =
-        bind_arguments(kDescription, args, positional_count, keyword_names);
-    return mat_linear_assign_impl(extract_line_description(bound));
-}
+constinit const ModuleFunction mat_linear_assign_function{kDeclaration.description(),
+                                                          py_mat_linear_assign};
 
 }  // namespace vemo

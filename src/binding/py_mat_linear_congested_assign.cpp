@@ -7,30 +7,24 @@
 namespace vemo {
 namespace {
 
-constexpr const char* kParameters[] = {"alignments",  "freqs",    "travel_time_mat",
-                                       "demands_mat", "capacity", "average_decay_factor",
-                                       "beta",        "tol",      "max_iters"};
-constexpr FunctionDescription kDescription{"mat_linear_congested_assign", kParameters, 5};
+constexpr Declaration<LineDescriptionGroup, CongestionGroup> kDeclaration{
+    "mat_linear_congested_assign"};
 
-PyRef mat_linear_congested_assign_impl(LineDescriptionArguments lines,
-                                       const CongestionArguments& congestion) {
+PyRef py_mat_linear_congested_assign(PyObject* const* args, Py_ssize_t positional_count,
+                                     PyObject* keyword_names) {
+    auto arguments = kDeclaration.bind(args, positional_count, keyword_names);
+    LineDescriptionArguments& lines = std::get<0>(arguments);
+    const CongestionParameters& parameters = std::get<1>(arguments);
     return mat_assignment_tuple(run_unlocked([&] {
-        return mat_linear_congested_assign(
-            std::move(lines.alignments), std::move(lines.freqs), std::move(lines.travel_time_mat),
-            std::move(lines.demands_mat), congestion.capacity, congestion.average_decay_factor,
-            congestion.beta, congestion.tol, congestion.max_iters);
+        return mat_linear_congested_assign(std::move(lines.alignments), std::move(lines.freqs),
+                                           std::move(lines.travel_time_mat),
+                                           std::move(lines.demands_mat), parameters);
     }));
 }
 
 }  // namespace
 
-PyRef py_mat_linear_congested_assign(PyObject* const* args, Py_ssize_t positional_count,
-                                     PyObject* keyword_names) {
-    const BoundArguments bound =
-        bind_arguments(kDescription, args, positional_count, keyword_names);
-    LineDescriptionArguments lines = extract_line_description(bound);
-    const CongestionArguments congestion = extract_congestion(bound, 4);
-    return mat_linear_congested_assign_impl(std::move(lines), congestion);
-}
+constinit const ModuleFunction mat_linear_congested_assign_function{
+    kDeclaration.description(), py_mat_linear_congested_assign};
 
 }  // namespace vemo

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 #include "binding/python_text.hpp"
-#include "lib/panic_exception.hpp"
+#include "binding/panic_exception.hpp"
 
 namespace vemo {
 namespace {

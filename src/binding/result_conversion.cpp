@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 #include "binding/python_error.hpp"
 
 namespace vemo {

@@ -4,10 +4,10 @@
 
 #include <exception>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 #include "binding/py_ref.hpp"
 #include "binding/python_error.hpp"
-#include "lib/panic_exception.hpp"
+#include "binding/panic_exception.hpp"
 
 namespace vemo {
 

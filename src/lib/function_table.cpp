@@ -1,6 +1,7 @@
 #include "lib/function_table.hpp"
 
 #include <array>
+#include <string>
 
 #include "binding/entry_points.hpp"
 #include "lib/call_boundary.hpp"
@@ -8,43 +9,36 @@
 namespace vemo {
 namespace {
 
-// The fast-call entry the interpreter sees for `entry`: the module object is not used.
-template <EntryPoint entry>
+// The fast-call entry the interpreter sees for `function`: the module object is not used.
+template <const ModuleFunction& function>
 PyObject* call_entry_point(PyObject* /*module*/, PyObject* const* args, Py_ssize_t positional_count,
                            PyObject* keyword_names) noexcept {
-    return call_boundary([&] { return entry(args, positional_count, keyword_names); });
+    return call_boundary([&] { return function.call(args, positional_count, keyword_names); });
 }
 
-template <EntryPoint entry>
-PyMethodDef function_row(const char* name, const char* signature_doc) {
+// Its documentation is only a text signature, so the interpreter exposes __text_signature__
+// and leaves __doc__ None. The text must live as long as the function objects: the process.
+template <const ModuleFunction& function>
+PyMethodDef function_row() {
+    const std::string* signature = new std::string(function.description.text_signature());
     // PyMethodDef stores every kind of C function as PyCFunction; METH_FASTCALL | METH_KEYWORDS
     // tells the interpreter the real signature.
-    auto* function =
-        reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&call_entry_point<entry>));
-    return PyMethodDef{name, function, METH_FASTCALL | METH_KEYWORDS, signature_doc};
+    auto* entry =
+        reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&call_entry_point<function>));
+    return PyMethodDef{function.description.name, entry, METH_FASTCALL | METH_KEYWORDS,
+                       signature->c_str()};
 }
-
-// Each doc is only a text signature: "<first line>\n--\n\n" makes the interpreter expose the
-// parenthesised part as __text_signature__ and leave __doc__ None.
-std::array<PyMethodDef, 4> functions = {
-    function_row<py_linear_assign>("linear_assign",
-                                   "linear_assign(from, to, arc_freqs, costs, demands, dsts)\n"
-                                   "--\n\n"),
-    function_row<py_mat_linear_assign>(
-        "mat_linear_assign",
-        "mat_linear_assign(alignments, freqs, travel_time_mat, demands_mat)\n--\n\n"),
-    function_row<py_linear_congested_assign>(
-        "linear_congested_assign",
-        "linear_congested_assign(from, to, arc_freqs, costs, demands, dsts, capacity, "
-        "average_decay_factor=0.01, beta=0.2, tol=0.001, max_iters=1000)\n--\n\n"),
-    function_row<py_mat_linear_congested_assign>(
-        "mat_linear_congested_assign",
-        "mat_linear_congested_assign(alignments, freqs, travel_time_mat, demands_mat, capacity, "
-        "average_decay_factor=0.01, beta=0.2, tol=0.001, max_iters=1000)\n--\n\n"),
-};
 
 }  // namespace
 
-std::span<PyMethodDef> function_table() { return functions; }
+std::span<PyMethodDef> function_table() {
+    static std::array<PyMethodDef, 4> functions = {
+        function_row<linear_assign_function>(),
+        function_row<mat_linear_assign_function>(),
+        function_row<linear_congested_assign_function>(),
+        function_row<mat_linear_congested_assign_function>(),
+    };
+    return functions;
+}
 
 }  // namespace vemo

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <string>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 #include "binding/python_error.hpp"
 #include "binding/python_text.hpp"
 #include "lib/call_boundary.hpp"
@@ -17,8 +17,6 @@ namespace {
 PyModuleDef module_definition = {
     PyModuleDef_HEAD_INIT, "vemo", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
-
-constexpr int kModuleApiVersion = 1013;
 
 // Set by the first initialisation and never cleared. The process-wide state (the pool, the
 // exception type) is not made for several interpreters or repeated initialisation.
@@ -57,7 +55,7 @@ void register_function(PyObject* module, PyMethodDef& definition) {
 }
 
 PyRef create_module() {
-    PyRef module = require(PyModule_Create2(&module_definition, kModuleApiVersion));
+    PyRef module = require(PyModule_Create2(&module_definition, PYTHON_API_VERSION));
     if (initialised.exchange(true)) {
         raise_error(PyExc_ImportError,
                     "PyO3 modules may only be initialized once per interpreter process");

@@ -1,6 +1,6 @@
 #include "parallel/completion_order.hpp"
 
-#include "parallel/cancellation.hpp"
+#include "base/cancellation.hpp"
 
 namespace vemo::parallel {
 

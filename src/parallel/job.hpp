@@ -8,8 +8,8 @@
 #include <exception>
 #include <mutex>
 
-#include "parallel/cancellation.hpp"
-#include "parallel/function_ref.hpp"
+#include "base/cancellation.hpp"
+#include "base/function_ref.hpp"
 
 namespace vemo::parallel {
 

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "parallel/completion_order.hpp"
-#include "parallel/function_ref.hpp"
+#include "base/function_ref.hpp"
 #include "parallel/job.hpp"
 
 namespace vemo::parallel {

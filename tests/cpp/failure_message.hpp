@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 
 namespace vemo::testing {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "assignment/linear/linear_assign.hpp"
-#include "parallel/cancellation.hpp"
+#include "base/cancellation.hpp"
 #include "parallel/pool.hpp"
 
 namespace vemo::parallel {

@@ -33,8 +33,13 @@ struct Network {
     }
     CongestedAssignment congested(const Params& p,
                                   AtFixedPoint at_fixed_point = AtFixedPoint::stop) const {
-        return _linear_congested_assign(from, to, arc_freqs, costs, demands, dsts, p.alpha, p.beta,
-                                        p.capacity, p.tol, p.max_iters, at_fixed_point);
+        return _linear_congested_assign(ArcList{from, to, arc_freqs, costs}, demands, dsts,
+                                        {.capacity = p.capacity,
+                                         .average_decay_factor = p.alpha,
+                                         .beta = p.beta,
+                                         .tol = p.tol,
+                                         .max_iters = p.max_iters},
+                                        at_fixed_point);
     }
     // One iteration of the loop, written out.
     Assignment iterate(const Assignment& previous, const Params& p) const {
@@ -112,11 +117,12 @@ TEST(Congested, EmptyDestinationList) {
     EXPECT_TRUE(result.arc_flows.empty());
 }
 
-TEST(Congested, OwningFormTakesTheScalarsInTheirPythonOrder) {
+TEST(Congested, SpelledOutFormTakesTheScalarsInItsOwnOrder) {
     const Network net;
     const Params p{.alpha = 0.3f, .beta = 0.5f, .capacity = 60, .tol = 0.2f, .max_iters = 7};
-    expect_same(linear_congested_assign(net.from, net.to, net.arc_freqs, net.costs, net.demands,
-                                        net.dsts, p.capacity, p.alpha, p.beta, p.tol, p.max_iters),
+    expect_same(_linear_congested_assign(net.from, net.to, net.arc_freqs, net.costs, net.demands,
+                                         net.dsts, p.alpha, p.beta, p.capacity, p.tol,
+                                         p.max_iters),
                 net.congested(p));
 }
 

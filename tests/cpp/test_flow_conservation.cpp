@@ -97,8 +97,8 @@ TEST(FlowConservation, RandomLineNetworks) {
             }
         }
         LineNetwork net = mat2graph(alignments, freqs, times, demands);
-        Case c{std::move(net.from), std::move(net.to), {}, std::move(net.arc_freqs),
-               std::move(net.costs), std::move(net.demands)};
+        Case c{std::move(net.arcs.from), std::move(net.arcs.to), {}, std::move(net.arcs.arc_freqs),
+               std::move(net.arcs.costs), std::move(net.demands)};
         for (std::size_t d = 1; d < stops; ++d) c.dsts.push_back(d);
         expect_conserved(c, seed);
     }
@@ -116,10 +116,10 @@ TEST(FlowConservation, TwoLinesThroughASharedStopDeliverEveryTrip) {
     const std::vector<float> block(net.demands.begin() + n, net.demands.begin() + 2 * n);
     const std::vector<std::size_t> destination{2};
     const Assignment result =
-        _linear_assign(net.from, net.to, net.arc_freqs, net.costs, block, destination);
+        _linear_assign(net.arcs.from, net.arcs.to, net.arcs.arc_freqs, net.arcs.costs, block, destination);
     float arrived = 0.0f;
-    for (std::size_t a = 0; a < net.from.size(); ++a)
-        if (net.to[a] == 2) arrived += result.arc_flows[a];
+    for (std::size_t a = 0; a < net.arcs.from.size(); ++a)
+        if (net.arcs.to[a] == 2) arrived += result.arc_flows[a];
     EXPECT_EQ(arrived, 200.0f);
 }
 

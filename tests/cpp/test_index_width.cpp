@@ -15,12 +15,13 @@ namespace {
 
 template <class Index>
 std::pair<std::vector<float>, std::vector<float>> assign_one(const ArcList& arcs,
+                                                             std::size_t node_count,
                                                              std::span<const float> demand,
                                                              std::size_t destination) {
-    const SearchGraph<Index> graph(arcs);
-    DestinationState<Index> state(arcs.node_count, arcs.arc_count());
+    const SearchGraph<Index> graph(arcs, node_count);
+    DestinationState<Index> state(node_count, arcs.arc_count());
     std::copy(demand.begin(), demand.end(), state.node_volumes.begin());
-    std::vector<float> costs(arcs.node_count, std::numeric_limits<float>::infinity());
+    std::vector<float> costs(node_count, std::numeric_limits<float>::infinity());
     std::vector<float> flows(arcs.arc_count(), 0.0f);
     find_strategy(arcs, graph, destination, costs, state);
     load_demand(graph, state, flows);
@@ -42,10 +43,10 @@ TEST(IndexWidth, BothWidthsAgree) {
         }
         for (std::size_t i = 0; i < nodes; ++i) demand.push_back(static_cast<float>(random() % 9));
         to.back() = nodes - 1;
-        const ArcList arcs{from, to, freqs, costs, nodes};
+        const ArcList arcs{from, to, freqs, costs};
         const std::size_t destination = random() % nodes;
-        EXPECT_EQ(assign_one<std::uint32_t>(arcs, demand, destination),
-                  assign_one<std::size_t>(arcs, demand, destination))
+        EXPECT_EQ(assign_one<std::uint32_t>(arcs, nodes, demand, destination),
+                  assign_one<std::size_t>(arcs, nodes, demand, destination))
             << "seed " << seed;
     }
 }

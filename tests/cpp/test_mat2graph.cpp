@@ -30,8 +30,8 @@ Matrix zeros(std::size_t stops) { return Matrix(stops, std::vector<float>(stops,
 
 std::vector<Arc> arcs_of(const LineNetwork& net) {
     std::vector<Arc> arcs;
-    for (std::size_t a = 0; a < net.from.size(); ++a)
-        arcs.emplace_back(net.from[a], net.to[a], net.arc_freqs[a], net.costs[a]);
+    for (std::size_t a = 0; a < net.arcs.from.size(); ++a)
+        arcs.emplace_back(net.arcs.from[a], net.arcs.to[a], net.arcs.arc_freqs[a], net.arcs.costs[a]);
     return arcs;
 }
 
@@ -58,13 +58,13 @@ TEST(Mat2Graph, LinesTakeConsecutiveLineStopNodes) {
 
 TEST(Mat2Graph, RepeatedStopsGetALineStopNodeEach) {
     const LineNetwork circular = mat2graph({{0, 1, 0}}, {1.0f}, numbered_times(2), zeros(2));
-    EXPECT_EQ(circular.from, (std::vector<std::size_t>{0, 2, 1, 3, 3, 4}));
-    EXPECT_EQ(circular.to, (std::vector<std::size_t>{2, 3, 3, 1, 4, 0}));
+    EXPECT_EQ(circular.arcs.from, (std::vector<std::size_t>{0, 2, 1, 3, 3, 4}));
+    EXPECT_EQ(circular.arcs.to, (std::vector<std::size_t>{2, 3, 3, 1, 4, 0}));
 
     const LineNetwork twice = mat2graph({{0, 2, 1, 2}}, {1.0f}, numbered_times(3), zeros(3));
-    EXPECT_EQ(twice.from, (std::vector<std::size_t>{0, 3, 2, 4, 4, 1, 5, 5, 6}));
-    EXPECT_EQ(twice.to, (std::vector<std::size_t>{3, 4, 4, 2, 5, 5, 1, 6, 2}));
-    EXPECT_EQ(twice.costs, (std::vector<float>{0, 3, 0, 0, 22, 0, 0, 13, 0}));
+    EXPECT_EQ(twice.arcs.from, (std::vector<std::size_t>{0, 3, 2, 4, 4, 1, 5, 5, 6}));
+    EXPECT_EQ(twice.arcs.to, (std::vector<std::size_t>{3, 4, 4, 2, 5, 5, 1, 6, 2}));
+    EXPECT_EQ(twice.arcs.costs, (std::vector<float>{0, 3, 0, 0, 22, 0, 0, 13, 0}));
 }
 
 TEST(Mat2Graph, DemandBlocksPerDestinationStop) {
@@ -89,7 +89,7 @@ TEST(Mat2Graph, DestinationEntryIsSubtractedOneValueAtATime) {
 
 TEST(Mat2Graph, NoLinesAndSingleStopNetworks) {
     const LineNetwork none = mat2graph({}, {}, numbered_times(3), zeros(3));
-    EXPECT_TRUE(none.from.empty());
+    EXPECT_TRUE(none.arcs.from.empty());
     EXPECT_EQ(none.demands.size(), 2u * 3u);  // N = M without lines
 
     const LineNetwork single = mat2graph({}, {}, numbered_times(1), zeros(1));

@@ -26,8 +26,12 @@ struct LineCase {
         return mat_linear_assign(alignments, freqs, travel_times, demands);
     }
     MatAssignment congested(float capacity, float tol, std::size_t max_iters) const {
-        return mat_linear_congested_assign(alignments, freqs, travel_times, demands, capacity,
-                                           0.01f, 0.2f, tol, max_iters);
+        return mat_linear_congested_assign(alignments, freqs, travel_times, demands,
+                                           {.capacity = capacity,
+                                            .average_decay_factor = 0.01f,
+                                            .beta = 0.2f,
+                                            .tol = tol,
+                                            .max_iters = max_iters});
     }
 };
 

@@ -1,17 +1,19 @@
 // Implementation notes. Each destination is one task. Its terms are formed in one pass over the
 // arcs in increasing index, each folded into its tail node's accumulators, and then the nodes
 // are added up in increasing order. Every node thus folds its arcs in increasing index from
-// (0, 0, 0), exactly as a walk through its outgoing list would, but the flows, heads, costs and
-// frequencies are read in order instead of gathered node by node, which is several times faster
-// on large networks. The per-destination pairs are then added in destination order from (0, 0),
-// so the association of every sum is fixed whatever the number of threads.
+// (0, 0, 0), exactly as a walk through its outgoing list would, while the flows, heads, costs
+// and frequencies are read in order rather than gathered node by node. A node without
+// outgoing arcs keeps zero terms, and adding +0.0 leaves a sum that started at +0.0 unchanged,
+// so such nodes need no lookup to be passed over. The per-destination pairs are then added in
+// destination order from (0, 0), so the association of every sum is fixed whatever the number
+// of threads.
 #include "assignment/congested_linear/calc_gap.hpp"
 
 #include <cmath>
 #include <limits>
 #include <vector>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 #include "parallel/pool.hpp"
 
 namespace vemo {
@@ -55,7 +57,6 @@ std::vector<std::size_t> tails_of(const OutgoingArcs& outgoing, std::size_t node
 // The read-only inputs of one evaluation, and the terms of one destination.
 struct GapInputs {
     std::size_t node_count;
-    const OutgoingArcs& outgoing;
     std::span<const std::size_t> tails;
     std::span<const float> averaged_flows;
     std::size_t arc_count;
@@ -90,7 +91,7 @@ struct GapInputs {
         }
         GapSums sums;
         for (std::size_t node = 0; node < node_count; ++node) {
-            if (node == destination || outgoing.of(node).empty()) continue;
+            if (node == destination) continue;
             sums.numerator += terms[node].excess + terms[node].waiting;
             sums.denominator += terms[node].weighted_cost;
         }
@@ -98,19 +99,10 @@ struct GapInputs {
     }
 };
 
-}  // namespace
-
-float _calc_gap(std::size_t node_count, const OutgoingArcs& outgoing,
-                std::span<const float> averaged_flows, std::size_t arc_count,
-                std::span<const float> node_costs, std::span<const std::size_t> to,
-                std::span<const float> costs, std::span<const float> effective_freqs,
-                std::span<const std::size_t> dsts) {
-    const std::vector<std::size_t> tails = tails_of(outgoing, node_count);
-    const GapInputs inputs{node_count, outgoing, tails, averaged_flows, arc_count,
-                           node_costs, to,       costs, effective_freqs};
+float gap_of(const GapInputs& inputs, std::span<const std::size_t> dsts) {
     std::vector<GapSums> per_destination = filled_vector(dsts.size(), GapSums{});
     parallel::for_each_with_state(
-        dsts.size(), [&] { return filled_vector(node_count, NodeTerms{}); },
+        dsts.size(), [&] { return filled_vector(inputs.node_count, NodeTerms{}); },
         [&](std::vector<NodeTerms>& terms, std::size_t k) {
             per_destination[k] = inputs.destination_sums(k, dsts[k], terms);
         });
@@ -120,6 +112,28 @@ float _calc_gap(std::size_t node_count, const OutgoingArcs& outgoing,
         total.denominator += sums.denominator;
     }
     return total.numerator / total.denominator;
+}
+
+}  // namespace
+
+float _calc_gap(std::size_t node_count, const OutgoingArcs& outgoing,
+                std::span<const float> averaged_flows, std::size_t arc_count,
+                std::span<const float> node_costs, std::span<const std::size_t> to,
+                std::span<const float> costs, std::span<const float> effective_freqs,
+                std::span<const std::size_t> dsts) {
+    const std::vector<std::size_t> tails = tails_of(outgoing, node_count);
+    return gap_of({node_count, tails, averaged_flows, arc_count, node_costs, to, costs,
+                   effective_freqs},
+                  dsts);
+}
+
+float relative_gap(const Network& network, std::span<const float> averaged_flows,
+                   std::span<const float> node_costs, std::span<const float> effective_freqs,
+                   std::span<const std::size_t> dsts) {
+    const ArcList& arcs = network.arcs();
+    return gap_of({network.node_count(), network.tails(), averaged_flows, network.arc_count(),
+                   node_costs, arcs.to, arcs.costs, effective_freqs},
+                  dsts);
 }
 
 }  // namespace vemo

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "assignment/congested_linear/outgoing_arcs.hpp"
+#include "assignment/linear/network.hpp"
 
 namespace vemo {
 
@@ -20,5 +21,10 @@ float _calc_gap(std::size_t node_count, const OutgoingArcs& outgoing,
                 std::span<const float> node_costs, std::span<const std::size_t> to,
                 std::span<const float> costs, std::span<const float> effective_freqs,
                 std::span<const std::size_t> dsts);
+
+// The same on a prepared network, whose arcs' tails are known without an outgoing-arc index.
+float relative_gap(const Network& network, std::span<const float> averaged_flows,
+                   std::span<const float> node_costs, std::span<const float> effective_freqs,
+                   std::span<const std::size_t> dsts);
 
 }  // namespace vemo

@@ -15,38 +15,21 @@
 #include <cmath>
 #include <limits>
 
-#include "assignment/utils/failure.hpp"
-#include "parallel/pool.hpp"
+#include "assignment/utils/sum_flows.hpp"
+#include "base/failure.hpp"
 
 namespace vemo {
 namespace {
 
-constexpr std::size_t kArcGrain = 8192;
 constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
-
-// V_b for every arc b of `to`: the entries b, b + stride, b + 2·stride, … of `flows`, added in
-// that order to 0.0 (0.0 when b is at or past the end). Parallel over arcs; each task walks the
-// destination blocks in order so that it reads the flows contiguously.
-std::vector<float> arc_volumes(std::span<const float> flows, std::size_t stride,
-                               std::size_t arc_count) {
-    std::vector<float> volumes = filled_vector(arc_count, 0.0f);
-    parallel::for_each_chunk(arc_count, kArcGrain, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t base = 0; base + begin < flows.size(); base += stride) {
-            const std::size_t stop = std::min(end, flows.size() - base);
-            for (std::size_t b = begin; b < stop; ++b) volumes[b] += flows[base + b];
-        }
-    });
-    return volumes;
-}
 
 struct HeadInflows {
     std::vector<float> total;            // T per head node
     std::vector<std::size_t> bad_start;  // first arc into the node whose sum cannot start
 };
 
-HeadInflows head_inflows(std::span<const std::size_t> to, std::span<const float> volumes,
-                         std::size_t flow_count) {
-    const std::size_t node_count = to.empty() ? 0 : *std::max_element(to.begin(), to.end()) + 1;
+HeadInflows head_inflows(std::span<const std::size_t> to, std::size_t node_count,
+                         std::span<const float> volumes, std::size_t flow_count) {
     HeadInflows heads{
         .total = filled_vector(node_count, 0.0f),
         .bad_start = filled_vector(node_count, kNone),
@@ -77,13 +60,23 @@ std::vector<float> _calc_effective_freqs(std::span<const float> arc_freqs,
                                          std::span<const std::size_t> to,
                                          std::span<const float> averaged_flows, float capacity,
                                          float beta) {
+    const std::size_t node_count = to.empty() ? 0 : *std::max_element(to.begin(), to.end()) + 1;
+    return effective_frequencies(arc_freqs, to, node_count, averaged_flows, capacity, beta);
+}
+
+std::vector<float> effective_frequencies(std::span<const float> arc_freqs,
+                                         std::span<const std::size_t> to, std::size_t node_count,
+                                         std::span<const float> averaged_flows, float capacity,
+                                         float beta) {
     const std::size_t stride = arc_freqs.size();
     std::vector<float> effective = filled_vector(stride, std::numeric_limits<float>::infinity());
     if (stride == 0) return effective;
 
+    // V_b: the entries b, b + stride, b + 2·stride, … of the flows, added in that order to 0.0
+    // (0.0 when b is at or past the end).
     const std::size_t flow_count = averaged_flows.size();
-    const std::vector<float> volumes = arc_volumes(averaged_flows, stride, to.size());
-    const HeadInflows heads = head_inflows(to, volumes, flow_count);
+    const std::vector<float> volumes = strided_sums(averaged_flows, stride, to.size());
+    const HeadInflows heads = head_inflows(to, node_count, volumes, flow_count);
 
     for (std::size_t a = 0; a < stride; ++a) {
         const float freq = arc_freqs[a];

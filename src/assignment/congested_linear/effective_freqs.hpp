@@ -3,6 +3,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -23,6 +24,12 @@ inline constexpr float kEffectiveFreqFloor = std::bit_cast<float>(std::uint32_t{
 // range start failure when a flow sum would start past the end of `averaged_flows`.
 std::vector<float> _calc_effective_freqs(std::span<const float> arc_freqs,
                                          std::span<const std::size_t> to,
+                                         std::span<const float> averaged_flows, float capacity,
+                                         float beta);
+
+// The same where the node count is known: every entry of `to` must be below it.
+std::vector<float> effective_frequencies(std::span<const float> arc_freqs,
+                                         std::span<const std::size_t> to, std::size_t node_count,
                                          std::span<const float> averaged_flows, float capacity,
                                          float beta);
 

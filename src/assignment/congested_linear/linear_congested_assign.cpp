@@ -14,8 +14,7 @@
 
 #include "assignment/congested_linear/calc_gap.hpp"
 #include "assignment/congested_linear/effective_freqs.hpp"
-#include "assignment/congested_linear/outgoing_arcs.hpp"
-#include "parallel/cancellation.hpp"
+#include "base/cancellation.hpp"
 #include "parallel/pool.hpp"
 
 namespace vemo {
@@ -38,47 +37,60 @@ std::vector<float> averaged_flows(std::vector<float> latest, std::span<const flo
 }
 
 bool same_bits(std::span<const float> a, std::span<const float> b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size_bytes()) == 0;
+    // An empty vector's data may be null, which memcmp must not be given.
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size_bytes()) == 0);
 }
 
 }  // namespace
 
-CongestedAssignment _linear_congested_assign(
-    std::span<const std::size_t> from, std::span<const std::size_t> to,
-    std::span<const float> arc_freqs, std::span<const float> costs,
-    std::span<const float> demands, std::span<const std::size_t> dsts, float average_decay_factor,
-    float beta, float capacity, float tol, std::size_t max_iters, AtFixedPoint at_fixed_point) {
-    const std::size_t node_count = node_count_of(from, to);
-    const OutgoingArcs outgoing = outgoing_arcs(from, node_count);
-    CongestedAssignment current{_linear_assign(from, to, arc_freqs, costs, demands, dsts)};
+CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<const float> demands,
+                                             std::span<const std::size_t> dsts,
+                                             const CongestionParameters& parameters,
+                                             AtFixedPoint at_fixed_point) {
+    Network network(arcs);
+    CongestedAssignment current{_linear_assign(network, demands, dsts)};
 
     float gap = std::numeric_limits<float>::infinity();
     std::vector<float> effective_freqs;
-    while (gap > tol) {
-        parallel::cancellation_point();
-        effective_freqs = _calc_effective_freqs(arc_freqs, to, current.arc_flows, capacity, beta);
-        Assignment latest = _linear_assign(from, to, effective_freqs, costs, demands, dsts);
-        std::vector<float> averaged =
-            averaged_flows(std::move(latest.arc_flows), current.arc_flows, average_decay_factor);
+    while (gap > parameters.tol) {
+        cancellation_point();
+        effective_freqs = effective_frequencies(arcs.arc_freqs, arcs.to, network.node_count(),
+                                                current.arc_flows, parameters.capacity,
+                                                parameters.beta);
+        network.use_frequencies(effective_freqs);
+        Assignment latest = _linear_assign(network, demands, dsts);
+        std::vector<float> averaged = averaged_flows(std::move(latest.arc_flows), current.arc_flows,
+                                                     parameters.average_decay_factor);
         const bool settled =
             at_fixed_point == AtFixedPoint::stop && same_bits(averaged, current.arc_flows);
         current.arc_flows = std::move(averaged);
         current.node_costs = std::move(latest.node_costs);
-        const float next_gap = _calc_gap(node_count, outgoing, current.arc_flows, from.size(),
-                                         current.node_costs, to, costs, effective_freqs, dsts);
-        if (++current.iterations == max_iters || settled) break;
+        const float next_gap =
+            relative_gap(network, current.arc_flows, current.node_costs, effective_freqs, dsts);
+        if (++current.iterations == parameters.max_iters || settled) break;
         gap = next_gap;
     }
     return current;
 }
 
-Assignment linear_congested_assign(std::vector<std::size_t> from, std::vector<std::size_t> to,
-                                   std::vector<float> arc_freqs, std::vector<float> costs,
-                                   std::vector<float> demands, std::vector<std::size_t> dsts,
-                                   float capacity, float average_decay_factor, float beta,
-                                   float tol, std::size_t max_iters) {
-    return _linear_congested_assign(from, to, arc_freqs, costs, demands, dsts, average_decay_factor,
-                                    beta, capacity, tol, max_iters);
+CongestedAssignment _linear_congested_assign(
+    std::span<const std::size_t> from, std::span<const std::size_t> to,
+    std::span<const float> arc_freqs, std::span<const float> costs,
+    std::span<const float> demands, std::span<const std::size_t> dsts, float average_decay_factor,
+    float beta, float capacity, float tol, std::size_t max_iters) {
+    return _linear_congested_assign({from, to, arc_freqs, costs}, demands, dsts,
+                                    {.capacity = capacity,
+                                     .average_decay_factor = average_decay_factor,
+                                     .beta = beta,
+                                     .tol = tol,
+                                     .max_iters = max_iters});
+}
+
+Assignment linear_congested_assign(ArcVectors arcs, std::vector<float> demands,
+                                   std::vector<std::size_t> dsts,
+                                   const CongestionParameters& parameters) {
+    return _linear_congested_assign(arcs.view(), demands, dsts, parameters);
 }
 
 }  // namespace vemo

@@ -10,6 +10,15 @@
 
 namespace vemo {
 
+// The scalars of the congested loop, in the order of the Python functions.
+struct CongestionParameters {
+    float capacity;
+    float average_decay_factor;
+    float beta;
+    float tol;
+    std::size_t max_iters;  // 0 sets no limit on the number of iterations
+};
+
 // The node costs of the last assignment run, the averaged flows, and how many iterations ran.
 struct CongestedAssignment : Assignment {
     std::size_t iterations = 0;
@@ -20,20 +29,21 @@ struct CongestedAssignment : Assignment {
 // running on exists for the tests that show it.
 enum class AtFixedPoint { stop, run_on };
 
-// Returns the node costs of the last assignment run and the averaged flows.
-// max_iters = 0 sets no limit on the number of iterations.
+CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<const float> demands,
+                                             std::span<const std::size_t> dsts,
+                                             const CongestionParameters& parameters,
+                                             AtFixedPoint at_fixed_point = AtFixedPoint::stop);
+
+// The same with the arc list spelled out and the scalars in this function's documented order.
 CongestedAssignment _linear_congested_assign(
     std::span<const std::size_t> from, std::span<const std::size_t> to,
     std::span<const float> arc_freqs, std::span<const float> costs,
     std::span<const float> demands, std::span<const std::size_t> dsts, float average_decay_factor,
-    float beta, float capacity, float tol, std::size_t max_iters,
-    AtFixedPoint at_fixed_point = AtFixedPoint::stop);
+    float beta, float capacity, float tol, std::size_t max_iters);
 
-// `_linear_congested_assign` on vectors it owns, with the scalars in the Python order.
-Assignment linear_congested_assign(std::vector<std::size_t> from, std::vector<std::size_t> to,
-                                   std::vector<float> arc_freqs, std::vector<float> costs,
-                                   std::vector<float> demands, std::vector<std::size_t> dsts,
-                                   float capacity, float average_decay_factor, float beta,
-                                   float tol, std::size_t max_iters);
+// `_linear_congested_assign` on vectors it owns.
+Assignment linear_congested_assign(ArcVectors arcs, std::vector<float> demands,
+                                   std::vector<std::size_t> dsts,
+                                   const CongestionParameters& parameters);
 
 }  // namespace vemo

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "assignment/congested_linear/linear_congested_assign.hpp"
 #include "assignment/utils/mat2graph.hpp"
 
 namespace vemo {
@@ -13,16 +12,13 @@ MatAssignment mat_linear_congested_assign(std::vector<std::vector<std::size_t>> 
                                           std::vector<float> freqs,
                                           std::vector<std::vector<float>> travel_time_mat,
                                           std::vector<std::vector<float>> demands_mat,
-                                          float capacity, float average_decay_factor, float beta,
-                                          float tol, std::size_t max_iters) {
+                                          const CongestionParameters& parameters) {
     const std::size_t stop_count = travel_time_mat.size();
     const LineNetwork net = mat2graph(std::move(alignments), std::move(freqs),
                                       std::move(travel_time_mat), std::move(demands_mat));
     const std::vector<std::size_t> dsts = destination_stops(stop_count);
-    return line_results(
-        _linear_congested_assign(net.from, net.to, net.arc_freqs, net.costs, net.demands, dsts,
-                                 average_decay_factor, beta, capacity, tol, max_iters),
-        net.demands, stop_count);
+    return line_results(_linear_congested_assign(net.arcs.view(), net.demands, dsts, parameters),
+                        net.demands, stop_count);
 }
 
 }  // namespace vemo

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "assignment/congested_linear/linear_congested_assign.hpp"
 #include "assignment/linear/mat_linear_assign.hpp"
 
 namespace vemo {
@@ -12,7 +13,6 @@ MatAssignment mat_linear_congested_assign(std::vector<std::vector<std::size_t>> 
                                           std::vector<float> freqs,
                                           std::vector<std::vector<float>> travel_time_mat,
                                           std::vector<std::vector<float>> demands_mat,
-                                          float capacity, float average_decay_factor, float beta,
-                                          float tol, std::size_t max_iters);
+                                          const CongestionParameters& parameters);
 
 }  // namespace vemo

@@ -1,6 +1,6 @@
 #include "assignment/congested_linear/outgoing_arcs.hpp"
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 #include "assignment/utils/grouped_index.hpp"
 
 namespace vemo {

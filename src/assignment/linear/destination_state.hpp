@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "assignment/linear/strategy_queue.hpp"
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 
 namespace vemo {
 

@@ -31,8 +31,8 @@
 #include <cstdint>
 
 #include "assignment/linear/queue_priority.hpp"
-#include "assignment/utils/failure.hpp"
-#include "parallel/cancellation.hpp"
+#include "base/failure.hpp"
+#include "base/cancellation.hpp"
 
 namespace vemo {
 namespace {
@@ -113,7 +113,7 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
     while (!queue.empty()) {
         if (--pops_until_check == 0) {
             pops_until_check = kPopsBetweenCancellationChecks;
-            parallel::cancellation_point();
+            cancellation_point();
         }
         const auto [priority, slot] = queue.pop();
         // The next pop's record is a cache miss; fetch it while this arc is handled.

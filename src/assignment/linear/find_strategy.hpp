@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <span>
 
-#include "assignment/linear/arc_list.hpp"
+#include "assignment/utils/arc_list.hpp"
 #include "assignment/linear/destination_state.hpp"
 #include "assignment/linear/search_graph.hpp"
 

@@ -6,7 +6,9 @@
 #include <span>
 #include <vector>
 
-#include "parallel/function_ref.hpp"
+#include "assignment/utils/arc_list.hpp"
+#include "assignment/linear/network.hpp"
+#include "base/function_ref.hpp"
 
 namespace vemo {
 
@@ -17,25 +19,23 @@ struct Assignment {
     std::vector<float> arc_flows;
 };
 
-// One more than the largest node index in `from` and in the whole of `to`.
-// An empty `from` or `to` is an internal failure.
-std::size_t node_count_of(std::span<const std::size_t> from, std::span<const std::size_t> to);
+// Takes block k of a result, on the thread that started the assignment, once it is final.
+using DestinationDone = FunctionRef<void(const Assignment& result, std::size_t k)>;
 
-// The assignment of every destination in `dsts` on the arc list (from, to, arc_freqs, costs),
-// with demand block k of `demands` (node_count entries) loaded towards dsts[k].
+// The assignment of every destination in `dsts` on `network`, with demand block k of `demands`
+// (node_count entries) loaded towards dsts[k]. done(result, k), if given, is called for
+// k = 0, 1, ... in turn, each as soon as destination k is assigned, while later destinations
+// are still being computed (after them all with a pool of one thread).
+Assignment _linear_assign(Network& network, std::span<const float> demands,
+                          std::span<const std::size_t> dsts, const DestinationDone* done = nullptr);
+
+// The same on the arc list (from, to, arc_freqs, costs).
 Assignment _linear_assign(std::span<const std::size_t> from, std::span<const std::size_t> to,
                           std::span<const float> arc_freqs, std::span<const float> costs,
                           std::span<const float> demands, std::span<const std::size_t> dsts);
 
-// Takes block k of a result, on the thread that started the assignment, once it is final.
-using DestinationDone = parallel::FunctionRef<void(const Assignment& result, std::size_t k)>;
-
-// `_linear_assign` on vectors it owns, which are released before it returns. done(result, k)
-// is called for k = 0, 1, ... in turn, each as soon as destination k is assigned, while later
-// destinations are still being computed (after them all with a pool of one thread).
-Assignment linear_assign(std::vector<std::size_t> from, std::vector<std::size_t> to,
-                         std::vector<float> arc_freqs, std::vector<float> costs,
-                         std::vector<float> demands, std::vector<std::size_t> dsts,
-                         DestinationDone done);
+// `_linear_assign` on vectors it owns, which are released before it returns.
+Assignment linear_assign(ArcVectors arcs, std::vector<float> demands,
+                         std::vector<std::size_t> dsts, DestinationDone done);
 
 }  // namespace vemo

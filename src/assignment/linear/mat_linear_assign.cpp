@@ -5,7 +5,7 @@
 #include <numeric>
 #include <utility>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 #include "assignment/utils/graph2mat.hpp"
 #include "assignment/utils/mat2graph.hpp"
 #include "assignment/utils/sum_flows.hpp"
@@ -56,9 +56,8 @@ MatAssignment mat_linear_assign(std::vector<std::vector<std::size_t>> alignments
     const LineNetwork net = mat2graph(std::move(alignments), std::move(freqs),
                                       std::move(travel_time_mat), std::move(demands_mat));
     const std::vector<std::size_t> dsts = destination_stops(stop_count);
-    return line_results(
-        _linear_assign(net.from, net.to, net.arc_freqs, net.costs, net.demands, dsts), net.demands,
-        stop_count);
+    Network network(net.arcs.view());
+    return line_results(_linear_assign(network, net.demands, dsts), net.demands, stop_count);
 }
 
 }  // namespace vemo

@@ -19,8 +19,8 @@
 #include <span>
 #include <vector>
 
-#include "assignment/linear/arc_list.hpp"
-#include "assignment/utils/failure.hpp"
+#include "assignment/utils/arc_list.hpp"
+#include "base/failure.hpp"
 #include "assignment/utils/grouped_index.hpp"
 
 namespace vemo {
@@ -36,7 +36,7 @@ struct SearchArc {
 template <class Index>
 class SearchGraph {
 public:
-    explicit SearchGraph(const ArcList& arcs)
+    SearchGraph(const ArcList& arcs, std::size_t node_count)
         : slot_of_(filled_vector<Index>(arcs.arc_count(), kNoSlot)) {
         // Arcs past the end of `to` have no head and no slot: they fail when first read, unless
         // they leave the destination, and then they are never queued.
@@ -44,17 +44,15 @@ public:
 
         // Grouped by head; placing in increasing arc index keeps each run in order.
         auto head_of = [&](std::size_t a) { return arcs.to[a]; };
-        first_in_ = group_offsets<Index>(with_head, arcs.node_count, head_of);
+        first_in_ = group_offsets<Index>(with_head, node_count, head_of);
         arcs_ = filled_vector(with_head, SearchArc<Index>{0, 0, 0, 0.0f});
         costs_ = filled_vector(with_head, 0.0f);
-        const float unread = std::numeric_limits<float>::quiet_NaN();
         place_in_groups(first_in_, with_head, head_of, [&](Index slot, std::size_t a) {
-            const float frequency = a < arcs.arc_freqs.size() ? arcs.arc_freqs[a] : unread;
             arcs_[slot] = {static_cast<Index>(a), static_cast<Index>(arcs.from[a]),
-                           static_cast<Index>(arcs.to[a]), frequency};
+                           static_cast<Index>(arcs.to[a]), frequency_of(arcs.arc_freqs, a)};
             slot_of_[a] = slot;
             // Past the end of `costs` the arc fails before it is queued, so this is never read.
-            costs_[slot] = a < arcs.costs.size() ? arcs.costs[a] : unread;
+            costs_[slot] = a < arcs.costs.size() ? arcs.costs[a] : kUnread;
         });
         for (std::size_t a = 0; a < std::min(with_head, arcs.costs.size()); ++a) {
             // Queued with priority 0, not the lowest, even while its head is unreached.
@@ -63,10 +61,15 @@ public:
         }
     }
 
-    // Whether arcs and nodes of `arcs` can be numbered in Index, leaving its largest value free.
-    static bool fits(const ArcList& arcs) noexcept {
+    // Whether the arcs and nodes can be numbered in Index, leaving its largest value free.
+    static bool fits(std::size_t arc_count, std::size_t node_count) noexcept {
         constexpr std::size_t limit = std::numeric_limits<Index>::max();
-        return arcs.arc_count() < limit && arcs.node_count < limit;
+        return arc_count < limit && node_count < limit;
+    }
+
+    // Takes every arc's frequency from `arc_freqs` instead: the same arcs in the same slots.
+    void use_frequencies(std::span<const float> arc_freqs) noexcept {
+        for (SearchArc<Index>& arc : arcs_) arc.frequency = frequency_of(arc_freqs, arc.arc);
     }
 
     Index slot(std::size_t arc) const noexcept { return slot_of_[arc]; }
@@ -84,6 +87,11 @@ public:
 private:
     static constexpr Index kNoSlot = std::numeric_limits<Index>::max();
     static constexpr float kUnreached = std::numeric_limits<float>::infinity();
+    static constexpr float kUnread = std::numeric_limits<float>::quiet_NaN();
+
+    static float frequency_of(std::span<const float> arc_freqs, std::size_t a) noexcept {
+        return a < arc_freqs.size() ? arc_freqs[a] : kUnread;
+    }
 
     std::vector<Index> slot_of_;          // by arc
     std::vector<Index> first_in_;         // node_count + 1 offsets into the slots

@@ -24,8 +24,8 @@
 #include <span>
 #include <vector>
 
-#include "assignment/utils/cache_line_allocator.hpp"
-#include "assignment/utils/failure.hpp"
+#include "assignment/linear/cache_line_allocator.hpp"
+#include "base/failure.hpp"
 
 namespace vemo {
 
@@ -45,7 +45,6 @@ public:
     }
 
     bool empty() const noexcept { return count_ == 0; }
-    std::size_t size() const noexcept { return count_; }
     bool contains(Index arc) const noexcept { return position_[arc] != kAbsent; }
     // The heap, root first.
     std::span<const Entry> entries() const noexcept { return {heap_.data() + 1, count_}; }
@@ -55,9 +54,6 @@ public:
         for (const Entry& entry : entries()) position_[entry.arc] = kAbsent;
         count_ = 0;
     }
-
-    // Undefined if `arc` is already queued.
-    void push(Index arc, std::int32_t priority) { sift_up(grow(), {priority, arc}); }
 
     // Queues `arc` with the lowest priority, which never moves past a parent: a push without
     // the sift. Undefined if `arc` is already queued.

@@ -1,6 +1,6 @@
 #include "assignment/utils/graph2mat.hpp"
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 
 namespace vemo {
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 
 namespace vemo {
 

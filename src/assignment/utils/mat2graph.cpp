@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 
 namespace vemo {
 namespace {
@@ -67,7 +67,7 @@ std::vector<float> build_demands(const std::vector<std::vector<float>>& demands_
     std::vector<float> demands =
         filled_vector(checked_size_product(stop_count - 1, node_count), 0.0f);
     for (std::size_t d = 1; d < stop_count; ++d) {
-        parallel::cancellation_point();
+        cancellation_point();
         float* block = demands.data() + (d - 1) * node_count;
         for (std::size_t r = 0; r < stop_count; ++r) {
             if (r == d) continue;
@@ -93,18 +93,21 @@ LineNetwork mat2graph(std::vector<std::vector<std::size_t>> alignments, std::vec
     const std::size_t arc_count = count_arcs(alignments);
 
     LineNetwork net{
-        .from = filled_vector<std::size_t>(arc_count, 0),
-        .to = filled_vector<std::size_t>(arc_count, 0),
-        .arc_freqs = filled_vector(arc_count, kNoWait),
-        .costs = filled_vector(arc_count, 0.0f),
+        .arcs =
+            {
+                .from = filled_vector<std::size_t>(arc_count, 0),
+                .to = filled_vector<std::size_t>(arc_count, 0),
+                .arc_freqs = filled_vector(arc_count, kNoWait),
+                .costs = filled_vector(arc_count, 0.0f),
+            },
         .demands = {},
     };
     std::size_t slot = 0;
     auto emit = [&](std::size_t tail, std::size_t head, float freq, float cost) {
-        net.from[slot] = tail;
-        net.to[slot] = head;
-        net.arc_freqs[slot] = freq;
-        net.costs[slot] = cost;
+        net.arcs.from[slot] = tail;
+        net.arcs.to[slot] = head;
+        net.arcs.arc_freqs[slot] = freq;
+        net.arcs.costs[slot] = cost;
         ++slot;
     };
 

@@ -15,13 +15,12 @@
 #include <cstddef>
 #include <vector>
 
+#include "assignment/utils/arc_list.hpp"
+
 namespace vemo {
 
 struct LineNetwork {
-    std::vector<std::size_t> from;
-    std::vector<std::size_t> to;
-    std::vector<float> arc_freqs;
-    std::vector<float> costs;
+    ArcVectors arcs;
     // One block of N entries per destination stop 1 … M − 1 (none when M ≤ 1): block of stop d
     // holds demands_mat[r][d] at every stop r ≠ d, minus their sum at d, and 0 at line-stop nodes.
     std::vector<float> demands;

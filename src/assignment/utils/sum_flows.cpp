@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 #include "parallel/pool.hpp"
 
 namespace vemo {
@@ -16,13 +16,18 @@ constexpr std::size_t kOutputGrain = 4096;
 
 std::vector<float> sum_flows(std::vector<float> flows, std::size_t n) {
     if (n == 0) fail_divide_by_zero();
-    const std::size_t length = flows.size();
-    const std::size_t block = length / n;
-    std::vector<float> totals = filled_vector(block, 0.0f);
-    parallel::for_each_chunk(block, kOutputGrain, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t base = 0; base + begin < length; base += block) {
+    const std::size_t block = flows.size() / n;
+    return strided_sums(flows, block, block);
+}
+
+std::vector<float> strided_sums(std::span<const float> values, std::size_t stride,
+                                std::size_t count) {
+    const std::size_t length = values.size();
+    std::vector<float> totals = filled_vector(count, 0.0f);
+    parallel::for_each_chunk(count, kOutputGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t base = 0; base + begin < length; base += stride) {
             const std::size_t stop = std::min(end, length - base);
-            for (std::size_t i = begin; i < stop; ++i) totals[i] += flows[base + i];
+            for (std::size_t i = begin; i < stop; ++i) totals[i] += values[base + i];
         }
     });
     return totals;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <vector>
 
 namespace vemo {
@@ -12,5 +13,11 @@ namespace vemo {
 // past the last full block fall into the first outputs by the same rule. n = 0 fails with
 // "attempt to divide by zero".
 std::vector<float> sum_flows(std::vector<float> flows, std::size_t n);
+
+// For every i < count, the sum of values[i + j·stride] over every j with i + j·stride <
+// len(values), in increasing j from +0.0: per-destination values with a block stride folded
+// into one total each. A stride of 0 with a count above 0 is undefined.
+std::vector<float> strided_sums(std::span<const float> values, std::size_t stride,
+                                std::size_t count);
 
 }  // namespace vemo

@@ -1,4 +1,4 @@
-#include "lib/panic_exception.hpp"
+#include "binding/panic_exception.hpp"
 
 namespace vemo {
 namespace {

@@ -1,6 +1,6 @@
-#include "parallel/cancellation.hpp"
+#include "base/cancellation.hpp"
 
-namespace vemo::parallel {
+namespace vemo {
 
 void Cancellation::poll_if_due() {
     if (Clock::now() < next_poll_) return;
@@ -11,4 +11,4 @@ void Cancellation::poll_if_due() {
     next_poll_ = Clock::now() + kPollInterval;
 }
 
-}  // namespace vemo::parallel
+}  // namespace vemo

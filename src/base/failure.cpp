@@ -1,4 +1,4 @@
-#include "assignment/utils/failure.hpp"
+#include "base/failure.hpp"
 
 #include <pthread.h>
 #include <sys/syscall.h>
@@ -26,16 +26,13 @@ std::string_view short_path(std::string_view path) {
 
 }  // namespace
 
-InternalFailure::InternalFailure(std::string message, std::source_location where)
-    : message_(std::move(message)), where_(where) {}
-
 void fail(std::string message, std::source_location where) {
     const auto path = short_path(where.file_name());
     std::fprintf(stderr, "\nthread '%s' failed at %.*s:%u:%u:\n%s\n", current_thread_name().c_str(),
                  static_cast<int>(path.size()), path.data(), static_cast<unsigned>(where.line()),
                  static_cast<unsigned>(where.column()), message.c_str());
     std::fflush(stderr);
-    throw InternalFailure(std::move(message), where);
+    throw InternalFailure(std::move(message));
 }
 
 void fail_index_out_of_bounds(std::size_t index, std::size_t length, std::source_location where) {

@@ -14,22 +14,21 @@
 #include <source_location>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "parallel/cancellation.hpp"
+#include "base/cancellation.hpp"
 
 namespace vemo {
 
 class InternalFailure : public std::exception {
 public:
-    InternalFailure(std::string message, std::source_location where);
+    explicit InternalFailure(std::string message) : message_(std::move(message)) {}
     const char* what() const noexcept override { return message_.c_str(); }
     const std::string& message() const noexcept { return message_; }
-    const std::source_location& where() const noexcept { return where_; }
 
 private:
     std::string message_;
-    std::source_location where_;
 };
 
 // Reports the failure on standard error, naming this thread and `where`, then throws.
@@ -103,7 +102,7 @@ std::vector<T> filled_vector(std::size_t count, const T& value,
     std::vector<T> values;
     reserve_exactly(values, count, where);
     while (values.size() < count) {
-        parallel::cancellation_point();
+        cancellation_point();
         values.resize(values.size() + std::min(kChunk, count - values.size()), value);
     }
     return values;

@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace vemo::parallel {
+namespace vemo {
 
 template <class Signature>
 class FunctionRef;
@@ -31,4 +31,4 @@ private:
     R (*call_)(void*, Args...);
 };
 
-}  // namespace vemo::parallel
+}  // namespace vemo

@@ -16,9 +16,9 @@
 #include <chrono>
 #include <exception>
 
-#include "parallel/function_ref.hpp"
+#include "base/function_ref.hpp"
 
-namespace vemo::parallel {
+namespace vemo {
 
 class Cancelled : public std::exception {
 public:
@@ -126,4 +126,4 @@ private:
     detail::CurrentCall outer_;
 };
 
-}  // namespace vemo::parallel
+}  // namespace vemo
