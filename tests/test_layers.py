@@ -5,7 +5,7 @@ from pathlib import Path
 
 SOURCES = Path(__file__).parent.parent / "src"
 LAYERS = ["base", "parallel", "assignment/utils", "assignment/linear",
-          "assignment/congested_linear", "binding", "lib"]
+          "assignment/congested_linear", "assignment/plan", "binding", "plan_binding", "lib"]
 INCLUDE = re.compile(r'#include "([^"]+)/[^/"]+"')
 
 

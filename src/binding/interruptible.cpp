@@ -22,9 +22,19 @@ bool on_main_thread() {
     return main_ident == PyThread_get_thread_ident();
 }
 
-bool signal_handler_raised() noexcept {
+bool poll_python(bool run_handlers, const FunctionRef<void()>* report) noexcept {
     const HeldInterpreterLock held;
-    return PyErr_CheckSignals() != 0;
+    if (run_handlers && PyErr_CheckSignals() != 0) return true;
+    if (report == nullptr) return false;
+    try {
+        (*report)();
+        return false;
+    } catch (const PyErrorSet&) {
+        return true;
+    } catch (...) {
+        PyErr_SetString(PyExc_RuntimeError, "a progress report failed");
+        return true;
+    }
 }
 
 }  // namespace vemo

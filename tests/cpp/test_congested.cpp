@@ -39,7 +39,7 @@ struct Network {
                                          .beta = p.beta,
                                          .tol = p.tol,
                                          .max_iters = p.max_iters},
-                                        at_fixed_point);
+                                        {.at_fixed_point = at_fixed_point});
     }
     // One iteration of the loop, written out.
     Assignment iterate(const Assignment& previous, const Params& p) const {

@@ -61,13 +61,14 @@ std::vector<float> _calc_effective_freqs(std::span<const float> arc_freqs,
                                          std::span<const float> averaged_flows, float capacity,
                                          float beta) {
     const std::size_t node_count = to.empty() ? 0 : *std::max_element(to.begin(), to.end()) + 1;
-    return effective_frequencies(arc_freqs, to, node_count, averaged_flows, capacity, beta);
+    return effective_frequencies(arc_freqs, to, node_count, averaged_flows, {.shared = capacity},
+                                 beta);
 }
 
 std::vector<float> effective_frequencies(std::span<const float> arc_freqs,
                                          std::span<const std::size_t> to, std::size_t node_count,
-                                         std::span<const float> averaged_flows, float capacity,
-                                         float beta) {
+                                         std::span<const float> averaged_flows,
+                                         const ArcCapacity& capacity, float beta) {
     const std::size_t stride = arc_freqs.size();
     std::vector<float> effective = filled_vector(stride, std::numeric_limits<float>::infinity());
     if (stride == 0) return effective;
@@ -84,7 +85,7 @@ std::vector<float> effective_frequencies(std::span<const float> arc_freqs,
         if (a > flow_count) fail_range_start(a, flow_count);
         const std::size_t head = checked_at(to, a);
         if (heads.bad_start[head] != kNone) fail_range_start(heads.bad_start[head], flow_count);
-        effective[a] = effective_freq(freq, volumes[a], heads.total[head], capacity, beta);
+        effective[a] = effective_freq(freq, volumes[a], heads.total[head], capacity.of(a), beta);
     }
     return effective;
 }

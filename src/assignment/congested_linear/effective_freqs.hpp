@@ -27,10 +27,19 @@ std::vector<float> _calc_effective_freqs(std::span<const float> arc_freqs,
                                          std::span<const float> averaged_flows, float capacity,
                                          float beta);
 
-// The same where the node count is known: every entry of `to` must be below it.
+// The capacity per unit of frequency of each arc: one value for every arc, or one per arc.
+struct ArcCapacity {
+    float shared = 0.0f;
+    std::span<const float> per_arc;  // empty: `shared` for every arc
+
+    float of(std::size_t a) const noexcept { return per_arc.empty() ? shared : per_arc[a]; }
+};
+
+// The same where the node count is known (every entry of `to` must be below it), with arc a's
+// μ = arc_freqs[a] × capacity.of(a).
 std::vector<float> effective_frequencies(std::span<const float> arc_freqs,
                                          std::span<const std::size_t> to, std::size_t node_count,
-                                         std::span<const float> averaged_flows, float capacity,
-                                         float beta);
+                                         std::span<const float> averaged_flows,
+                                         const ArcCapacity& capacity, float beta);
 
 }  // namespace vemo

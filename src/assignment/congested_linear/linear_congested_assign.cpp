@@ -47,30 +47,35 @@ bool same_bits(std::span<const float> a, std::span<const float> b) {
 CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<const float> demands,
                                              std::span<const std::size_t> dsts,
                                              const CongestionParameters& parameters,
-                                             AtFixedPoint at_fixed_point) {
+                                             const CongestionOptions& options) {
     Network network(arcs);
     CongestedAssignment current{_linear_assign(network, demands, dsts)};
+    const ArcCapacity capacity{parameters.capacity, options.capacity_per_arc};
 
     float gap = std::numeric_limits<float>::infinity();
     std::vector<float> effective_freqs;
     while (gap > parameters.tol) {
         cancellation_point();
         effective_freqs = effective_frequencies(arcs.arc_freqs, arcs.to, network.node_count(),
-                                                current.arc_flows, parameters.capacity,
-                                                parameters.beta);
+                                                current.arc_flows, capacity, parameters.beta);
         network.use_frequencies(effective_freqs);
         Assignment latest = _linear_assign(network, demands, dsts);
         std::vector<float> averaged = averaged_flows(std::move(latest.arc_flows), current.arc_flows,
                                                      parameters.average_decay_factor);
-        const bool settled =
-            at_fixed_point == AtFixedPoint::stop && same_bits(averaged, current.arc_flows);
+        const bool settled = options.at_fixed_point == AtFixedPoint::stop &&
+                             same_bits(averaged, current.arc_flows);
         current.arc_flows = std::move(averaged);
         current.node_costs = std::move(latest.node_costs);
         const float next_gap =
             relative_gap(network, current.arc_flows, current.node_costs, effective_freqs, dsts);
+        current.gaps.push_back(next_gap);
+        if (options.on_iteration != nullptr) (*options.on_iteration)(current.gaps.size(), next_gap);
         if (++current.iterations == parameters.max_iters || settled) break;
         gap = next_gap;
     }
+    current.effective_freqs = current.iterations == 0
+                                  ? std::vector<float>(arcs.arc_freqs.begin(), arcs.arc_freqs.end())
+                                  : std::move(effective_freqs);
     return current;
 }
 

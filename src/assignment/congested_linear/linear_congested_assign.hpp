@@ -19,9 +19,12 @@ struct CongestionParameters {
     std::size_t max_iters;  // 0 sets no limit on the number of iterations
 };
 
-// The node costs of the last assignment run, the averaged flows, and how many iterations ran.
+// The node costs of the last assignment run, the averaged flows, how many iterations ran, the gap
+// after each, and the effective frequencies the last one used (the nominal ones if none ran).
 struct CongestedAssignment : Assignment {
     std::size_t iterations = 0;
+    std::vector<float> gaps;
+    std::vector<float> effective_freqs;
 };
 
 // Whether the loop ends once an iteration leaves the averaged flows unchanged bit for bit. Every
@@ -29,10 +32,19 @@ struct CongestedAssignment : Assignment {
 // running on exists for the tests that show it.
 enum class AtFixedPoint { stop, run_on };
 
+// What a caller may add to the loop: a capacity per arc instead of `capacity` (per_arc of
+// ArcCapacity), and a report after every iteration, on the calling thread, of the iteration's
+// number (from 1) and gap.
+struct CongestionOptions {
+    std::span<const float> capacity_per_arc;
+    const FunctionRef<void(std::size_t iteration, float gap)>* on_iteration = nullptr;
+    AtFixedPoint at_fixed_point = AtFixedPoint::stop;
+};
+
 CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<const float> demands,
                                              std::span<const std::size_t> dsts,
                                              const CongestionParameters& parameters,
-                                             AtFixedPoint at_fixed_point = AtFixedPoint::stop);
+                                             const CongestionOptions& options = {});
 
 // The same with the arc list spelled out and the scalars in this function's documented order.
 CongestedAssignment _linear_congested_assign(

@@ -63,6 +63,7 @@ Assignment _linear_assign(Network& network, std::span<const float> demands,
         filled_vector(checked_size_product(dsts.size(), network.node_count()), 0.0f);
     result.arc_flows = filled_vector(checked_size_product(dsts.size(), network.arc_count()), 0.0f);
     if (dsts.empty()) return result;
+    network.prepare();
     network.with_search_graph([&](const auto& graph) {
         assign_all(network, graph, demands, dsts, result, done);
     });

@@ -35,7 +35,8 @@ void Network::use_frequencies(std::span<const float> arc_freqs) {
         graph_);
 }
 
-void Network::build_search_graph() {
+void Network::prepare() {
+    if (!std::holds_alternative<std::monostate>(graph_)) return;
     if (SearchGraph<std::uint32_t>::fits(arc_count(), node_count_))
         graph_.emplace<SearchGraph<std::uint32_t>>(arcs_, node_count_);
     else

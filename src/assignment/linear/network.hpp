@@ -12,6 +12,7 @@
 
 #include "assignment/utils/arc_list.hpp"
 #include "assignment/linear/search_graph.hpp"
+#include "base/failure.hpp"
 
 namespace vemo {
 
@@ -34,23 +35,25 @@ public:
     // graph already built has its copies rewritten in place, its grouping of arcs kept.
     void use_frequencies(std::span<const float> arc_freqs);
 
-    // visit(graph) with the search graph, whose indices are 32 bits wide when the network
-    // allows. The graph is built at the first visit, on the calling thread, so that a call's
-    // results are allocated (and refused, if too large) before it.
+    // Builds the search graph, whose indices are 32 bits wide when the network allows, unless
+    // it is built already. Assignments build it after allocating their results, so that a
+    // call too large to hold is refused for its results first.
+    void prepare();
+
+    // visit(graph) with the search graph, which prepare() must have built.
     template <class Visit>
-    void with_search_graph(Visit&& visit) {
-        if (std::holds_alternative<std::monostate>(graph_)) build_search_graph();
+    void with_search_graph(Visit&& visit) const {
         std::visit(
             [&](const auto& graph) {
-                if constexpr (!std::is_same_v<std::decay_t<decltype(graph)>, std::monostate>)
+                if constexpr (std::is_same_v<std::decay_t<decltype(graph)>, std::monostate>)
+                    fail("the search graph is used before it is built");
+                else
                     visit(graph);
             },
             graph_);
     }
 
 private:
-    void build_search_graph();
-
     ArcList arcs_;
     std::size_t node_count_;
     std::variant<std::monostate, SearchGraph<std::uint32_t>, SearchGraph<std::size_t>> graph_;

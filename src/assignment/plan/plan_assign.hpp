@@ -1,0 +1,66 @@
+// The planner's assignment: the uncongested and congested assignments of the arc network, with
+// results written straight into the caller's arrays, kept for chosen origin nodes only, skims
+// along the optimal strategies, and trips whose origin cannot reach their destination left
+// unloaded and counted.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "assignment/congested_linear/linear_congested_assign.hpp"
+#include "assignment/linear/network.hpp"
+#include "assignment/plan/plan_demand.hpp"
+
+namespace vemo {
+
+struct PlanInputs {
+    std::span<const std::size_t> dsts;
+    const PlanDemand& demand;
+    std::span<const float> skim_values;  // skim k of arc a at k × arc_count + a
+    std::size_t skim_count = 0;
+    std::span<const std::uint8_t> boarding;  // one flag per arc, or empty
+};
+
+enum class FlowResult { none, total, per_destination };
+
+// Node-level results hold one entry per (destination, origin): at k × origins + o, or at
+// o × destinations + k when origin-major; skim k is the k-th block of that shape. Empty spans
+// for waiting_time and no_boarding leave them out.
+struct PlanOutputs {
+    std::span<const std::size_t> origins = {};
+    bool origin_major = false;
+    std::span<float> node_costs = {};
+    std::span<float> waiting_time = {};
+    std::span<float> skims = {};
+    std::span<float> no_boarding = {};
+    FlowResult flow_result = FlowResult::none;
+    std::span<float> arc_flows = {};    // arc_count totals, or destinations × arc_count
+    std::span<double> unassigned = {};  // per destination
+};
+
+// Returns the total cost: per destination, node cost × trips summed over its nodes in
+// increasing order wherever the cost is finite, then the destinations' sums in order.
+// `finished`, if given, counts destinations as they are done.
+float plan_assign(Network& network, const PlanInputs& inputs, const PlanOutputs& outputs,
+                  std::atomic<std::size_t>* finished = nullptr);
+
+struct CongestedPlan {
+    float total_cost = 0.0f;
+    std::size_t iterations = 0;
+    std::vector<float> gaps;
+    bool converged = false;
+};
+
+// The congested loop on the trips that can arrive under the nominal frequencies, then the
+// results of plan_assign along the last iteration's strategies; arc flows are the loop's
+// averaged flows. `options` carry a capacity per arc and a report per iteration.
+CongestedPlan plan_assign_congested(const ArcList& arcs, const PlanInputs& inputs,
+                                    const PlanOutputs& outputs,
+                                    const CongestionParameters& parameters,
+                                    const CongestionOptions& options,
+                                    std::span<float> effective_frequencies);
+
+}  // namespace vemo
