@@ -70,9 +70,12 @@ CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<cons
             relative_gap(network, current.arc_flows, current.node_costs, effective_freqs, dsts);
         current.gaps.push_back(next_gap);
         if (options.on_iteration != nullptr) (*options.on_iteration)(current.gaps.size(), next_gap);
-        if (++current.iterations == parameters.max_iters || settled) break;
+        ++current.iterations;
+        current.converged = settled || !(next_gap > parameters.tol);
+        if (current.iterations == parameters.max_iters || settled) break;
         gap = next_gap;
     }
+    if (current.iterations == 0) current.converged = true;  // tol let no iteration run
     current.effective_freqs = current.iterations == 0
                                   ? std::vector<float>(arcs.arc_freqs.begin(), arcs.arc_freqs.end())
                                   : std::move(effective_freqs);

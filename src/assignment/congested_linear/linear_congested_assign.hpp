@@ -20,11 +20,13 @@ struct CongestionParameters {
 };
 
 // The node costs of the last assignment run, the averaged flows, how many iterations ran, the gap
-// after each, and the effective frequencies the last one used (the nominal ones if none ran).
+// after each, the effective frequencies the last one used (the nominal ones if none ran), and
+// whether the loop ended on its own: the gap met `tol` or the flows settled.
 struct CongestedAssignment : Assignment {
     std::size_t iterations = 0;
-    std::vector<float> gaps;
-    std::vector<float> effective_freqs;
+    std::vector<float> gaps = {};
+    std::vector<float> effective_freqs = {};
+    bool converged = false;
 };
 
 // Whether the loop ends once an iteration leaves the averaged flows unchanged bit for bit. Every
@@ -36,7 +38,7 @@ enum class AtFixedPoint { stop, run_on };
 // ArcCapacity), and a report after every iteration, on the calling thread, of the iteration's
 // number (from 1) and gap.
 struct CongestionOptions {
-    std::span<const float> capacity_per_arc;
+    std::span<const float> capacity_per_arc = {};
     const FunctionRef<void(std::size_t iteration, float gap)>* on_iteration = nullptr;
     AtFixedPoint at_fixed_point = AtFixedPoint::stop;
 };

@@ -244,12 +244,10 @@ CongestedPlan plan_assign_congested(const ArcList& arcs, const PlanInputs& input
         {inputs.dsts, reachable, inputs.skim_values, inputs.skim_count, inputs.boarding},
         final_outputs);
 
-    const float last_gap =
-        loop.gaps.empty() ? std::numeric_limits<float>::infinity() : loop.gaps.back();
     return {.total_cost = total_cost,
             .iterations = loop.iterations,
             .gaps = std::move(loop.gaps),
-            .converged = !(last_gap > parameters.tol)};
+            .converged = loop.converged};
 }
 
 }  // namespace vemo

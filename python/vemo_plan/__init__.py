@@ -1,0 +1,18 @@
+"""Transit assignment for planners: optimal strategies, skims and line loads with NumPy.
+
+``Network`` takes an arc list, ``LineNetwork`` a set of lines; both assign trip demand with
+or without congestion and return NumPy arrays. The computation is vemo's C++ core.
+"""
+
+from ._core import ComputationError
+from ._line_arcs import ArcKind
+from .lines import LineNetwork
+from .network import Network
+from .results import (Assignment, CongestedAssignment, CongestedLineAssignment, CongestedLoop,
+                      LineAssignment)
+
+__version__ = "0.1.0"
+__all__ = [
+    "ArcKind", "Assignment", "CongestedAssignment", "CongestedLineAssignment", "CongestedLoop",
+    "ComputationError", "LineAssignment", "LineNetwork", "Network",
+]

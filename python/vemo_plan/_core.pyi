@@ -1,0 +1,61 @@
+# Type information for the compiled core. It takes C-contiguous arrays of exactly these dtypes,
+# keeps no policy, and writes its results into the arrays passed as outputs, with the
+# interpreter lock released. Node-level outputs are (destinations, origins), or (origins,
+# destinations) with origin_major.
+
+from collections.abc import Callable
+
+import numpy as np
+from numpy.typing import NDArray
+
+_U64 = NDArray[np.uint64]
+_F32 = NDArray[np.float32]
+_SparseDemand = tuple[_U64, _U64, _F32]
+
+class ComputationError(RuntimeError): ...
+
+class Network:
+    node_count: int
+    arc_count: int
+    def __init__(self, tail: _U64, head: _U64, frequency: _F32, cost: _F32, /) -> None: ...
+
+def assign(
+    network: Network,
+    destinations: _U64,
+    demand: _F32 | _SparseDemand,
+    origins: _U64,
+    skim_values: _F32,
+    boarding: NDArray[np.uint8] | None,
+    origin_major: bool,
+    node_costs: _F32,
+    waiting_time: _F32,
+    skims: _F32,
+    no_boarding: _F32 | None,
+    arc_flows: _F32 | None,
+    unassigned: NDArray[np.float64],
+    progress: Callable[[int], None] | None,
+    /,
+) -> float: ...
+def assign_congested(
+    network: Network,
+    destinations: _U64,
+    demand: _F32 | _SparseDemand,
+    capacity: _F32,
+    average_decay_factor: float,
+    beta: float,
+    tol: float,
+    max_iters: int,
+    origins: _U64,
+    skim_values: _F32,
+    boarding: NDArray[np.uint8] | None,
+    origin_major: bool,
+    node_costs: _F32,
+    waiting_time: _F32,
+    skims: _F32,
+    no_boarding: _F32 | None,
+    arc_flows: _F32 | None,
+    unassigned: NDArray[np.float64],
+    effective_frequencies: _F32,
+    progress: Callable[[int, float], None] | None,
+    /,
+) -> tuple[float, int, list[float], bool]: ...

@@ -1,0 +1,97 @@
+"""The two calls into the core: result arrays are allocated here and filled by the core."""
+
+from __future__ import annotations
+
+from dataclasses import dataclass
+from typing import NamedTuple, TypeAlias
+
+import numpy as np
+from numpy.typing import NDArray
+
+from . import _core, _progress
+from ._validate import ArcFlows
+from .results import CongestedLoop
+
+F32: TypeAlias = NDArray[np.float32]
+U64: TypeAlias = NDArray[np.uint64]
+# Dense (destinations, node_count) trips, or (origin nodes, destination positions, trips).
+Demand: TypeAlias = F32 | tuple[U64, U64, F32]
+
+
+@dataclass(frozen=True)
+class Request:
+    """One assignment's validated inputs, in the dtypes the core reads."""
+
+    destinations: U64
+    demand: Demand
+    origins: U64
+    skim_names: tuple[str, ...]
+    skim_values: F32  # (skims, arc_count), a row per name
+    boarding: NDArray[np.uint8] | None  # given: also find the share that never boards
+    origin_major: bool  # node-level results (origins, destinations) instead of the reverse
+    arc_flows: ArcFlows
+    progress: bool
+
+
+@dataclass(frozen=True)
+class Congestion:
+    """The congested loop's validated parameters."""
+
+    capacity: F32  # one per arc
+    average_decay_factor: float
+    beta: float
+    tol: float
+    max_iters: int
+
+
+class Outputs(NamedTuple):
+    """The arrays the core writes, in the order of its parameters."""
+
+    node_costs: F32
+    waiting_time: F32
+    skims: F32  # (skims, *node_costs.shape)
+    no_boarding: F32 | None
+    arc_flows: F32 | None
+    unassigned: NDArray[np.float64]
+
+
+def _allocate(request: Request, arc_count: int) -> Outputs:
+    destinations, origins = len(request.destinations), len(request.origins)
+    node_shape = (origins, destinations) if request.origin_major else (destinations, origins)
+    flow_shape = {"total": (arc_count,), "per_destination": (destinations, arc_count),
+                  "none": None}[request.arc_flows]
+    return Outputs(
+        node_costs=np.empty(node_shape, np.float32),
+        waiting_time=np.empty(node_shape, np.float32),
+        skims=np.empty((len(request.skim_values), *node_shape), np.float32),
+        no_boarding=None if request.boarding is None else np.empty(node_shape, np.float32),
+        arc_flows=None if flow_shape is None else np.empty(flow_shape, np.float32),
+        unassigned=np.empty(destinations, np.float64),
+    )
+
+
+def assign(network: _core.Network, request: Request) -> tuple[Outputs, float]:
+    """The results of one assignment, and its total cost."""
+    outputs = _allocate(request, network.arc_count)
+    with _progress.destinations(request.progress, len(request.destinations)) as progress:
+        total_cost = _core.assign(
+            network, request.destinations, request.demand, request.origins,
+            request.skim_values, request.boarding, request.origin_major, *outputs, progress)
+    return outputs, total_cost
+
+
+def assign_congested(network: _core.Network, request: Request,
+                     congestion: Congestion) -> tuple[Outputs, float, CongestedLoop]:
+    """The results of the congested loop's last assignment with its averaged flows, the total
+    cost, and how the loop ended."""
+    outputs = _allocate(request, network.arc_count)
+    effective_frequencies = np.empty(network.arc_count, np.float32)
+    with _progress.iterations(request.progress, congestion.max_iters) as progress:
+        total_cost, iterations, gaps, converged = _core.assign_congested(
+            network, request.destinations, request.demand, congestion.capacity,
+            congestion.average_decay_factor, congestion.beta, congestion.tol,
+            congestion.max_iters, request.origins, request.skim_values, request.boarding,
+            request.origin_major, *outputs, effective_frequencies, progress)
+    return outputs, total_cost, CongestedLoop(
+        iterations=iterations, gaps=tuple(gaps), converged=converged,
+        effective_frequencies=effective_frequencies)

@@ -1,0 +1,174 @@
+"""Argument checks and conversions, all in one place.
+
+Every function here either returns a private, C-contiguous array of the dtype the core reads
+(uint64 for node, stop and position numbers, float32 for everything else) or raises a
+TypeError or ValueError that names the argument. Nothing is computed before they all pass.
+"""
+
+from __future__ import annotations
+
+import numbers
+from collections.abc import Callable, Mapping, Sequence
+from typing import Any, Literal, TypeAlias
+
+import numpy as np
+from numpy.typing import ArrayLike, NDArray
+
+Rule: TypeAlias = Literal["finite", "frequency", "positive"]
+ArcFlows: TypeAlias = Literal["total", "per_destination", "none"]
+ARC_FLOWS: tuple[ArcFlows, ...] = ("total", "per_destination", "none")
+
+# What each rule demands, and the values that break it (tested on the float32 values, so a
+# double that overflows float32 counts as infinite).
+_RULES: dict[Rule, tuple[str, Callable[[NDArray[np.float32]], NDArray[np.bool_]]]] = {
+    "finite": ("must be finite and not negative", lambda v: ~np.isfinite(v) | (v < 0)),
+    "frequency": ("must not be negative or NaN", lambda v: np.isnan(v) | (v < 0)),
+    "positive": ("must be positive and finite", lambda v: ~np.isfinite(v) | (v <= 0)),
+}
+_MAX_ITERS = 2**63 - 1
+
+
+def numeric(values: ArrayLike, name: str, *, ndim: int | None, integer: bool) -> NDArray[Any]:
+    """`values` as an array of `ndim` dimensions (any, if None) holding integers, or, unless
+    `integer`, real numbers. An empty float array passes as integers: `np.asarray([])`."""
+    if isinstance(values, (str, bytes)):
+        raise TypeError(f"{name} must be an array of numbers, not {type(values).__name__}")
+    try:
+        array = np.asarray(values)
+    except ValueError as error:  # ragged nesting
+        raise ValueError(f"{name} must be a regular array: {error}") from None
+    kinds = "iu" if integer else "iuf"
+    if array.dtype.kind not in kinds and not (array.size == 0 and array.dtype.kind == "f"):
+        wanted = "integers" if integer else "real numbers"
+        raise TypeError(f"{name} must hold {wanted}, not {array.dtype}")
+    if ndim is not None and array.ndim != ndim:
+        raise ValueError(f"{name} must have {ndim} dimension{'s' * (ndim != 1)}; "
+                         f"it has shape {array.shape}")
+    return array
+
+
+def indices(values: ArrayLike, name: str, *, below: int | None = None, limit: str = "",
+            item: str = "entry") -> NDArray[np.uint64]:
+    """A 1-D array of non-negative integers below `below` (described as `limit`)."""
+    array = numeric(values, name, ndim=1, integer=True)
+    if array.size and array.dtype.kind == "i" and array.min() < 0:
+        first = int(np.flatnonzero(array < 0)[0])
+        raise ValueError(f"{name} must not be negative: {item} {first} is {array[first]}")
+    if below is not None and array.size and array.max() >= below:
+        first = int(np.flatnonzero(array >= below)[0])
+        raise ValueError(f"{name} {item} {first} is {array[first]}, not below {limit} {below}")
+    return np.array(array, dtype=np.uint64, order="C", copy=True)
+
+
+def float32(values: ArrayLike, name: str, *, ndim: int | None = 1) -> tuple[NDArray[np.float32],
+                                                                     NDArray[Any]]:
+    """A private float32 copy of `values`, and the array it was converted from (for messages)."""
+    array = numeric(values, name, ndim=ndim, integer=False)
+    with np.errstate(over="ignore"):  # too large for float32: `require` reports it
+        return np.array(array, dtype=np.float32, order="C", copy=True), array
+
+
+def require(rule: Rule, name: str, values: NDArray[np.float32], original: NDArray[Any],
+            where: Callable[[int], str]) -> None:
+    """Raises if a value breaks `rule`; `where(i)` introduces the value at flat position i."""
+    text, broken = _RULES[rule]
+    bad = np.flatnonzero(broken(values))
+    if bad.size:
+        first = int(bad[0])
+        given = original.flat[first].item()
+        note = ""
+        if isinstance(given, float) and np.isfinite(given) and np.isinf(values.flat[first]):
+            note = " (infinite as a 32-bit float)"
+        raise ValueError(f"{name} {text}: {where(first)} {given!r}{note}")
+
+
+def at(item: str) -> Callable[[int], str]:
+    """Introduces a value of a 1-D array: `arc 3 has`."""
+    return lambda i: f"{item} {i} has"
+
+
+def at_entry(shape: tuple[int, ...]) -> Callable[[int], str]:
+    """Introduces a value of an N-D array: `entry (1, 3) has`."""
+    return lambda i: f"entry {tuple(int(k) for k in np.unravel_index(i, shape))} has"
+
+
+def checked(values: ArrayLike, name: str, rule: Rule, *, item: str = "entry",
+            ndim: int = 1) -> NDArray[np.float32]:
+    """`values` as float32, every value keeping `rule`."""
+    converted, original = float32(values, name, ndim=ndim)
+    require(rule, name, converted, original, at(item) if ndim == 1 else at_entry(original.shape))
+    return converted
+
+
+def same_length(arrays: Mapping[str, NDArray[Any]]) -> int:
+    """The common length of 1-D arrays, or a ValueError listing them all."""
+    lengths = {name: len(array) for name, array in arrays.items()}
+    if len(set(lengths.values())) > 1:
+        *others, last = lengths
+        listed = ", ".join(f"{name} has {length}" for name, length in lengths.items())
+        raise ValueError(f"{', '.join(others)} and {last} must have the same length: {listed}")
+    return next(iter(lengths.values()))
+
+
+def expect_shape(array: NDArray[Any], name: str, expected: tuple[int, ...], meaning: str) -> None:
+    if array.shape != expected:
+        raise ValueError(f"{name} has shape {array.shape}; expected {expected} ({meaning})")
+
+
+def triple(values: object, name: str, parts: str) -> Sequence[Any]:
+    """A tuple of exactly three parts, described by `parts` in the message."""
+    if not isinstance(values, tuple) or len(values) != 3:
+        raise TypeError(f"{name} must be a tuple {parts}")
+    return values
+
+
+def per_item(values: ArrayLike, name: str, count: int, item: str) -> NDArray[np.float32]:
+    """A positive, finite scalar or one such value per item, as `count` float32 values."""
+    converted, original = float32(values, name, ndim=None)
+    if converted.ndim == 0:
+        require("positive", name, converted, original, lambda i: "got")
+        return np.full(count, converted, np.float32)
+    if converted.shape != (count,):
+        raise ValueError(f"{name} must be a number or one value per {item} ({count}); "
+                         f"it has shape {converted.shape}")
+    require("positive", name, converted, original, at(item))
+    return converted
+
+
+def real(value: object, name: str) -> float:
+    if isinstance(value, bool) or not isinstance(value, numbers.Real):
+        raise TypeError(f"{name} must be a real number, not {type(value).__name__}")
+    return float(value)
+
+
+def congestion(average_decay_factor: object, beta: object, tol: object,
+               max_iters: object) -> tuple[float, float, float, int]:
+    """The congested loop's parameters, checked."""
+    alpha = real(average_decay_factor, "average_decay_factor")
+    if not 0 < alpha <= 1:
+        raise ValueError(f"average_decay_factor must be in (0, 1]: got {alpha!r}")
+    exponent = real(beta, "beta")
+    if not 0 <= exponent < np.inf:
+        raise ValueError(f"beta must be finite and not negative: got {exponent!r}")
+    tolerance = real(tol, "tol")
+    if not tolerance >= 0:
+        raise ValueError(f"tol must not be negative or NaN: got {tolerance!r}")
+    if isinstance(max_iters, bool) or not isinstance(max_iters, numbers.Integral):
+        raise TypeError(f"max_iters must be an integer, not {type(max_iters).__name__}")
+    if not 0 <= int(max_iters) <= _MAX_ITERS:
+        raise ValueError(f"max_iters must be between 0 (no limit) and {_MAX_ITERS}: "
+                         f"got {int(max_iters)}")
+    return alpha, exponent, tolerance, int(max_iters)
+
+
+def arc_flows(value: object) -> ArcFlows:
+    if isinstance(value, str) and value in ARC_FLOWS:
+        return value
+    raise ValueError(f"arc_flows must be one of {', '.join(map(repr, ARC_FLOWS))}: "
+                     f"got {value!r}")
+
+
+def flag(value: object, name: str) -> bool:
+    if not isinstance(value, (bool, np.bool_)):
+        raise TypeError(f"{name} must be True or False, not {type(value).__name__}")
+    return bool(value)

@@ -1,0 +1,247 @@
+"""A transit network given as lines: stop sequences, frequencies and running times."""
+
+from __future__ import annotations
+
+from collections.abc import Iterable
+from typing import Any
+
+import numpy as np
+from numpy.typing import ArrayLike, NDArray
+
+from . import _core_calls
+from . import _validate as check
+from ._core_calls import Congestion, Outputs, Request
+from ._line_arcs import ArcKind, line_arcs, line_ends, line_starts
+from ._validate import ArcFlows
+from .network import Network, read_only
+from .results import CongestedLineAssignment, LineAssignment, shallow_fields
+
+Walks = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float32]]
+_WALKING_PARTS = "(from_stops, to_stops, minutes)"
+# The skims every line assignment computes, in the order of the rows of _skim_values.
+_SKIM_NAMES = ("in_vehicle_time", "walking_time", "boardings")
+
+
+class LineNetwork:
+    """The line network of a set of lines, with optional walking links between stops.
+
+    Args:
+        alignments: one sequence of stop numbers per line, in the order its vehicles serve
+            them; at least two stops a line.
+        frequencies: services per time unit of each line.
+        travel_time_mat: ``(stop_count, stop_count)``, ``[a, b]`` the in-vehicle time from
+            stop ``a`` to stop ``b``; only pairs of consecutive stops of a line are read.
+        walking: ``(from_stops, to_stops, minutes)``, walking links taken without waiting.
+
+    Stops are ``0 .. stop_count - 1``. The arcs are those of vemo's line functions, in the
+    same order, followed by the walking links.
+
+    Attributes:
+        network: the ``Network`` of every arc.
+        stop_count, line_count: the numbers of stops and lines.
+        arc_kind: uint8 ``(arc_count,)``, an ``ArcKind`` code per arc.
+        arc_line: int64 ``(arc_count,)``, the line of each arc, -1 for walking links.
+        ride_arcs: one array per line, the arc of each of its segments in order.
+    """
+
+    network: Network
+    stop_count: int
+    line_count: int
+    arc_kind: NDArray[np.uint8]
+    arc_line: NDArray[np.int64]
+    ride_arcs: list[NDArray[np.intp]]
+
+    def __init__(self, alignments: Iterable[ArrayLike], frequencies: ArrayLike,
+                 travel_time_mat: ArrayLike, *,
+                 walking: tuple[ArrayLike, ArrayLike, ArrayLike] | None = None) -> None:
+        times, original = check.float32(travel_time_mat, "travel_time_mat", ndim=2)
+        if times.shape[0] != times.shape[1]:
+            raise ValueError(f"travel_time_mat must be square; it has shape {times.shape}")
+        stop_count = times.shape[0]
+        stops, lengths, line_frequencies = _lines(alignments, frequencies, stop_count)
+        tails, heads = stops[~line_ends(lengths)], stops[~line_starts(lengths)]
+        segment_line = np.repeat(np.arange(len(lengths)), lengths - 1)
+        minutes = times[tails, heads]
+        check.require("finite", "travel_time_mat", minutes, original[tails, heads],
+                      lambda i: f"entry ({tails[i]}, {heads[i]}), ridden by line "
+                                f"{segment_line[i]}, has")
+        self._build(stops, lengths, line_frequencies, minutes, stop_count,
+                    _walks(walking, stop_count))
+
+    @classmethod
+    def from_segments(cls, alignments: Iterable[ArrayLike], frequencies: ArrayLike,
+                      segment_minutes: Iterable[ArrayLike], *,
+                      walking: tuple[ArrayLike, ArrayLike, ArrayLike] | None = None
+                      ) -> LineNetwork:
+        """The line network of lines that give their own running times:
+        ``segment_minutes[i]`` holds the ``len(alignments[i]) - 1`` in-vehicle times between
+        consecutive stops of line ``i``. ``stop_count`` is one more than the largest stop of
+        a line or walking link. The other arguments are those of ``LineNetwork``."""
+        stops, lengths, line_frequencies = _lines(alignments, frequencies, None)
+        if isinstance(segment_minutes, (str, bytes)) or not isinstance(segment_minutes, Iterable):
+            raise TypeError("segment_minutes must be a sequence of running times per line")
+        per_line = list(segment_minutes)
+        if len(per_line) != len(lengths):
+            raise ValueError(f"segment_minutes has {len(per_line)} sequences; expected one "
+                             f"per line ({len(lengths)})")
+        minutes = []
+        for i, (line_minutes, length) in enumerate(zip(per_line, lengths)):
+            name = f"segment_minutes[{i}]"
+            minutes.append(check.checked(line_minutes, name, "finite", item="segment"))
+            if len(minutes[-1]) != length - 1:
+                raise ValueError(f"{name} has {len(minutes[-1])} values; line {i} has "
+                                 f"{length} stops and needs {length - 1}")
+        walks = _walks(walking, None)
+        stop_count = 1 + int(max(stops.max(), walks[0].max(initial=0),
+                                 walks[1].max(initial=0)))
+        network = cls.__new__(cls)
+        network._build(stops, lengths, line_frequencies, np.concatenate(minutes), stop_count,
+                       walks)
+        return network
+
+    def _build(self, stops: NDArray[np.uint64], lengths: NDArray[np.int64],
+               frequencies: NDArray[np.float32], ride_minutes: NDArray[np.float32],
+               stop_count: int, walks: Walks) -> None:
+        arcs = line_arcs(stops, lengths, frequencies, ride_minutes, stop_count, walks)
+        self.network = Network(arcs.tail, arcs.head, arcs.frequency, arcs.cost)
+        self.stop_count = stop_count
+        self.line_count = len(lengths)
+        self.arc_kind = read_only(arcs.kind)
+        self.arc_line = read_only(arcs.line)
+        rides = np.flatnonzero(arcs.kind == ArcKind.RIDE)
+        self.ride_arcs = [read_only(line) for line in np.split(rides, np.cumsum(lengths - 1)[:-1])]
+        boarding = arcs.kind == ArcKind.BOARD
+        self._boarding = boarding.astype(np.uint8)
+        # Ride minutes, walk minutes and boardings (_SKIM_NAMES).
+        self._skim_values = np.stack([
+            np.where(arcs.kind == ArcKind.RIDE, arcs.cost, np.float32(0)),
+            np.where(arcs.kind == ArcKind.WALK, arcs.cost, np.float32(0)),
+            boarding.astype(np.float32),
+        ])
+
+    def assign(self, demand_mat: ArrayLike, *, arc_flows: ArcFlows = "total",
+               progress: bool = False) -> LineAssignment:
+        """Optimal strategies toward every stop, and the demand loaded on them.
+
+        Args:
+            demand_mat: ``(stop_count, stop_count)``, ``[o, d]`` the trips from stop ``o``
+                to stop ``d``; the diagonal is not read.
+            arc_flows: ``"total"``, ``"per_destination"`` (a row per destination stop) or
+                ``"none"`` (then no line loads either).
+            progress: show a progress bar over the destination stops (needs tqdm).
+        """
+        request = self._request(demand_mat, arc_flows, progress)
+        outputs, total_cost = _core_calls.assign(self.network._core, request)
+        return LineAssignment(**self._fields(outputs, total_cost))
+
+    def assign_congested(self, demand_mat: ArrayLike, capacity: ArrayLike, *,
+                         average_decay_factor: float = 0.01, beta: float = 0.2,
+                         tol: float = 0.001, max_iters: int = 1000,
+                         arc_flows: ArcFlows = "total",
+                         progress: bool = False) -> CongestedLineAssignment:
+        """``assign`` with congestion: frequencies of crowded lines lowered, iterated.
+
+        Args:
+            capacity: trips per unit of frequency, one number or one per line: with buses
+                per minute and an hour's demand, 60 times the riders a bus carries.
+            progress: show a progress bar over the iterations, with the gap (needs tqdm).
+
+        The loop's parameters are those of ``Network.assign_congested``; the results are
+        those of the last assignment, with the averaged arc flows.
+        """
+        request = self._request(demand_mat, arc_flows, progress)
+        per_line = check.per_item(capacity, "capacity", self.line_count, "line")
+        # Only boarding arcs have a finite frequency; congestion leaves the others alone,
+        # whatever their capacity.
+        per_arc = np.ones(self.network.arc_count, np.float32)
+        boarding = self._boarding.astype(bool)
+        per_arc[boarding] = per_line[self.arc_line[boarding]]
+        congestion = Congestion(per_arc, *check.congestion(average_decay_factor, beta, tol,
+                                                           max_iters))
+        outputs, total_cost, loop = _core_calls.assign_congested(self.network._core, request,
+                                                                 congestion)
+        return CongestedLineAssignment(**self._fields(outputs, total_cost),
+                                       **shallow_fields(loop))
+
+    def _request(self, demand_mat: ArrayLike, arc_flows: object, progress: object) -> Request:
+        trips = check.checked(demand_mat, "demand_mat", "finite", ndim=2)
+        check.expect_shape(trips, "demand_mat", (self.stop_count, self.stop_count),
+                           "stop_count, stop_count")
+        travels = trips != 0
+        np.fill_diagonal(travels, False)
+        origins, destinations = np.nonzero(travels)
+        stops = np.arange(self.stop_count, dtype=np.uint64)
+        return Request(
+            destinations=stops,
+            demand=(origins.astype(np.uint64), destinations.astype(np.uint64),
+                    trips[origins, destinations]),
+            origins=stops,
+            skim_names=_SKIM_NAMES,
+            skim_values=self._skim_values,
+            boarding=self._boarding,
+            origin_major=True,
+            arc_flows=check.arc_flows(arc_flows),
+            progress=check.flag(progress, "progress"),
+        )
+
+    def _fields(self, outputs: Outputs, total_cost: float) -> dict[str, Any]:
+        in_vehicle_time, walking_time, boardings = outputs.skims
+        assert outputs.no_boarding is not None
+        # Trips that never board make no transfer: boardings - 1 counts them as -1.
+        transfers = boardings - np.float32(1) + outputs.no_boarding
+        np.fill_diagonal(transfers, 0)
+        flows = outputs.arc_flows
+        totals = None if flows is None else _summed(flows)
+        return dict(
+            stop_costs=outputs.node_costs, waiting_time=outputs.waiting_time,
+            in_vehicle_time=in_vehicle_time, walking_time=walking_time, boardings=boardings,
+            transfers=transfers, arc_flows=flows,
+            line_loads=None if totals is None else [totals[arcs] for arcs in self.ride_arcs],
+            total_cost=total_cost, unassigned=outputs.unassigned)
+
+
+def _summed(flows: NDArray[np.float32]) -> NDArray[np.float32]:
+    """Total flows: per-destination rows added in destination order, as the core adds them."""
+    if flows.ndim == 1:
+        return flows
+    total = np.zeros(flows.shape[1], np.float32)
+    for row in flows:
+        total += row
+    return total
+
+
+def _lines(alignments: Iterable[ArrayLike], frequencies: ArrayLike, stop_count: int | None
+           ) -> tuple[NDArray[np.uint64], NDArray[np.int64], NDArray[np.float32]]:
+    """Every line's stops one line after another, the number of stops of each line, and the
+    line frequencies."""
+    if isinstance(alignments, (str, bytes)) or not isinstance(alignments, Iterable):
+        raise TypeError("alignments must be a sequence of stop sequences, one per line")
+    lines = [check.indices(line, f"alignments[{i}]", below=stop_count, limit="stop_count",
+                           item="position") for i, line in enumerate(alignments)]
+    if not lines:
+        raise ValueError("alignments must hold at least one line")
+    for i, line in enumerate(lines):
+        if len(line) < 2:
+            raise ValueError(f"alignments[{i}] has {len(line)} stop{'s' * (len(line) != 1)}; "
+                             f"a line needs at least two")
+    line_frequencies = check.checked(frequencies, "frequencies", "frequency", item="line")
+    if len(line_frequencies) != len(lines):
+        raise ValueError(f"frequencies has {len(line_frequencies)} values; expected one per "
+                         f"line ({len(lines)})")
+    lengths = np.array([len(line) for line in lines], np.int64)
+    return np.concatenate(lines), lengths, line_frequencies
+
+
+def _walks(walking: object, stop_count: int | None) -> Walks:
+    if walking is None:
+        return (np.empty(0, np.uint64), np.empty(0, np.uint64), np.empty(0, np.float32))
+    from_stops, to_stops, minutes = check.triple(walking, "walking", _WALKING_PARTS)
+    walks = (
+        check.indices(from_stops, "walking from_stops", below=stop_count, limit="stop_count",
+                      item="walk"),
+        check.indices(to_stops, "walking to_stops", below=stop_count, limit="stop_count",
+                      item="walk"),
+        check.checked(minutes, "walking minutes", "finite", item="walk"),
+    )
+    check.same_length(dict(zip(("from_stops", "to_stops", "minutes"), walks)))
+    return walks

@@ -1,0 +1,208 @@
+"""A transit network as an arc list, prepared once and assigned many times."""
+
+from __future__ import annotations
+
+from collections.abc import Mapping
+from typing import Any, TypeVar
+
+import numpy as np
+from numpy.typing import ArrayLike, NDArray
+
+from . import _core, _core_calls
+from . import _validate as check
+from ._core_calls import Congestion, Demand, Outputs, Request
+from ._validate import ArcFlows
+from .results import Assignment, CongestedAssignment, shallow_fields
+
+_SPARSE_DEMAND = "(origin_nodes, destination_positions, trips)"
+Array = TypeVar("Array", bound=NDArray[Any])
+
+
+def read_only(array: Array) -> Array:
+    """A view of `array` that cannot be written through."""
+    view = array.view()
+    view.flags.writeable = False
+    return view
+
+
+class Network:
+    """Arcs with a service frequency and a cost, checked and converted once.
+
+    Args:
+        tail, head: node numbers (non-negative integers), one per arc: arc ``a`` runs from
+            ``tail[a]`` to ``head[a]``. Nodes are ``0 .. node_count - 1``, ``node_count``
+            being one more than the largest of them.
+        frequency: services per time unit on each arc (``inf``: taken without waiting, e.g.
+            a walk); boarding costs an expected wait of ``0.5 / frequency``.
+        cost: the time on each arc, waiting excluded.
+
+    The arrays are copied: changing them afterwards does not change the network.
+
+    Attributes:
+        node_count, arc_count: the numbers of nodes and arcs.
+        tail, head, frequency, cost: the arcs as the core reads them (uint64 and float32),
+            read-only.
+    """
+
+    def __init__(self, tail: ArrayLike, head: ArrayLike, frequency: ArrayLike,
+                 cost: ArrayLike) -> None:
+        tails = check.indices(tail, "tail", item="arc")
+        heads = check.indices(head, "head", item="arc")
+        frequencies = check.checked(frequency, "frequency", "frequency", item="arc")
+        costs = check.checked(cost, "cost", "finite", item="arc")
+        count = check.same_length({"tail": tails, "head": heads, "frequency": frequencies,
+                                   "cost": costs})
+        if count == 0:
+            raise ValueError("tail must not be empty: a network needs at least one arc")
+        self._core = _core.Network(tails, heads, frequencies, costs)
+        self._arcs = (tails, heads, frequencies, costs)
+
+    @property
+    def node_count(self) -> int:
+        """One more than the largest node number."""
+        return self._core.node_count
+
+    @property
+    def arc_count(self) -> int:
+        """The number of arcs."""
+        return self._core.arc_count
+
+    @property
+    def tail(self) -> NDArray[np.uint64]:
+        """uint64 ``(arc_count,)``, read-only."""
+        return read_only(self._arcs[0])
+
+    @property
+    def head(self) -> NDArray[np.uint64]:
+        """uint64 ``(arc_count,)``, read-only."""
+        return read_only(self._arcs[1])
+
+    @property
+    def frequency(self) -> NDArray[np.float32]:
+        """float32 ``(arc_count,)``, read-only."""
+        return read_only(self._arcs[2])
+
+    @property
+    def cost(self) -> NDArray[np.float32]:
+        """float32 ``(arc_count,)``, read-only."""
+        return read_only(self._arcs[3])
+
+    def assign(self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
+               destinations: ArrayLike, *, skims: Mapping[str, ArrayLike] | None = None,
+               origins: ArrayLike | None = None, arc_flows: ArcFlows = "total",
+               progress: bool = False) -> Assignment:
+        """Optimal strategies toward every destination, and the demand loaded on them.
+
+        Args:
+            demand: trips, either an array ``(len(destinations), node_count)`` whose row
+                ``k`` holds the trips from every node toward ``destinations[k]``, or a tuple
+                ``(origin_nodes, destination_positions, trips)`` of three equal-length 1-D
+                arrays (trips from ``origin_nodes[t]`` toward
+                ``destinations[destination_positions[t]]``; repeated pairs add up).
+            destinations: destination nodes; each is assigned on its own, repeats included.
+            skims: name -> one value per arc (in-vehicle minutes, 1.0 on boarding arcs, a
+                fare, ...); each gives a matrix of its expected sum along the strategy.
+            origins: the nodes whose results are kept; default every node.
+            arc_flows: ``"total"``, ``"per_destination"`` or ``"none"``.
+            progress: show a progress bar over the destinations (needs tqdm).
+
+        Trips whose origin cannot reach their destination are not loaded: they are counted
+        in ``unassigned``.
+        """
+        request = self._request(demand, destinations, skims, origins, arc_flows, progress)
+        outputs, total_cost = _core_calls.assign(self._core, request)
+        return Assignment(**_fields(request, outputs, total_cost))
+
+    def assign_congested(
+            self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
+            destinations: ArrayLike, capacity: ArrayLike, *, average_decay_factor: float = 0.01,
+            beta: float = 0.2, tol: float = 0.001, max_iters: int = 1000,
+            skims: Mapping[str, ArrayLike] | None = None, origins: ArrayLike | None = None,
+            arc_flows: ArcFlows = "total", progress: bool = False) -> CongestedAssignment:
+        """``assign`` with congestion: frequencies of crowded arcs lowered, iterated.
+
+        Args:
+            capacity: trips per unit of frequency, one number or one per arc; arc ``a`` can
+                carry ``frequency[a] * capacity[a]``.
+            average_decay_factor: in (0, 1]; each iteration moves the averaged flows this
+                share of the way to its own.
+            beta: the exponent of the effective-frequency formula, at least 0.
+            tol: the loop stops once its relative gap is at most this (``inf``: no iteration).
+            max_iters: the loop stops after this many iterations; 0 sets no limit.
+            progress: show a progress bar over the iterations, with the gap (needs tqdm).
+
+        The other arguments are those of ``assign``. The results are those of the last
+        assignment, with the averaged arc flows.
+        """
+        request = self._request(demand, destinations, skims, origins, arc_flows, progress)
+        congestion = self._congestion(capacity, average_decay_factor, beta, tol, max_iters)
+        outputs, total_cost, loop = _core_calls.assign_congested(self._core, request, congestion)
+        return CongestedAssignment(**_fields(request, outputs, total_cost), **shallow_fields(loop))
+
+    def _congestion(self, capacity: ArrayLike, average_decay_factor: object, beta: object,
+                    tol: object, max_iters: object) -> Congestion:
+        return Congestion(check.per_item(capacity, "capacity", self.arc_count, "arc"),
+                          *check.congestion(average_decay_factor, beta, tol, max_iters))
+
+    def _request(self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
+                 destinations: ArrayLike,
+                 skims: Mapping[str, ArrayLike] | None, origins: ArrayLike | None,
+                 arc_flows: object, progress: object) -> Request:
+        nodes = self.node_count
+        targets = check.indices(destinations, "destinations", below=nodes, limit="node_count")
+        skim_names, skim_values = self._skims(skims)
+        return Request(
+            destinations=targets,
+            demand=self._demand(demand, len(targets)),
+            origins=(np.arange(nodes, dtype=np.uint64) if origins is None else
+                     check.indices(origins, "origins", below=nodes, limit="node_count")),
+            skim_names=skim_names,
+            skim_values=skim_values,
+            boarding=None,
+            origin_major=False,
+            arc_flows=check.arc_flows(arc_flows),
+            progress=check.flag(progress, "progress"),
+        )
+
+    def _demand(self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
+                destination_count: int) -> Demand:
+        if not isinstance(demand, tuple):
+            trips = check.checked(demand, "demand", "finite", ndim=2)
+            check.expect_shape(trips, "demand", (destination_count, self.node_count),
+                               "len(destinations), node_count")
+            return trips
+        origin_nodes, positions, values = check.triple(demand, "demand", _SPARSE_DEMAND)
+        sparse = (
+            check.indices(origin_nodes, "demand origin_nodes", below=self.node_count,
+                          limit="node_count"),
+            check.indices(positions, "demand destination_positions", below=destination_count,
+                          limit="len(destinations)"),
+            check.checked(values, "demand trips", "finite"),
+        )
+        check.same_length(dict(zip(("origin_nodes", "destination_positions", "trips"), sparse)))
+        return sparse
+
+    def _skims(self, skims: Mapping[str, ArrayLike] | None
+               ) -> tuple[tuple[str, ...], NDArray[np.float32]]:
+        if skims is None:
+            return (), np.empty((0, self.arc_count), np.float32)
+        if not isinstance(skims, Mapping):
+            raise TypeError(f"skims must be a mapping of names to arrays, not "
+                            f"{type(skims).__name__}")
+        rows = []
+        for name, values in skims.items():
+            if not isinstance(name, str):
+                raise TypeError(f"skims names must be strings, not {type(name).__name__}")
+            label = f"skims[{name!r}]"
+            row = check.checked(values, label, "finite", item="arc")
+            check.expect_shape(row, label, (self.arc_count,), "arc_count")
+            rows.append(row)
+        return tuple(skims), np.array(rows, np.float32).reshape(len(rows), self.arc_count)
+
+
+def _fields(request: Request, outputs: Outputs, total_cost: float) -> dict[str, Any]:
+    return dict(
+        destinations=request.destinations, origins=request.origins,
+        node_costs=outputs.node_costs, waiting_time=outputs.waiting_time,
+        skims=dict(zip(request.skim_names, outputs.skims)), arc_flows=outputs.arc_flows,
+        total_cost=total_cost, unassigned=outputs.unassigned)

@@ -1,0 +1,107 @@
+"""What the assignments return: frozen records of NumPy arrays.
+
+Records compare by identity (arrays have no single truth value); compare their arrays.
+"""
+
+from __future__ import annotations
+
+from dataclasses import dataclass, fields
+from typing import Any
+
+import numpy as np
+from numpy.typing import NDArray
+
+
+@dataclass(frozen=True, eq=False)
+class CongestedLoop:
+    """How the congested loop ended.
+
+    Attributes:
+        iterations: assignments run after the uncongested one.
+        gaps: the relative gap after each iteration.
+        converged: whether the loop stopped before ``max_iters``: its gap reached ``tol`` or
+            its averaged flows no longer changed.
+        effective_frequencies: float32 ``(arc_count,)``, the frequencies of the last iteration.
+    """
+
+    iterations: int
+    gaps: tuple[float, ...]
+    converged: bool
+    effective_frequencies: NDArray[np.float32]
+
+
+@dataclass(frozen=True, eq=False)
+class Assignment:
+    """The result of ``Network.assign``. ``D`` destinations, ``O`` origins.
+
+    Attributes:
+        destinations: uint64 ``(D,)``, the destination nodes as given.
+        origins: uint64 ``(O,)``, the nodes whose rows the node-level results keep.
+        node_costs: float32 ``(D, O)``, ``[k, j]``: expected time from ``origins[j]`` to
+            ``destinations[k]``, waiting included; +inf where it cannot be reached.
+        waiting_time: float32 ``(D, O)``, the waiting part of ``node_costs``; NaN where
+            unreachable.
+        skims: name -> float32 ``(D, O)``, the expected sum of that skim's arc values along
+            the optimal strategy; NaN where unreachable.
+        arc_flows: float32 ``(arc_count,)`` or ``(D, arc_count)`` as asked, or None.
+        total_cost: the sum of cost times trips over every trip that reaches its destination.
+        unassigned: float64 ``(D,)``, the trips toward each destination whose origin cannot
+            reach it; they are not loaded.
+    """
+
+    destinations: NDArray[np.uint64]
+    origins: NDArray[np.uint64]
+    node_costs: NDArray[np.float32]
+    waiting_time: NDArray[np.float32]
+    skims: dict[str, NDArray[np.float32]]
+    arc_flows: NDArray[np.float32] | None
+    total_cost: float
+    unassigned: NDArray[np.float64]
+
+
+@dataclass(frozen=True, eq=False)
+class CongestedAssignment(CongestedLoop, Assignment):
+    """The result of ``Network.assign_congested``: an ``Assignment`` from the loop's last
+    assignment, with the averaged arc flows, and how the loop ended (``CongestedLoop``)."""
+
+
+@dataclass(frozen=True, eq=False)
+class LineAssignment:
+    """The result of ``LineNetwork.assign``: stop-to-stop matrices, ``[o, d]`` from stop
+    ``o`` to stop ``d``, float32 ``(stop_count, stop_count)``. Where ``d`` cannot be reached
+    from ``o``, ``stop_costs`` is +inf and the other matrices NaN; their diagonals are 0.
+
+    Attributes:
+        stop_costs: expected time, waiting included.
+        waiting_time, in_vehicle_time, walking_time: the parts of ``stop_costs``.
+        boardings: expected number of vehicles boarded.
+        transfers: expected number of transfers, ``boardings - 1`` for trips that board.
+        arc_flows: float32 ``(arc_count,)``, ``(stop_count, arc_count)`` (per destination
+            stop) or None, as asked.
+        line_loads: one float32 array per line, the riders on each segment between
+            consecutive stops; None with ``arc_flows="none"``.
+        total_cost: the sum of cost times trips over every trip that reaches its destination.
+        unassigned: float64 ``(stop_count,)``, the trips toward each stop that cannot reach it.
+    """
+
+    stop_costs: NDArray[np.float32]
+    waiting_time: NDArray[np.float32]
+    in_vehicle_time: NDArray[np.float32]
+    walking_time: NDArray[np.float32]
+    boardings: NDArray[np.float32]
+    transfers: NDArray[np.float32]
+    arc_flows: NDArray[np.float32] | None
+    line_loads: list[NDArray[np.float32]] | None
+    total_cost: float
+    unassigned: NDArray[np.float64]
+
+
+@dataclass(frozen=True, eq=False)
+class CongestedLineAssignment(CongestedLoop, LineAssignment):
+    """The result of ``LineNetwork.assign_congested``: a ``LineAssignment`` from the loop's
+    last assignment, with the averaged arc flows, and how the loop ended (``CongestedLoop``)."""
+
+
+def shallow_fields(record: Any) -> dict[str, Any]:
+    """A dataclass's fields by name, without copying them (``dataclasses.asdict`` copies)."""
+    return {field.name: getattr(record, field.name) for field in fields(record)}
