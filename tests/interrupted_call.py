@@ -14,6 +14,7 @@ import time
 import numpy as np
 
 import vemo
+import vemo_plan
 
 
 def grid(side, seed=1):
@@ -47,6 +48,14 @@ def lines_call(stops, lines, stops_per_line, seed=2):
     return alignments, freqs, minutes, trips
 
 
+def plan_calls(side, destinations):
+    """vemo_plan's two assignments on the same grid, as (bound method, args, kwargs) makers."""
+    frm, to, freqs, costs, demands, dsts = grid_call(side, destinations)
+    network = vemo_plan.Network(frm, to, freqs, costs)
+    trips = demands.reshape(destinations, -1)
+    return network, trips, dsts
+
+
 # Each would run for many seconds, most for ever (a tolerance below any gap).
 CALLS = {
     "linear_assign": lambda: (vemo.linear_assign, grid_call(200, 800), {}),
@@ -56,6 +65,13 @@ CALLS = {
     "mat_linear_congested_assign": lambda: (
         vemo.mat_linear_congested_assign, lines_call(200, 40, 20) + (5.0,),
         {"tol": -1.0, "max_iters": 0}),
+    "Network.assign": lambda: (
+        lambda network, trips, dsts: (network.assign, (trips, dsts), {"skims": {"c": network.cost}})
+    )(*plan_calls(200, 800)),
+    "Network.assign_congested": lambda: (
+        lambda network, trips, dsts: (network.assign_congested, (trips, dsts, 5.0),
+                                      {"tol": 0.0, "max_iters": 0})
+    )(*plan_calls(60, 60)),
 }
 
 
