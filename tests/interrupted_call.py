@@ -85,8 +85,9 @@ def stop(signum, frame):
 
 def main(name, custom=False):
     function, args, kwargs = CALLS[name]()
-    if custom:
-        signal.signal(signal.SIGINT, stop)
+    # A process started in the background of a shell inherits SIGINT ignored; an interactive
+    # session has Python's own handler, which these calls are to answer.
+    signal.signal(signal.SIGINT, stop if custom else signal.default_int_handler)
     print("ready", flush=True)
     try:
         function(*args, **kwargs)

@@ -80,6 +80,7 @@ def test_interrupted_calls_leave_nothing_behind():
     # flat after warm-up, and then every function returns what a fresh process returns.
     output = run_script(textwrap.dedent(AFTER_CALLS) + textwrap.dedent("""
     import os, random, signal, sys, threading
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     from interrupted_call import grid_call, lines_call
 
     calls = [
@@ -126,6 +127,7 @@ def test_interrupted_calls_leave_nothing_behind():
 def test_a_call_on_another_thread_runs_on():
     output = run_script("""
     import os, signal, threading
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     import vemo
     from interrupted_call import CALLS, grid_call
 
