@@ -79,5 +79,11 @@ def in_fresh_process(script, args, threads):
     return json.loads(done.stdout.strip().splitlines()[-1])
 
 
+def build_identity(module):
+    """An extension module's file and modification time: tells whether every process of a run
+    measured the same build, on a machine where others may reinstall it meanwhile."""
+    return f"{module.__file__} {os.stat(module.__file__).st_mtime_ns}"
+
+
 def available_cpus():
     return len(os.sched_getaffinity(0))

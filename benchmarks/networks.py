@@ -73,7 +73,7 @@ class GridCity:
         """Trips from one stop to another: a fixed pseudo-random whole number, 0 on the diagonal."""
         if origin == destination:
             return 0.0
-        return float((origin * 7919 + destination * 104729 + SEED) % (MAX_TRIPS + 1))
+        return float(trip_count(origin, destination))
 
     def demand_blocks(self, dsts):
         """The destination-major demand vector of `linear_assign`, laid out as the line-based
@@ -110,6 +110,11 @@ class GridCity:
     def describe(self):
         return (f"{self.side}x{self.side} grid city: {self.stop_count} stops, "
                 f"{len(self.alignments)} lines, {self.node_count} nodes, {self.arc_count} arcs")
+
+
+def trip_count(origin, destination):
+    """The trips of GridCity.trips off the diagonal; elementwise on NumPy integer arrays too."""
+    return (origin * 7919 + destination * 104729 + SEED) % (MAX_TRIPS + 1)
 
 
 def line_network_arcs(stop_count, alignments, freqs, riding_minutes):

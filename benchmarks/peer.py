@@ -9,8 +9,9 @@ same frequency shares at every node; infinite frequencies (no wait) pass unchang
 It reads the trips as a sparse origin-destination list (origin vertex, destination vertex,
 trips), so it is given the trips of every demand block from every stop other than the
 destination, the same trips vemo loads. Its results are read from `u_i_vec` (node costs of the
-last single-destination run) and from the `volume` column of its edge table (flows summed over
-all destinations of the last assignment); its `help()` names no other way to read them.
+last single-destination run), from the `volume` column of its edge table (flows summed over
+all destinations of the last assignment) and, when it skims, from `skim_matrix` (zone to zone,
+a column per skim); its `help()` names no other way to read them.
 """
 
 import numpy as np
@@ -35,6 +36,8 @@ RELATIVE_COST_TOLERANCE = 2.0**-15
 # a few arcs may differ more, while the total riding time stays nearly the same.
 RELATIVE_FLOW_TOLERANCE = 1e-4
 SHARE_OF_CLOSE_FLOWS = 0.99
+# The column whose skim is the peer's node cost, waiting included.
+NODE_COST_SKIM = "trav_time"
 
 
 def available():
@@ -42,7 +45,12 @@ def available():
 
 
 class Peer:
-    def __init__(self, frm, to, arc_freqs, costs, stop_count, demands, dsts):
+    """The peer on one arc list and its trips. With `skims` (name -> one value per arc) it also
+    skims: its node cost (`trav_time`) and the expected sum of each skim, from every
+    destination to every destination, its skim matrix being square over its zones; without,
+    its zones are the stops, as the suite has always given them."""
+
+    def __init__(self, frm, to, arc_freqs, costs, stop_count, demands, dsts, skims=None):
         freqs = np.asarray(arc_freqs, dtype=np.float64)
         edges = pd.DataFrame({
             "tail": np.asarray(frm, dtype=np.int64),
@@ -52,9 +60,13 @@ class Peer:
         })
         self._costs = edges["trav_time"].to_numpy()
         node_count = max(max(frm), max(to)) + 1
-        stops = np.arange(stop_count)
-        self._model = HyperpathGenerating(edges, check_edges=True, o_vert_ids=stops,
-                                          d_vert_ids=stops,
+        zones, skim_cols = np.arange(stop_count), None
+        if skims:
+            for name, values in skims.items():
+                edges[name] = np.asarray(values, dtype=np.float64)
+            zones, skim_cols = np.asarray(dsts, dtype=np.int64), [NODE_COST_SKIM, *skims]
+        self._model = HyperpathGenerating(edges, check_edges=True, skim_cols=skim_cols,
+                                          o_vert_ids=zones, d_vert_ids=zones,
                                           nodes_to_indices=np.arange(node_count))
         blocks = np.asarray(demands, dtype=np.float64).reshape(len(dsts), node_count)
         origins, destinations, trips = [], [], []
@@ -79,6 +91,14 @@ class Peer:
 
     def assign_call(self, threads):
         return lambda: self.assign(threads)
+
+    def skims(self):
+        """name -> (destination k, from destination j) of the last assignment: the node cost
+        under NODE_COST_SKIM and each skim given, as vemo_plan's (destinations, origins) with
+        the destinations as origins."""
+        matrix = self._model.skim_matrix
+        return {name: matrix.matrix_view[:, :, matrix.names.index(name)].T
+                for name in matrix.names}
 
     def node_costs(self, destination):
         """Every node's cost towards `destination`, +inf where it cannot be reached. A run needs

@@ -36,21 +36,14 @@ import vemo  # noqa: E402
 
 import floors  # noqa: E402
 import hand_back  # noqa: E402
+import list_api  # noqa: E402
 import peer  # noqa: E402
-from measure import best_times, extra_peak_bytes  # noqa: E402
+from list_api import FLOAT_BYTES  # noqa: E402
+from measure import best_times, build_identity, extra_peak_bytes  # noqa: E402
 from networks import GridCity, side_for_arcs  # noqa: E402
 
-# What a float object occupies: its size rounded up to the 16-byte blocks of CPython's
-# small-object allocator (24 bytes take 32; glibc's malloc would give 32 as well).
-FLOAT_BYTES = -(-sys.getsizeof(0.0) // 16) * 16
 # Node costs are compared with the peer's on this many destinations (each is one more search).
 CHECKED_DESTINATIONS = 4
-
-
-def build_identity():
-    """The installed extension's file and modification time: tells whether every process of a
-    run measured the same build, on a machine where others may reinstall it meanwhile."""
-    return f"{vemo.__file__} {os.stat(vemo.__file__).st_mtime_ns}"
 
 
 def result_bytes(results):
@@ -97,7 +90,7 @@ def measure(args):
     network = (frm, to, arc_freqs, costs)
     figures = {
         "threads": int(os.environ.get("RAYON_NUM_THREADS", "0")),
-        "vemo_build": build_identity(),
+        "vemo_build": build_identity(vemo),
         "city": city.describe(),
         "stops": city.stop_count,
         "lines": len(city.alignments),
@@ -127,9 +120,7 @@ def measure(args):
     figures["scratch_bytes_per_worker"] = 9 * n + 16 * m
     # Every figure that enters a ratio is timed in the same rounds as the others.
     calls = {
-        "call_s": call,
-        "conversion_in_s": lambda: vemo.linear_assign(*network, demands, []),
-        **hand_back.calls(result_count, figures["result_zeros"], len(dsts)),
+        **list_api.calls(network, demands, dsts, result_count, figures["result_zeros"]),
         "single_destination_call_s": lambda: vemo.linear_assign(
             *network, demands[:city.node_count], dsts[:1]),
     }
@@ -157,10 +148,9 @@ def measure(args):
     del results
 
     times = best_times(args.repeats, calls)
-    figures["conversion_out_s"] = hand_back.seconds(times)
+    figures["conversion_out_s"], computation = list_api.split(times)
     figures.update(times)
-    figures["computation_s"] = (figures["call_s"] - figures["conversion_in_s"]
-                                - figures["conversion_out_s"])
+    figures["computation_s"] = computation
     return figures
 
 

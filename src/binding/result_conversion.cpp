@@ -1,5 +1,6 @@
 #include "binding/result_conversion.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <utility>
@@ -94,6 +95,20 @@ void AssignmentLists::add_destination(const Assignment& result, std::size_t k) {
     make_lists(result);
     set_block(node_costs_.get(), result.node_costs, destination_count_, k, floats_);
     set_block(arc_flows_.get(), result.arc_flows, destination_count_, k, floats_);
+    added_ = k + 1;
+}
+
+AssignmentLists::~AssignmentLists() {
+    for (const PyRef* list : {&node_costs_, &arc_flows_}) {
+        if (!*list || destination_count_ == 0) continue;
+        // Blocks 0 .. added_ - 1 are set; a block interrupted half-way leaves NULL items, which
+        // the list skips when freed.
+        const Py_ssize_t block = PyList_GET_SIZE(list->get()) /
+                                 static_cast<Py_ssize_t>(destination_count_);
+        const Py_ssize_t kept =
+            block * static_cast<Py_ssize_t>(std::min(added_ + 1, destination_count_));
+        if (kept < PyList_GET_SIZE(list->get())) Py_SET_SIZE(list->get(), kept);
+    }
 }
 
 PyRef AssignmentLists::tuple(const Assignment& result) {

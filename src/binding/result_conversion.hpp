@@ -42,8 +42,14 @@ class AssignmentLists {
 public:
     explicit AssignmentLists(std::size_t destination_count)
         : destination_count_(destination_count) {}
+    AssignmentLists(const AssignmentLists&) = delete;
+    AssignmentLists& operator=(const AssignmentLists&) = delete;
+    // Lists left unfinished (the call failed or was interrupted) are cut to the blocks that were
+    // added, so that freeing them does not walk the empty rest: with a hundred million items
+    // that walk alone would keep an interrupted call for a second.
+    ~AssignmentLists();
 
-    // Converts block k of both results.
+    // Converts block k of both results; k = 0, 1, ... in turn.
     void add_destination(const Assignment& result, std::size_t k);
 
     // The tuple, once every destination has been added.
@@ -53,6 +59,7 @@ private:
     void make_lists(const Assignment& result);
 
     std::size_t destination_count_;
+    std::size_t added_ = 0;
     ResultFloats floats_;
     PyRef node_costs_;
     PyRef arc_flows_;
