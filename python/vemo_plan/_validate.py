@@ -18,12 +18,20 @@ Rule: TypeAlias = Literal["finite", "frequency", "positive"]
 ArcFlows: TypeAlias = Literal["total", "per_destination", "none"]
 ARC_FLOWS: tuple[ArcFlows, ...] = ("total", "per_destination", "none")
 
-# What each rule demands, and the values that break it (tested on the float32 values, so a
-# double that overflows float32 counts as infinite).
-_RULES: dict[Rule, tuple[str, Callable[[NDArray[np.float32]], NDArray[np.bool_]]]] = {
-    "finite": ("must be finite and not negative", lambda v: ~np.isfinite(v) | (v < 0)),
-    "frequency": ("must not be negative or NaN", lambda v: np.isnan(v) | (v < 0)),
-    "positive": ("must be positive and finite", lambda v: ~np.isfinite(v) | (v <= 0)),
+# What each rule demands, whether the smallest and largest values keep it (NaN makes both NaN,
+# and every comparison with NaN is false), and the values that break it. Tested on the float32
+# values, so a double that overflows float32 counts as infinite. Two reductions decide for the
+# whole array, so a large demand is checked without temporary arrays; the mask is formed only
+# to point at the first offending value.
+_Bounds = Callable[[np.floating[Any], np.floating[Any]], bool]
+_Mask = Callable[[NDArray[np.float32]], NDArray[np.bool_]]
+_RULES: dict[Rule, tuple[str, _Bounds, _Mask]] = {
+    "finite": ("must be finite and not negative", lambda lo, hi: bool(lo >= 0 and hi < np.inf),
+               lambda v: ~np.isfinite(v) | (v < 0)),
+    "frequency": ("must not be negative or NaN", lambda lo, hi: bool(lo >= 0 and hi == hi),
+                  lambda v: np.isnan(v) | (v < 0)),
+    "positive": ("must be positive and finite", lambda lo, hi: bool(lo > 0 and hi < np.inf),
+                 lambda v: ~np.isfinite(v) | (v <= 0)),
 }
 _MAX_ITERS = 2**63 - 1
 
@@ -71,7 +79,9 @@ def float32(values: ArrayLike, name: str, *, ndim: int | None = 1) -> tuple[NDAr
 def require(rule: Rule, name: str, values: NDArray[np.float32], original: NDArray[Any],
             where: Callable[[int], str]) -> None:
     """Raises if a value breaks `rule`; `where(i)` introduces the value at flat position i."""
-    text, broken = _RULES[rule]
+    text, kept, broken = _RULES[rule]
+    if values.size == 0 or kept(values.min(), values.max()):
+        return
     bad = np.flatnonzero(broken(values))
     if bad.size:
         first = int(bad[0])
