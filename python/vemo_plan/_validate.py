@@ -68,12 +68,16 @@ def indices(values: ArrayLike, name: str, *, below: int | None = None, limit: st
     return np.array(array, dtype=np.uint64, order="C", copy=True)
 
 
-def float32(values: ArrayLike, name: str, *, ndim: int | None = 1) -> tuple[NDArray[np.float32],
-                                                                     NDArray[Any]]:
-    """A private float32 copy of `values`, and the array it was converted from (for messages)."""
+def float32(values: ArrayLike, name: str, *, ndim: int | None = 1,
+            private: bool = True) -> tuple[NDArray[np.float32], NDArray[Any]]:
+    """`values` as a C-contiguous float32 array, and the array it was converted from (for
+    messages). A private copy unless `private` is false: then an array already in that form is
+    used as it is, which spares the time and memory of copying a large demand for one call."""
     array = numeric(values, name, ndim=ndim, integer=False)
     with np.errstate(over="ignore"):  # too large for float32: `require` reports it
-        return np.array(array, dtype=np.float32, order="C", copy=True), array
+        if private:
+            return np.array(array, dtype=np.float32, order="C", copy=True), array
+        return np.ascontiguousarray(array, dtype=np.float32), array
 
 
 def require(rule: Rule, name: str, values: NDArray[np.float32], original: NDArray[Any],
@@ -103,9 +107,9 @@ def at_entry(shape: tuple[int, ...]) -> Callable[[int], str]:
 
 
 def checked(values: ArrayLike, name: str, rule: Rule, *, item: str = "entry",
-            ndim: int = 1) -> NDArray[np.float32]:
-    """`values` as float32, every value keeping `rule`."""
-    converted, original = float32(values, name, ndim=ndim)
+            ndim: int = 1, private: bool = True) -> NDArray[np.float32]:
+    """`values` as float32, every value keeping `rule` (see `float32` for `private`)."""
+    converted, original = float32(values, name, ndim=ndim, private=private)
     require(rule, name, converted, original, at(item) if ndim == 1 else at_entry(original.shape))
     return converted
 

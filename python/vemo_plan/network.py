@@ -167,7 +167,7 @@ class Network:
     def _demand(self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
                 destination_count: int) -> Demand:
         if not isinstance(demand, tuple):
-            trips = check.checked(demand, "demand", "finite", ndim=2)
+            trips = check.checked(demand, "demand", "finite", ndim=2, private=False)
             check.expect_shape(trips, "demand", (destination_count, self.node_count),
                                "len(destinations), node_count")
             return trips
