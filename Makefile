@@ -12,6 +12,8 @@ TSAN_BUILD := build/cpp-tsan
 # normal build.
 ASAN_VENV := .venv-asan-$(PYVER)
 ASAN_VPY := $(ASAN_VENV)/bin/python
+DEMO_VENV := .venv-demo-$(PYVER)
+DEMO_VPY := $(DEMO_VENV)/bin/python
 CMAKE := $(VENV)/bin/cmake
 CTEST := $(VENV)/bin/ctest
 CPP_FLAGS := -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja \
@@ -76,8 +78,17 @@ tsan: $(VENV)/.ready
 	$(CMAKE) --build $(TSAN_BUILD)
 	$(CTEST) --test-dir $(TSAN_BUILD) --output-on-failure -j2
 
-demo: install
-	$(VPY) examples/demo.py
+# The demo's environment holds what the job needs (vemo with the planner's extras), not the
+# test tools.
+$(DEMO_VENV)/.ready: pyproject.toml
+	$(PYTHON) -m venv $(@D)
+	$(@D)/bin/python -m pip install -q --disable-pip-version-check "scikit-build-core>=0.10" cmake ninja
+	touch $@
+
+demo: $(DEMO_VENV)/.ready
+	$(DEMO_VPY) -m pip install -q --disable-pip-version-check --no-build-isolation ".[plan,gtfs]"
+	$(DEMO_VPY) examples/demo.py
+	$(DEMO_VPY) -m vemo_plan --congested --no-progress --out build/demo/plan
 
 # The benchmark suite with its peer and floors (pyproject.toml's `bench` extra; without them
 # it measures the rest); BENCH_ARGS=--quick runs the small sizes only.

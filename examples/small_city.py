@@ -1,4 +1,4 @@
-"""A small city of crossing bus lines, assigned with and without congestion.
+"""A small city of crossing bus lines, assigned with and without congestion by vemo_plan.
 
 Seven stops, four lines each run in both directions, at different frequencies. The Harbour line
 is the fast way from the Station to the Stadium and it is over capacity at the morning peak;
@@ -8,8 +8,7 @@ between stops and the load on every line segment, first uncongested, then conges
 
 from pathlib import Path
 
-import vemo
-from line_loads import segment_loads
+from vemo_plan import LineNetwork
 
 STOPS = ["Station", "Market", "Harbour", "University", "Hospital", "Stadium", "Airport"]
 STATION, MARKET, HARBOUR, UNIVERSITY, HOSPITAL, STADIUM, AIRPORT = range(len(STOPS))
@@ -63,9 +62,9 @@ def peak_demand():
 def print_costs(title, matrix):
     print(title)
     width = max(len(name) for name in STOPS)
-    print(" " * (width + 2) + "".join(f"{name:>11}" for name in STOPS[1:]))
-    for i, row in enumerate(matrix[:-1]):
-        cells = "".join(f"{row[j]:11.1f}" if j > i else " " * 11 for j in range(1, len(STOPS)))
+    print(" " * (width + 2) + "".join(f"{name:>11}" for name in STOPS))
+    for i, row in enumerate(matrix):
+        cells = "".join(f"{row[j]:11.1f}" if j != i else " " * 11 for j in range(len(STOPS)))
         print(f"  {STOPS[i]:<{width}}{cells}")
 
 
@@ -86,7 +85,7 @@ def print_loads(names, alignments, uncongested, congested, capacity_per_hour):
 
 def draw_load_map(path, names, alignments, capacities, uncongested, congested):
     import numpy as np
-    from load_map import draw_load_maps
+    from vemo_plan.pictures import draw_load_maps
 
     draw_load_maps(path, np.array(STOP_XY), alignments, names,
                    [("uncongested", uncongested), ("congested", congested)],
@@ -102,24 +101,24 @@ def main(picture: Path | None = None):
     # f × PEAK_MINUTES × BUS_CAPACITY riders in the hour.
     capacity = float(PEAK_MINUTES * BUS_CAPACITY)
 
-    plain = vemo.mat_linear_assign(alignments, freqs, minutes, demand)
-    congested = vemo.mat_linear_congested_assign(alignments, freqs, minutes, demand, capacity,
-                                                 average_decay_factor=0.1, max_iters=200)
+    lines = LineNetwork(alignments, freqs, minutes)
+    plain = lines.assign(demand)
+    congested = lines.assign_congested(demand, capacity, average_decay_factor=0.1, max_iters=200)
 
     print(f"Small city: {len(STOPS)} stops, {len(alignments)} line directions, "
           f"{sum(sum(row) for row in demand):.0f} trips in the peak hour")
     print()
-    print_costs("Expected minutes from stop (row) to stop (column), uncongested", plain[0])
+    print_costs("Expected minutes from stop (row) to stop (column), uncongested",
+                plain.stop_costs)
     print()
-    print_costs("The same under congestion", congested[0])
+    print_costs("The same under congestion", congested.stop_costs)
     print()
-    uncongested_loads = segment_loads(alignments, plain[1])
-    congested_loads = segment_loads(alignments, congested[1])
+    uncongested_loads, congested_loads = plain.line_loads, congested.line_loads
     capacities = [f * capacity for f in freqs]
     print_loads(names, alignments, uncongested_loads, congested_loads, capacities)
     print()
-    print(f"Total rider-minutes (trips towards the Station excluded, as stop 0 is never a "
-          f"destination): {plain[2]:.0f} uncongested, {congested[2]:.0f} congested")
+    print(f"Total rider-minutes: {plain.total_cost:.0f} uncongested, "
+          f"{congested.total_cost:.0f} congested")
     if picture is not None:
         picture.parent.mkdir(parents=True, exist_ok=True)
         draw_load_map(picture, names, alignments, capacities, uncongested_loads, congested_loads)

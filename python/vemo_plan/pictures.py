@@ -1,4 +1,4 @@
-"""Pictures of an assignment: line loads drawn on the stop map, and the congested loop's progress.
+"""Pictures of an assignment: line loads drawn on the stop map, and the congested loop's gap.
 
 Each line segment is a band beside the straight stretch between its two stops, on the right of
 the direction of travel, so the two directions of a road lie side by side; lines that share a
@@ -10,6 +10,7 @@ from __future__ import annotations
 
 from collections.abc import Sequence
 from pathlib import Path
+from typing import Any
 
 import matplotlib
 
@@ -21,7 +22,9 @@ from matplotlib.axes import Axes  # noqa: E402
 from matplotlib.colors import to_hex  # noqa: E402
 from matplotlib.patches import Patch, Polygon  # noqa: E402
 
-Loads = Sequence[Sequence[float]]  # loads[line][segment]
+# Per line: its stop numbers, or the load of each of its segments; sequences or NumPy arrays.
+Stops = Sequence[Any]
+Loads = Sequence[Any]
 
 WIDEST_BAND = 0.025  # the largest load's band width, as a share of the map's larger side
 BAND_GAP = 0.004  # space between the road centre and the first band, same unit
@@ -32,13 +35,7 @@ def line_colours(count: int) -> list[str]:
     return [to_hex(palette(k % palette.N)) for k in range(count)]
 
 
-def lat_lon_to_km(lat: np.ndarray, lon: np.ndarray) -> np.ndarray:
-    """Plane coordinates in km (x east, y north), good enough for a city's extent."""
-    mean_lat = np.radians(np.nanmean(lat))
-    return np.column_stack([lon * 111.32 * np.cos(mean_lat), lat * 110.57])
-
-
-def draw_bands(ax: Axes, xy: np.ndarray, alignments: Sequence[Sequence[int]], loads: Loads,
+def draw_bands(ax: Axes, xy: np.ndarray, alignments: Stops, loads: Loads,
                colours: Sequence[str], band_per_load: float, gap: float,
                capacities: Sequence[float]) -> None:
     stacked: dict[tuple[int, int], float] = {}
@@ -60,10 +57,10 @@ def draw_bands(ax: Axes, xy: np.ndarray, alignments: Sequence[Sequence[int]], lo
                                  hatch="///" if over else None))
 
 
-def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Sequence[Sequence[int]],
+def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Stops,
                    line_names: Sequence[str], panels: Sequence[tuple[str, Loads]], *,
                    title: str, unit: str, stop_labels: Sequence[str] | None = None,
-                   served: Sequence[int] | None = None,
+                   served: Sequence[int] | np.ndarray | None = None,
                    capacities: Sequence[float] | None = None,
                    widest_band: float = WIDEST_BAND) -> None:
     """One map per panel (title, loads), side by side, written to `path` as a PNG.
@@ -109,33 +106,28 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Sequence[Sequen
                + ("" if len(handles) <= 20 else f"; first 20 of {len(handles)} lines"))
     fig.suptitle(title, fontsize=13)
     fig.tight_layout(rect=(0, (0.35 + 0.3 * rows) / height, 1, 1 - 0.5 / height))
-    fig.savefig(path, dpi=110)
+    fig.savefig(path, dpi=110, format="png")
     plt.close(fig)
 
 
 def max_load(loads: Loads) -> float:
-    return max((max(line, default=0.0) for line in loads), default=0.0)
+    return max((float(np.max(line, initial=0.0)) for line in loads), default=0.0)
 
 
-def draw_convergence(path: str | Path, iterations: Sequence[int], total_costs: Sequence[float],
-                     load_changes: Sequence[float], uncongested_cost: float, *, title: str,
-                     cost_unit: str) -> None:
-    """The congested loop after a growing number of iterations: its total cost beside the
-    uncongested one, and how far its segment loads still are from the final run's."""
-    fig, (cost_ax, change_ax) = plt.subplots(1, 2, figsize=(12, 4.5))
-    cost_ax.plot(iterations, total_costs, marker="o", label="congested")
-    cost_ax.axhline(uncongested_cost, color="grey", linestyle="--", label="uncongested")
-    cost_ax.set_xlabel("iterations")
-    cost_ax.set_ylabel(f"total cost ({cost_unit})")
-    cost_ax.legend()
-    change_ax.plot(iterations, load_changes, marker="o")
-    change_ax.set_ylim(bottom=0.0)
-    change_ax.set_xlabel("iterations")
-    change_ax.set_ylabel("segment loads: relative distance to the final run")
-    for ax in (cost_ax, change_ax):
-        ax.set_xscale("log")
-        ax.grid(True, which="both", alpha=0.3)
-    fig.suptitle(title)
+def draw_convergence(path: str | Path, gaps: Sequence[float], *, tol: float,
+                     title: str) -> None:
+    """The congested loop's relative gap after each iteration, on a log scale, with the
+    tolerance it stops at."""
+    fig, ax = plt.subplots(figsize=(8, 4.5))
+    ax.plot(range(1, len(gaps) + 1), gaps, marker="." if len(gaps) < 60 else None)
+    ax.axhline(tol, color="grey", linestyle="--", label=f"tolerance {tol:g}")
+    if any(gap > 0 for gap in gaps):
+        ax.set_yscale("log")
+    ax.set_xlabel("iteration")
+    ax.set_ylabel("relative gap")
+    ax.grid(True, which="both", alpha=0.3)
+    ax.legend()
+    ax.set_title(title)
     fig.tight_layout()
-    fig.savefig(path, dpi=110)
+    fig.savefig(path, dpi=110, format="png")
     plt.close(fig)

@@ -1,0 +1,219 @@
+"""The planner's whole job: a GTFS feed in; lines, walks and zones; demand; the assignments;
+skims to OpenMatrix, line loads to CSV and GeoJSON, and pictures out."""
+
+from __future__ import annotations
+
+import datetime
+import importlib.resources
+import time
+from collections.abc import Iterator
+from contextlib import contextmanager
+from dataclasses import dataclass, field
+from pathlib import Path
+from typing import Any
+
+import numpy as np
+from numpy.typing import NDArray
+
+from . import gtfs
+from ._files import written
+from ._geo import plane_km
+from ._progress import _open_bar as open_bar
+from .demand import gravity_demand, read_demand
+from .loads import load_table, write_loads_csv, write_loads_geojson
+from .model import ZoneModel, zone_model
+from .omx import write_omx
+from .pictures import draw_convergence, draw_load_maps
+from .skims import CONGESTED_TOL, ZoneSkims, assign_zones, assign_zones_congested
+from .walking import Walking
+from .zones import read_zones
+
+STAGES = ("feed", "lines", "network", "demand", "uncongested", "congested", "files")
+
+
+def sample_feed() -> Path:
+    """The small feed kept in the package: three routes of a made-up town, a day of service."""
+    return Path(str(importlib.resources.files("vemo_plan") / "data" / "small_feed"))
+
+
+@dataclass(frozen=True)
+class Job:
+    """What to compute and where to write it. Times are minutes after midnight; `trips` and
+    `length_km` are the gravity model's, used without a `demand` file; `cluster` is a Dask
+    scheduler address, or "local" for a LocalCluster, for the uncongested assignment."""
+
+    out: Path
+    feed: Path | None = None  # None: the sample feed
+    day: datetime.date | None = None  # None: the day with the most trips
+    start: float = 7 * 60.0
+    end: float = 9 * 60.0
+    zones: Path | None = None  # None: the stops are the zones
+    demand: Path | None = None
+    trips: float = 3000.0
+    length_km: float = 3.0
+    walking: Walking = Walking()
+    congested: bool = False
+    vehicle_capacity: float = 80.0
+    max_iters: int = 400
+    decay: float = 0.05
+    cluster: str | None = None
+    progress: bool = False
+
+
+@dataclass
+class Report:
+    """What the job did: its model, demand and assignments, time per stage, files written."""
+
+    job: Job
+    model: ZoneModel
+    demand: NDArray[np.float64]
+    uncongested: ZoneSkims
+    congested: ZoneSkims | None
+    seconds: dict[str, float] = field(default_factory=dict)
+    files: list[Path] = field(default_factory=list)
+
+    def unreachable_share(self, skims: ZoneSkims) -> float:
+        """The share of the assigned trips whose destination cannot be reached."""
+        assigned = self.demand.sum() - np.trace(self.demand)
+        return float(skims.unassigned.sum() / assigned) if assigned > 0 else 0.0
+
+    def summary(self) -> list[str]:
+        job, model, lines = self.job, self.model, self.model.lines
+        network = model.network.network
+        zones = ("the stops" if model.zones.of_stops
+                 else f"{int(model.unconnected.sum())} without a stop in reach")
+        intrazonal = np.trace(self.demand)
+        routes = len(set(lines.route_ids))
+        text = [
+            f"Feed {lines.feed_label}: {lines.day.isoformat()}, {gtfs.clock(lines.start)} to "
+            f"{gtfs.clock(lines.end)}",
+            f"  lines: {len(lines.alignments)} (stop patterns of {routes} "
+            f"route{'s' * (routes != 1)}), runs: {int(lines.runs.sum())}",
+            f"  stops: {len(lines.stop_ids)} ({int((~lines.served).sum())} without service), "
+            f"zones: {len(model.zones)} ({zones})",
+            f"  arcs: {network.arc_count}, of which {model.stop_walks} walks between stops and "
+            f"{2 * len(model.access)} zone connectors",
+            f"  demand: {self._demand_source()}, {self.demand.sum():,.0f} trips"
+            + (f" ({intrazonal:,.0f} within a zone, not assigned)" if intrazonal else ""),
+            self._result("uncongested", self.uncongested),
+        ]
+        if self.congested is not None:
+            loop = self.congested.loop
+            assert loop is not None
+            text.append(self._result(f"congested ({job.vehicle_capacity:g} riders a vehicle)",
+                                     self.congested)
+                        + f"; {loop.iterations} iterations, last gap "
+                        f"{loop.gaps[-1] if loop.gaps else 0:.3g}"
+                        + ("" if loop.converged else " (not converged)"))
+        text.append("  time: " + ", ".join(f"{stage} {seconds:.2f} s"
+                                           for stage, seconds in self.seconds.items()))
+        text.append("  wrote " + ", ".join(str(path) for path in self.files))
+        return text
+
+    def _demand_source(self) -> str:
+        if self.job.demand is not None:
+            return str(self.job.demand)
+        return f"gravity model (distance scale {self.job.length_km:g} km)"
+
+    def _result(self, name: str, skims: ZoneSkims) -> str:
+        return (f"  {name}: total cost {skims.total_cost:,.0f} rider-minutes, "
+                f"{100 * self.unreachable_share(skims):.2f}% of trips cannot reach their "
+                f"destination")
+
+
+class _Stages:
+    """Times the stages of the job, and moves a progress bar over them."""
+
+    def __init__(self, enabled: bool, names: list[str]) -> None:
+        self.seconds: dict[str, float] = {}
+        self._bar: Any = open_bar(enabled, len(names), "stage")
+
+    @contextmanager
+    def stage(self, name: str) -> Iterator[None]:
+        if self._bar is not None:
+            self._bar.set_description(name)
+        clock = time.perf_counter()
+        yield
+        self.seconds[name] = time.perf_counter() - clock
+        if self._bar is not None:
+            self._bar.update()
+
+    def close(self) -> None:
+        if self._bar is not None:
+            self._bar.close()
+
+
+def run_job(job: Job) -> Report:
+    """Runs `job`. Nothing is written until every input is read and every assignment done;
+    each file is then written whole, under a temporary name first."""
+    stages = _Stages(job.progress, [s for s in STAGES if s != "congested" or job.congested])
+    try:
+        return _run(job, stages)
+    finally:
+        stages.close()
+
+
+def _run(job: Job, stages: _Stages) -> Report:
+    with stages.stage("feed"):
+        feed = gtfs.read_feed(job.feed or sample_feed())
+        day = job.day or gtfs.busiest_day(feed)
+    with stages.stage("lines"):
+        lines = gtfs.feed_lines(feed, day, job.start, job.end)
+        transfers = gtfs.feed_transfers(feed, lines)
+    with stages.stage("network"):
+        zones = None if job.zones is None else read_zones(job.zones)
+        model = zone_model(lines, zones, job.walking, transfers)
+    with stages.stage("demand"):
+        demand = (gravity_demand(model, job.trips, job.length_km) if job.demand is None
+                  else read_demand(job.demand, model.zones))
+    with stages.stage("uncongested"):
+        uncongested = _uncongested(job, model, demand)
+    congested = None
+    if job.congested:
+        with stages.stage("congested"):
+            congested = assign_zones_congested(
+                model, demand, job.vehicle_capacity, average_decay_factor=job.decay,
+                max_iters=job.max_iters, progress=job.progress)
+    report = Report(job, model, demand, uncongested, congested, seconds=stages.seconds)
+    with stages.stage("files"):
+        report.files = _write(report)
+    return report
+
+
+def _uncongested(job: Job, model: ZoneModel, demand: NDArray[np.float64]) -> ZoneSkims:
+    if job.cluster is None:
+        return assign_zones(model, demand, progress=job.progress)
+    from .distributed import assign_zones_on_cluster, cluster_client  # Dask only when asked
+    with cluster_client(None if job.cluster == "local" else job.cluster) as client:
+        return assign_zones_on_cluster(client, model, demand)
+
+
+def _write(report: Report) -> list[Path]:
+    job, lines, uncongested, congested = (report.job, report.model.lines, report.uncongested,
+                                          report.congested)
+    runs = {"uncongested": uncongested} | ({} if congested is None else {"congested": congested})
+    job.out.mkdir(parents=True, exist_ok=True)
+    files = [job.out / name for name in ("skims.omx", "line_loads.csv", "line_loads.geojson",
+                                         "line_loads.png")]
+    matrices = {"demand": report.demand} | uncongested.matrices()
+    if congested is not None:
+        matrices |= {f"congested_{name}": matrix for name, matrix in congested.matrices().items()}
+    write_omx(files[0], report.model.zones.ids, matrices)
+    table = load_table(lines, job.vehicle_capacity,
+                       {name: skims.line_loads for name, skims in runs.items()})
+    write_loads_csv(files[1], table)
+    write_loads_geojson(files[2], table, lines)
+    with written(files[3]) as path:
+        draw_load_maps(path, plane_km(lines.stop_lat, lines.stop_lon), lines.alignments,
+                       lines.line_names,
+                       [(name, skims.line_loads) for name, skims in runs.items()],
+                       title=f"Riders per line segment, {lines.day.isoformat()} "
+                             f"{gtfs.clock(lines.start)}-{gtfs.clock(lines.end)}",
+                       unit="riders", served=np.flatnonzero(lines.served),
+                       capacities=list(lines.runs * job.vehicle_capacity))
+    if congested is not None and congested.loop is not None:
+        files.append(job.out / "convergence.png")
+        with written(files[-1]) as path:
+            draw_convergence(path, congested.loop.gaps, tol=CONGESTED_TOL,
+                             title="Congested assignment: relative gap by iteration")
+    return files

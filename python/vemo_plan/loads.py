@@ -1,0 +1,66 @@
+"""Line loads as a table, one row per segment of a line between consecutive stops, written as
+CSV and as GeoJSON (each segment a LineString between its stops' coordinates)."""
+
+from __future__ import annotations
+
+import json
+import os
+from collections.abc import Mapping
+
+import numpy as np
+import pandas as pd
+from numpy.typing import NDArray
+
+from ._files import written
+from .gtfs import FeedLines
+
+
+def load_table(lines: FeedLines, vehicle_capacity: float,
+               line_loads: Mapping[str, list[NDArray[np.float32]]]) -> pd.DataFrame:
+    """Per segment: line, route_id, segment (0 from the first stop), from_stop and to_stop
+    (stop numbers), their ids and names, runs_per_hour, capacity (riders the runs in the
+    window carry, `vehicle_capacity` each) and, per name of `line_loads` (e.g.
+    "uncongested"), ``<name>_riders`` and ``<name>_capacity_use`` (riders / capacity)."""
+    counts = [len(stops) - 1 for stops in lines.alignments]
+    line = np.repeat(np.arange(len(counts)), counts)
+    from_stop = np.concatenate([stops[:-1] for stops in lines.alignments])
+    to_stop = np.concatenate([stops[1:] for stops in lines.alignments])
+    ids, names = np.array(lines.stop_ids, object), np.array(lines.stop_names, object)
+    capacity = lines.runs[line] * vehicle_capacity
+    table = pd.DataFrame({
+        "line": np.array(lines.line_names, object)[line],
+        "route_id": np.array(lines.route_ids, object)[line],
+        "segment": np.concatenate([np.arange(count) for count in counts]),
+        "from_stop": from_stop, "to_stop": to_stop,
+        "from_stop_id": ids[from_stop], "to_stop_id": ids[to_stop],
+        "from_stop_name": names[from_stop], "to_stop_name": names[to_stop],
+        "runs_per_hour": lines.frequencies[line] * 60.0,
+        "capacity": capacity,
+    })
+    for name, loads in line_loads.items():
+        riders = np.concatenate(loads).astype(float)
+        table[f"{name}_riders"] = riders
+        table[f"{name}_capacity_use"] = riders / capacity
+    return table
+
+
+def write_loads_csv(path: str | os.PathLike[str], table: pd.DataFrame) -> None:
+    with written(path) as temporary:
+        table.drop(columns=["from_stop", "to_stop"]).to_csv(temporary, index=False)
+
+
+def write_loads_geojson(path: str | os.PathLike[str], table: pd.DataFrame,
+                        lines: FeedLines) -> None:
+    """A FeatureCollection of the segments, properties as in the CSV, coordinates in
+    longitude and latitude (RFC 7946)."""
+    points = np.column_stack([lines.stop_lon, lines.stop_lat])
+    properties = table.drop(columns=["from_stop", "to_stop"])
+    features = [{
+        "type": "Feature",
+        "geometry": {"type": "LineString",
+                     "coordinates": [points[a].tolist(), points[b].tolist()]},
+        "properties": row,
+    } for a, b, row in zip(table["from_stop"], table["to_stop"],
+                           json.loads(properties.to_json(orient="records")))]
+    with written(path) as temporary:
+        temporary.write_text(json.dumps({"type": "FeatureCollection", "features": features}))

@@ -1,0 +1,129 @@
+"""Zone-to-zone assignment: the optimal strategies toward every zone, their skims as
+``[origin zone, destination zone]`` matrices, and the line loads.
+
+The network is assigned at the node level, toward the zones' destination nodes only and with
+the zones' origin nodes as the rows kept, which saves the strategies toward the stops that a
+``LineNetwork.assign`` would also compute. Transfers need the chance of arriving without
+boarding, which the node level does not give, but it is 0 or 1 here: a traveller at a node with
+an attractive walk takes it and nothing else, so until the first boarding the route is fixed;
+so it is 1 exactly where the expected number of boardings is 0.
+"""
+
+from __future__ import annotations
+
+from dataclasses import dataclass
+
+import numpy as np
+from numpy.typing import NDArray
+
+from ._line_arcs import ArcKind
+from .lines import LineNetwork
+from .model import ZoneModel
+from .results import Assignment, CongestedAssignment, CongestedLoop
+
+F32 = NDArray[np.float32]
+TripList = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float64]]
+# The matrices of ZoneSkims, in the order they are written.
+SKIMS = ("cost", "waiting_time", "in_vehicle_time", "walking_time", "boardings", "transfers")
+CONGESTED_TOL = 0.001  # the relative gap at which the congested loop stops
+
+
+@dataclass(frozen=True, eq=False)
+class ZoneSkims:
+    """An assignment between zones. Matrices are float32 ``(zones, zones)``, ``[o, d]`` from
+    zone ``o`` to zone ``d``: +inf cost and NaN parts where ``d`` cannot be reached from
+    ``o``, 0 on the diagonal.
+
+    Attributes:
+        cost: expected minutes, waiting included.
+        waiting_time, in_vehicle_time, walking_time: its three parts.
+        boardings: expected vehicles boarded; transfers: the boardings after the first.
+        arc_flows: float32 per arc of the network; line_loads: per line, the riders of each
+            segment.
+        total_cost: cost times trips summed over the trips that reach their destination.
+        unassigned: float64 per destination zone, the trips that cannot reach it.
+        loop: how the congested loop ended; None for an uncongested assignment.
+    """
+
+    cost: F32
+    waiting_time: F32
+    in_vehicle_time: F32
+    walking_time: F32
+    boardings: F32
+    transfers: F32
+    arc_flows: F32
+    line_loads: list[F32]
+    total_cost: float
+    unassigned: NDArray[np.float64]
+    loop: CongestedLoop | None = None
+
+    def matrices(self) -> dict[str, F32]:
+        """The skims by name, in the order of SKIMS."""
+        return {name: getattr(self, name) for name in SKIMS}
+
+
+def arc_skims(network: LineNetwork) -> dict[str, F32]:
+    """The additive skims per arc: minutes on ride arcs, minutes on walks, 1 per boarding."""
+    kind, cost = network.arc_kind, network.network.cost
+    zero = np.float32(0)
+    return {"in_vehicle_time": np.where(kind == ArcKind.RIDE, cost, zero),
+            "walking_time": np.where(kind == ArcKind.WALK, cost, zero),
+            "boardings": (kind == ArcKind.BOARD).astype(np.float32)}
+
+
+def trip_list(model: ZoneModel, demand: NDArray[np.float64]) -> TripList:
+    """The trips of a zone matrix between distinct zones, as (origin node, destination zone,
+    trips), destination by destination: the sparse demand of ``Network.assign`` toward the
+    destination nodes."""
+    zones = len(model.zones)
+    if demand.shape != (zones, zones):
+        raise ValueError(f"demand has shape {demand.shape}; expected ({zones}, {zones}), one "
+                         f"row and column per zone")
+    travels = demand != 0
+    np.fill_diagonal(travels, False)
+    destination, origin = np.nonzero(travels.T)
+    return (model.origin_nodes[origin], destination.astype(np.uint64),
+            demand[origin, destination])
+
+
+def assign_zones(model: ZoneModel, demand: NDArray[np.float64], *,
+                 progress: bool = False) -> ZoneSkims:
+    """The uncongested assignment of `demand` (trips, ``[origin zone, destination zone]``)."""
+    result = model.network.network.assign(
+        trip_list(model, demand), model.destination_nodes, skims=arc_skims(model.network),
+        origins=model.origin_nodes, progress=progress)
+    return zone_skims(model, result)
+
+
+def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
+                           vehicle_capacity: float, *, average_decay_factor: float = 0.05,
+                           max_iters: int = 400, progress: bool = False) -> ZoneSkims:
+    """``assign_zones`` with congestion: a line can carry `vehicle_capacity` riders per run, so
+    with `demand` for the feed's time window of W minutes its capacity per unit of frequency
+    (runs per minute) is ``W * vehicle_capacity``. The other parameters are those of
+    ``Network.assign_congested``."""
+    capacity = model.lines.window_minutes * vehicle_capacity
+    result = model.network.network.assign_congested(
+        trip_list(model, demand), model.destination_nodes, capacity,
+        average_decay_factor=average_decay_factor, tol=CONGESTED_TOL, max_iters=max_iters,
+        skims=arc_skims(model.network), origins=model.origin_nodes, progress=progress)
+    return zone_skims(model, result)
+
+
+def zone_skims(model: ZoneModel, result: Assignment) -> ZoneSkims:
+    """The zone matrices of an assignment toward the destination nodes, from the origin
+    nodes, with its total arc flows."""
+    assert result.arc_flows is not None and result.arc_flows.ndim == 1
+    matrices = {"cost": result.node_costs, "waiting_time": result.waiting_time,
+                **result.skims}
+    boardings = result.skims["boardings"]
+    matrices["transfers"] = boardings - np.float32(1) + (boardings == 0).astype(np.float32)
+    by_origin = {name: np.ascontiguousarray(matrix.T) for name, matrix in matrices.items()}
+    for matrix in by_origin.values():
+        np.fill_diagonal(matrix, 0)
+    loop = (CongestedLoop(result.iterations, result.gaps, result.converged,
+                          result.effective_frequencies)
+            if isinstance(result, CongestedAssignment) else None)
+    return ZoneSkims(**by_origin, arc_flows=result.arc_flows,
+                     line_loads=[result.arc_flows[arcs] for arcs in model.network.ride_arcs],
+                     total_cost=result.total_cost, unassigned=result.unassigned, loop=loop)

@@ -1,0 +1,50 @@
+"""OpenMatrix files: written by vemo_plan.omx, read back by openmatrix and by plain h5py in the
+OMX layout, and never left half-written."""
+
+import h5py
+import numpy as np
+import openmatrix
+import pytest
+
+from vemo_plan.omx import read_omx, write_omx
+
+MATRICES = {"cost": np.array([[0, 1.5], [np.inf, 0]], np.float32),
+            "transfers": np.array([[0, np.nan], [0.25, 0]], np.float32),
+            "demand": np.array([[0, 12.5], [3, 0]])}
+
+
+@pytest.mark.parametrize("ids, lookup", [
+    (["101", "7"], np.array([101, 7], np.int64)),  # plain integers: an integer lookup
+    (["007", "7"], np.array([b"007", b"7"])),  # would not survive as integers
+    (["Centre", "Gare Sud"], np.array([b"Centre", b"Gare Sud"])),
+])
+def test_round_trip(tmp_path, ids, lookup):
+    path = tmp_path / "skims.omx"
+    write_omx(path, ids, MATRICES)
+    assert read_omx(path)[0] == ids
+    with openmatrix.open_file(path) as omx:
+        assert sorted(omx.list_matrices()) == sorted(MATRICES)
+        assert omx.list_mappings() == ["zone"]
+        assert omx.mapping("zone")[lookup[1]] == 1
+        for name, matrix in MATRICES.items():
+            np.testing.assert_array_equal(np.asarray(omx[name]), matrix, err_msg=name)
+            assert omx[name].dtype == matrix.dtype
+    with h5py.File(path) as raw:
+        assert raw.attrs["OMX_VERSION"] in (b"0.2", "0.2")
+        assert list(raw.attrs["SHAPE"]) == [2, 2]
+        np.testing.assert_array_equal(raw["lookup/zone"][:], lookup)
+        np.testing.assert_array_equal(raw["data/cost"][:], MATRICES["cost"])
+    assert [file.name for file in tmp_path.iterdir()] == ["skims.omx"]
+
+
+def test_a_failed_write_leaves_the_old_file(tmp_path):
+    path = tmp_path / "skims.omx"
+    write_omx(path, ["1", "2"], MATRICES)
+    before = path.read_bytes()
+    unstorable = np.array([[object(), None], [None, None]])
+    with pytest.raises(TypeError):
+        write_omx(path, ["1", "2"], {"cost": MATRICES["cost"], "bad": unstorable})
+    with pytest.raises(ValueError, match=r"^matrix 'cost' has shape \(2, 2\); expected \(3, 3\)"):
+        write_omx(path, ["1", "2", "3"], MATRICES)
+    assert path.read_bytes() == before
+    assert [file.name for file in tmp_path.iterdir()] == ["skims.omx"]
