@@ -118,6 +118,9 @@ CASES = [
      "segment_minutes has 2 sequences; expected one per line (1)"),
     (lambda: LineNetwork.from_segments([[0, 1]], [1], [[1, 2]]), ValueError,
      "segment_minutes[0] has 2 values; line 0 has 2 stops and needs 1"),
+    (lambda: LineNetwork.from_segments([[0, 3]], [1], [[1]], stop_count=3), ValueError,
+     "stop_count must be an integer of at least 4, one more than the largest stop named; "
+     "it is 3"),
     (lambda: lines().assign(np.zeros((2, 2))), ValueError,
      "demand_mat has shape (2, 2); expected (3, 3) (stop_count, stop_count)"),
     (lambda: lines().assign_congested(ZEROS, [1, 2]), ValueError,

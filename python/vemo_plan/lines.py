@@ -71,12 +71,13 @@ class LineNetwork:
     @classmethod
     def from_segments(cls, alignments: Iterable[ArrayLike], frequencies: ArrayLike,
                       segment_minutes: Iterable[ArrayLike], *,
-                      walking: tuple[ArrayLike, ArrayLike, ArrayLike] | None = None
-                      ) -> LineNetwork:
+                      walking: tuple[ArrayLike, ArrayLike, ArrayLike] | None = None,
+                      stop_count: int | None = None) -> LineNetwork:
         """The line network of lines that give their own running times:
         ``segment_minutes[i]`` holds the ``len(alignments[i]) - 1`` in-vehicle times between
-        consecutive stops of line ``i``. ``stop_count`` is one more than the largest stop of
-        a line or walking link. The other arguments are those of ``LineNetwork``."""
+        consecutive stops of line ``i``. ``stop_count`` defaults to one more than the largest
+        stop of a line or walking link; a larger one adds stops that nothing serves. The other
+        arguments are those of ``LineNetwork``."""
         stops, lengths, line_frequencies = _lines(alignments, frequencies, None)
         if isinstance(segment_minutes, (str, bytes)) or not isinstance(segment_minutes, Iterable):
             raise TypeError("segment_minutes must be a sequence of running times per line")
@@ -92,8 +93,12 @@ class LineNetwork:
                 raise ValueError(f"{name} has {len(minutes[-1])} values; line {i} has "
                                  f"{length} stops and needs {length - 1}")
         walks = _walks(walking, None)
-        stop_count = 1 + int(max(stops.max(), walks[0].max(initial=0),
-                                 walks[1].max(initial=0)))
+        named = 1 + int(max(stops.max(), walks[0].max(initial=0), walks[1].max(initial=0)))
+        if stop_count is None:
+            stop_count = named
+        elif not isinstance(stop_count, int) or stop_count < named:
+            raise ValueError(f"stop_count must be an integer of at least {named}, one more than "
+                             f"the largest stop named; it is {stop_count!r}")
         network = cls.__new__(cls)
         network._build(stops, lengths, line_frequencies, np.concatenate(minutes), stop_count,
                        walks)

@@ -67,17 +67,10 @@ def zone_model(lines: FeedLines, zones: Zones | None = None, walking: Walking = 
     heads = [walk_to, stop, destinations[zone].astype(np.int64)]
     minutes = [walk_minutes, links["minutes"].to_numpy(float), links["minutes"].to_numpy(float)]
 
-    # The network has a node for every stop up to the largest one an arc names; a loop, never
-    # taken, makes sure the last node is one of them.
-    last = int(destinations[-1])
-    if not any(last in nodes for nodes in (*tails, *heads, *lines.alignments)):
-        tails.append(np.array([last]))
-        heads.append(np.array([last]))
-        minutes.append(np.zeros(1))
-
     network = LineNetwork.from_segments(
         lines.alignments, lines.frequencies, lines.segment_minutes,
-        walking=(np.concatenate(tails), np.concatenate(heads), np.concatenate(minutes)))
+        walking=(np.concatenate(tails), np.concatenate(heads), np.concatenate(minutes)),
+        stop_count=int(destinations[-1]) + 1)
     unconnected = (np.zeros(len(zones), bool) if zones.of_stops
                    else ~np.isin(np.arange(len(zones)), zone))
     return ZoneModel(lines=lines, zones=zones, network=network, origin_nodes=origins,
