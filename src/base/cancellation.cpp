@@ -11,4 +11,11 @@ void Cancellation::poll_if_due() {
     next_poll_ = Clock::now() + kPollInterval;
 }
 
+void cancellation_point() {
+    Cancellation* const cancellation = detail::current_call.cancellation;
+    if (cancellation == nullptr) return;
+    if (detail::current_call.polls) cancellation->poll_if_due();
+    if (cancellation->requested()) throw Cancelled();
+}
+
 }  // namespace vemo

@@ -82,13 +82,9 @@ inline Cancellation* current_cancellation() noexcept {
 inline bool polls_here() noexcept { return detail::current_call.polls; }
 
 // Throws Cancelled if this thread's call is cancelled; on the calling thread, polls first when
-// the poll is due. Costs a thread-local read when there is no cancellable call.
-inline void cancellation_point() {
-    Cancellation* const cancellation = detail::current_call.cancellation;
-    if (cancellation == nullptr) return;
-    if (detail::current_call.polls) cancellation->poll_if_due();
-    if (cancellation->requested()) throw Cancelled();
-}
+// the poll is due. Costs a thread-local read when there is no cancellable call. Out of line, so
+// that a hot loop calling it now and then keeps its registers.
+[[gnu::cold]] void cancellation_point();
 
 // Makes this thread the calling thread of a cancellable call for its lifetime. Throws nothing
 // itself: computations inside throw Cancelled once the poll has said to stop.

@@ -67,7 +67,7 @@ PyRef new_tuple(MakeItem... make_item) {
 }  // namespace
 
 PyRef ResultFloats::operator()(float value) {
-    if (--until_signal_check_ == 0) {
+    if (--until_signal_check_ == 0) [[unlikely]] {
         until_signal_check_ = kValuesBetweenSignalChecks;
         require_status(PyErr_CheckSignals());
     }

@@ -111,7 +111,7 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
     const std::size_t with_frequency = arcs.arc_freqs.size();
     std::size_t pops_until_check = kPopsBetweenCancellationChecks;
     while (!queue.empty()) {
-        if (--pops_until_check == 0) {
+        if (--pops_until_check == 0) [[unlikely]] {
             pops_until_check = kPopsBetweenCancellationChecks;
             cancellation_point();
         }
