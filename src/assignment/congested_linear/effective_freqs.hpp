@@ -30,7 +30,7 @@ std::vector<float> _calc_effective_freqs(std::span<const float> arc_freqs,
 // The capacity per unit of frequency of each arc: one value for every arc, or one per arc.
 struct ArcCapacity {
     float shared = 0.0f;
-    std::span<const float> per_arc;  // empty: `shared` for every arc
+    std::span<const float> per_arc = {};  // empty: `shared` for every arc
 
     float of(std::size_t a) const noexcept { return per_arc.empty() ? shared : per_arc[a]; }
 };
