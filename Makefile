@@ -19,7 +19,7 @@ CTEST := $(VENV)/bin/ctest
 CPP_FLAGS := -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja \
              -DVEMO_BUILD_EXTENSION=OFF -DVEMO_BUILD_TESTS=ON
 
-.PHONY: all install test test-python test-cpp demo bench asan asan-python tsan clean
+.PHONY: all install test test-python test-cpp demo bench bench-plan asan asan-python tsan clean
 
 all: install
 
@@ -92,10 +92,17 @@ demo: $(DEMO_VENV)/.ready
 
 # The benchmark suite with its peer and floors (pyproject.toml's `bench` extra; without them
 # it measures the rest); BENCH_ARGS=--quick runs the small sizes only.
-bench: install
-	$(VPY) -m pip install -q --disable-pip-version-check $$($(VPY) -c '$(EXTRA)' bench) \
+BENCH_EXTRA = $(VPY) -m pip install -q --disable-pip-version-check $$($(VPY) -c '$(EXTRA)' bench) \
 	    || echo "The bench extra did not install: the benchmarks run without what is missing."
+
+bench: install
+	$(BENCH_EXTRA)
 	$(VPY) benchmarks/run.py $(BENCH_ARGS)
+
+# vemo_plan's benchmarks: results out, skims, memory, the peer with skims, and the scale run.
+bench-plan: install
+	$(BENCH_EXTRA)
+	$(VPY) benchmarks/plan_run.py $(BENCH_ARGS)
 
 clean:
 	rm -rf build .venv-*

@@ -1,5 +1,6 @@
 """Timing, resident memory and the fresh process per configuration that the benchmarks run in."""
 
+import ctypes
 import gc
 import json
 import math
@@ -55,6 +56,16 @@ def reset_peak_resident():
 def peak_resident_bytes():
     """The peak resident set since the last reset (ru_maxrss is in KiB on Linux)."""
     return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+
+
+def release_freed_memory():
+    """Collects garbage and hands what the C allocator keeps of freed memory back to the system
+    (glibc's malloc_trim), so that a call measured next cannot reuse pages that the resident set
+    before it already counts, and look smaller than it is."""
+    gc.collect()
+    libc = ctypes.CDLL(None)
+    if hasattr(libc, "malloc_trim"):
+        libc.malloc_trim(0)
 
 
 def extra_peak_bytes(call, result_bytes):

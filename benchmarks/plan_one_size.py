@@ -1,0 +1,156 @@
+"""Measure vemo_plan on one grid city in this process, whose worker pool has RAYON_NUM_THREADS
+threads, and print the figures as one JSON object (plan_run.py starts one such process per
+size and thread count).
+
+Inputs are NumPy arrays: int64 node numbers, float64 frequencies, costs and skims, and the
+trips of run_one_size.py as a dense (destinations, node_count) float32 array, the form
+vemo_plan reads in place. Times
+are the best of --repeats rounds, each round running every timed call once in turn
+(measure.best_times), so that ratios compare runs under the same load:
+- plan_per_destination: Network.assign with arc_flows="per_destination", every node an origin.
+- plan_computation: the same assignment in the core alone (plan_calls.computation_call);
+  plan_computation_again: the same once more, whose best time differs from the first's only
+  by the machine's noise: their ratio shows how finely the other ratios can be read.
+- list_*: vemo.linear_assign on lists, whole and split as run_one_size.py splits it
+  (list_api.py).
+- plan_total / plan_skims: Network.assign with total flows, the stops as origins, without
+  skims and with three (cost, in-vehicle time, boardings).
+- plan_zone_skims / peer_zone_skims: total flows and the three skims, the destinations as
+  origins, by vemo_plan and by the peer (peer.py), whose skim matrix is square over its zones.
+Memory, measured first: the peak resident set while the network is built and plan_skims runs
+once, above the resident set before (inputs built, pool started, freed memory handed back to
+the system), beside its budget (plan_memory.py). With --check, before the timing: how far the
+peer's zone skims and flows are from vemo_plan's (skim_check.py).
+"""
+
+import argparse
+import json
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import numpy as np  # noqa: E402
+import vemo  # noqa: E402
+import vemo_plan  # noqa: E402
+
+import hand_back  # noqa: E402
+import list_api  # noqa: E402
+import peer  # noqa: E402
+import plan_calls  # noqa: E402
+import plan_memory  # noqa: E402
+from measure import (best_times, build_identity, extra_peak_bytes,  # noqa: E402
+                     release_freed_memory)
+from networks import GridCity, side_for_arcs  # noqa: E402
+from skim_check import skim_agreement  # noqa: E402
+
+
+def memory_figures(city, arcs, trips, dsts, skims, threads):
+    """Extra peak resident memory of building the network and one call with total flows,
+    the stops as origins and the skims; its budget and what the call copies of its inputs."""
+    stops = np.arange(city.stop_count)
+
+    def build_and_assign():
+        network = vemo_plan.Network(*arcs)
+        return network.assign(trips, dsts, skims=skims, origins=stops)
+
+    release_freed_memory()
+    extra, result = extra_peak_bytes(build_and_assign, lambda result: 0)
+    n, m, k = city.node_count, city.arc_count, len(skims)
+    outputs = plan_memory.output_bytes(result)
+    workers = min(threads, len(dsts))
+    return {
+        "extra_peak_bytes": extra,
+        "output_bytes": outputs,
+        "network_bytes": plan_memory.network_bytes(n, m),
+        "state_bytes_per_worker": plan_memory.working_state_bytes(n, m, k, totals=True),
+        "budget_bytes": plan_memory.budget_bytes(outputs, n, m, k, True, workers),
+        # The float32 trips are read in place: no copy of them.
+        "copied_input_bytes": plan_memory.copied_input_bytes(0, k, m, len(stops), len(dsts)),
+    }
+
+
+def peer_figures(model, network, trips, dsts, skims, check, threads):
+    """With `check`, how far the peer's zone skims are from vemo_plan's; and its timed call."""
+    figures = {}
+    if check:
+        ours = network.assign(trips, dsts, skims=skims, origins=dsts)
+        flows = model.assign(threads=1)
+        figures["peer_check"] = skim_agreement(ours, model.skims(), flows, model.arc_costs())
+    call = model.assign_call(threads)
+    call()  # fails here, not in the timing, if this version cannot run it
+    return figures, call
+
+
+def measure(args):
+    city = GridCity(side_for_arcs(args.arcs))
+    arcs = plan_calls.arc_arrays(city)
+    dsts_list = city.destinations(args.destinations)
+    dsts = np.asarray(dsts_list, np.int64)
+    demands = city.demand_blocks(dsts_list)
+    trips = plan_calls.dense_trips(demands, len(dsts))
+    skims = plan_calls.skims(arcs[2], arcs[3])
+    threads = int(os.environ.get("RAYON_NUM_THREADS", "0"))
+    figures = {
+        "threads": threads,
+        "vemo_build": build_identity(vemo),
+        "vemo_plan_build": build_identity(vemo_plan._core),
+        "city": city.describe(),
+        "stops": city.stop_count,
+        "nodes": city.node_count,
+        "arcs": city.arc_count,
+        "destinations": len(dsts),
+        "skims": list(skims),
+    }
+    plan_calls.start_pool()
+    vemo.linear_assign([0], [1], [1.0], [1.0], [0.0, 0.0], [1])  # starts vemo's pool
+    figures.update(memory_figures(city, arcs, trips, dsts, skims, threads))
+
+    lists = city.arc_list()
+    results = vemo.linear_assign(*lists, demands, dsts_list)
+    result_count = sum(len(values) for values in results)
+    zeros = hand_back.positive_zeros(results)
+    del results
+    figures["list_result_bytes"] = plan_memory.list_api_bytes(len(dsts), city.node_count,
+                                                              city.arc_count, zeros)
+
+    network = vemo_plan.Network(*arcs)
+    stops = np.arange(city.stop_count)
+    calls = {
+        **list_api.calls(lists, demands, dsts_list, result_count, zeros, label="list_"),
+        "plan_per_destination_s": lambda: network.assign(trips, dsts,
+                                                         arc_flows="per_destination"),
+        "plan_computation_s": plan_calls.computation_call(network, dsts, trips),
+        "plan_computation_again_s": plan_calls.computation_call(network, dsts, trips),
+        "plan_total_s": lambda: network.assign(trips, dsts, origins=stops),
+        "plan_skims_s": lambda: network.assign(trips, dsts, skims=skims, origins=stops),
+        "plan_zone_skims_s": lambda: network.assign(trips, dsts, skims=skims, origins=dsts),
+    }
+    if args.peer and peer.available():
+        try:
+            model = peer.Peer(*lists, city.stop_count, demands, dsts_list, skims=skims)
+            checked, calls["peer_zone_skims_s"] = peer_figures(model, network, trips, dsts,
+                                                               skims, args.check, threads)
+            figures.update(checked)
+        except Exception as error:  # another version of the peer: say so, measure the rest
+            figures["peer_error"] = f"{type(error).__name__}: {error}"
+
+    times = best_times(args.repeats, calls)
+    figures["list_conversion_out_s"], figures["list_computation_s"] = list_api.split(
+        times, "list_")
+    figures.update(times)
+    return figures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--arcs", type=int, required=True, help="smallest number of arcs")
+    parser.add_argument("--destinations", type=int, required=True)
+    parser.add_argument("--repeats", type=int, default=3)
+    parser.add_argument("--peer", action="store_true", help="also time the peer")
+    parser.add_argument("--check", action="store_true", help="also compare with the peer")
+    print(json.dumps(measure(parser.parse_args())))
+
+
+if __name__ == "__main__":
+    main()

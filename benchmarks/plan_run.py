@@ -1,0 +1,115 @@
+"""vemo_plan's benchmarks, beside vemo's suite (run.py).
+
+On the same grid cities, with the same trips, it measures side by side in one run: what
+vemo_plan adds around the core's computation when it writes per-destination flows into NumPy
+arrays, against what linear_assign's lists cost; three skims against none; the peer's
+assignment with the same skims (after checking that both give the same skims); the peak memory
+of a call against its budget and against linear_assign's result lists; and one call at scale
+(10^6 arcs, 500 destinations, 10,000 origins). Prints the tables and writes them as JSON.
+
+Every size and thread count runs in a fresh process, as in run.py.
+"""
+
+import argparse
+import json
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import plan_report  # noqa: E402
+import report  # noqa: E402
+from measure import available_cpus, in_fresh_process  # noqa: E402
+
+# (smallest number of arcs, destinations, repeats): run.py's from 10^4 arcs on, with more
+# repeats, since a few percent are read off these ratios and one call's time varies by 10 to
+# 15% on a quiet 2-core machine.
+SIZES = [
+    (10_000, 64, 15),
+    (100_000, 32, 12),
+    (200_000, 32, 10),
+    (500_000, 32, 8),
+]
+QUICK_SIZES = 2
+# (smallest number of arcs, destinations, origins) of the call at scale.
+SCALE = (1_000_000, 500, 10_000)
+QUICK_SCALE = (100_000, 50, 1_000)
+
+
+def run_size(arcs, destinations, repeats, thread_counts):
+    args = ["--arcs", str(arcs), "--destinations", str(destinations), "--repeats", str(repeats),
+            "--peer"]
+    runs = {}
+    for threads in thread_counts:
+        extra = ["--check"] if threads == 1 else []
+        started = time.perf_counter()
+        runs[threads] = in_fresh_process("plan_one_size.py", args + extra, threads)
+        print(f"  {runs[threads]['city']}, {destinations} destinations, {threads} thread(s): "
+              f"{time.perf_counter() - started:.0f} s", flush=True)
+    print("  peer check: " + plan_report.describe_peer(runs[1]), flush=True)
+    return runs
+
+
+def run_scale(arcs, destinations, origins, threads):
+    started = time.perf_counter()
+    run = in_fresh_process("plan_scale.py", ["--arcs", str(arcs), "--destinations",
+                                             str(destinations), "--origins", str(origins)],
+                           threads)
+    print(f"  at scale, {run['city']}: {time.perf_counter() - started:.0f} s", flush=True)
+    return run
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--quick", action="store_true",
+                        help=f"only the {QUICK_SIZES} smallest sizes and a small call at scale")
+    parser.add_argument("--output", default="plan-bench-results.json",
+                        help="where to write the JSON")
+    args = parser.parse_args()
+
+    facts = report.machine()
+    print("Machine: " + report.describe_machine(facts), flush=True)
+    if facts["load_average_at_start"][0] >= facts["cpus_available"]:
+        print("WARNING: other work keeps every CPU busy; the times will be noisy, and the "
+              "all-thread times most", flush=True)
+    thread_counts = sorted({1, available_cpus()})
+    sizes = SIZES[:QUICK_SIZES] if args.quick else SIZES
+    started = time.perf_counter()
+    results = []
+    for arcs, destinations, repeats in sizes:
+        runs = run_size(arcs, destinations, repeats, thread_counts)
+        results.append({"summary": plan_report.summarize(runs[1], runs[thread_counts[-1]]),
+                        "runs": {str(threads): run for threads, run in runs.items()}})
+    scale = run_scale(*(QUICK_SCALE if args.quick else SCALE), thread_counts[-1])
+    facts["load_average_at_end"] = os.getloadavg()
+    every_run = [run for result in results for run in result["runs"].values()] + [scale]
+    for key in ("vemo_build", "vemo_plan_build"):
+        builds = {run[key] for run in every_run if key in run}
+        if len(builds) > 1:
+            print("\nWARNING: vemo was reinstalled during the run; the figures mix builds:\n  "
+                  + "\n  ".join(sorted(builds)))
+    rows = [result["summary"] for result in results]
+
+    print()
+    plan_report.print_results_out_table(rows)
+    print()
+    plan_report.print_skims_and_peer_table(rows)
+    print()
+    plan_report.print_memory_table(rows)
+    print()
+    print("At scale: " + plan_report.describe_scale(scale))
+    print()
+    print(plan_report.LEGEND)
+    command = "make bench-plan" + (" (benchmarks/plan_run.py --quick)" if args.quick else "")
+    with open(args.output, "w") as output:
+        json.dump({"command": command, "machine": facts,
+                   "seconds": time.perf_counter() - started, "sizes": results,
+                   "scale": scale}, output, indent=1)
+    load = " ".join(f"{value:.2f}" for value in facts["load_average_at_end"])
+    print(f"\nWritten to {args.output} in {time.perf_counter() - started:.0f} s; "
+          f"load average at the end {load}")
+
+
+if __name__ == "__main__":
+    main()
