@@ -92,14 +92,16 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec spec = {"vemo_plan._core.Network", sizeof(NetworkObject), 0, Py_TPFLAGS_DEFAULT,
-                    slots};
+// The type's name, size and slots, from which the interpreter makes the type object.
+PyType_Spec network_type_description = {"vemo_plan._core.Network", sizeof(NetworkObject), 0,
+                                        Py_TPFLAGS_DEFAULT, slots};
 
 }  // namespace
 
 void add_network_type(PyObject* module) {
     if (network_type == nullptr) {
-        network_type = reinterpret_cast<PyTypeObject*>(require(PyType_FromSpec(&spec)).release());
+        network_type = reinterpret_cast<PyTypeObject*>(
+            require(PyType_FromSpec(&network_type_description)).release());
     }
     require_status(
         PyModule_AddObjectRef(module, "Network", reinterpret_cast<PyObject*>(network_type)));
