@@ -65,7 +65,7 @@ def computation_call(network, dsts, trips):
     flows.fill(1.0)  # makes the pages resident; every call overwrites every row
     arguments = (
         network._core, np.asarray(dsts, np.uint64), trips,
-        np.asarray(dsts[:1], np.uint64), np.empty((0, network.arc_count), np.float32), None,
+        np.asarray(dsts[:1], np.uint64), np.empty((network.arc_count, 0), np.float32), None,
         False, np.empty((count, 1), np.float32), np.empty((count, 1), np.float32),
         np.empty((0, count, 1), np.float32), None, flows, np.empty(count, np.float64), None)
     return lambda: _core.assign(*arguments)

@@ -185,19 +185,20 @@ class Network:
     def _skims(self, skims: Mapping[str, ArrayLike] | None
                ) -> tuple[tuple[str, ...], NDArray[np.float32]]:
         if skims is None:
-            return (), np.empty((0, self.arc_count), np.float32)
+            return (), np.empty((self.arc_count, 0), np.float32)
         if not isinstance(skims, Mapping):
             raise TypeError(f"skims must be a mapping of names to arrays, not "
                             f"{type(skims).__name__}")
-        rows = []
-        for name, values in skims.items():
+        # An arc's skims side by side: the core reads them together.
+        table = np.empty((self.arc_count, len(skims)), np.float32)
+        for k, (name, values) in enumerate(skims.items()):
             if not isinstance(name, str):
                 raise TypeError(f"skims names must be strings, not {type(name).__name__}")
             label = f"skims[{name!r}]"
-            row = check.checked(values, label, "finite", item="arc")
-            check.expect_shape(row, label, (self.arc_count,), "arc_count")
-            rows.append(row)
-        return tuple(skims), np.array(rows, np.float32).reshape(len(rows), self.arc_count)
+            column = check.checked(values, label, "finite", item="arc", private=False)
+            check.expect_shape(column, label, (self.arc_count,), "arc_count")
+            table[:, k] = column
+        return tuple(skims), table
 
 
 def _fields(request: Request, outputs: Outputs, total_cost: float) -> dict[str, Any]:

@@ -93,8 +93,8 @@ struct PlanArguments {
           unassigned(args[rest + 9], "unassigned", Element::f64, 1, true) {
         const std::size_t arcs = network.arc_count();
         const std::size_t cells = destinations.size() * origins.size();
-        const std::size_t skim_count = skim_values.extent(0);
-        expect_size(skim_values, skim_count * arcs, "skim_values");
+        const std::size_t skim_count = skim_values.extent(1);
+        if (skim_values.extent(0) != arcs) raise_shape("skim_values", "a row per arc is needed");
         if (boarding) expect_size(*boarding, arcs, "boarding");
         if (no_boarding && !boarding) raise_shape("no_boarding", "needs boarding");
         expect_size(node_costs, cells, "node_costs");
@@ -111,7 +111,7 @@ struct PlanArguments {
 
     PlanInputs inputs() const {
         return {destinations.span<const std::size_t>(), *demand.demand,
-                skim_values.span<const float>(), skim_values.extent(0),
+                skim_values.span<const float>(), skim_values.extent(1),
                 boarding ? boarding->span<const std::uint8_t>() : std::span<const std::uint8_t>()};
     }
 

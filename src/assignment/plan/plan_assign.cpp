@@ -24,16 +24,13 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 // What one worker reuses from destination to destination.
 template <class Index>
 struct PlanState {
-    PlanState(const Network& network, const PlanInputs& inputs, FlowResult flow_result)
+    PlanState(const Network& network, const PlanInputs& inputs)
         : search(network.node_count(), network.arc_count()),
           node_costs(filled_vector(network.node_count(), 0.0f)),
-          flows(flow_result == FlowResult::total ? filled_vector(network.arc_count(), 0.0f)
-                                                 : std::vector<float>()),
           skims(network.node_count(), inputs.skim_count, !inputs.boarding.empty()) {}
 
     DestinationState<Index> search;
     std::vector<float> node_costs;
-    std::vector<float> flows;  // all 0 between destinations
     StrategySkims skims;
 };
 
@@ -56,7 +53,7 @@ public:
             using Index = std::decay_t<decltype(graph.at(0).arc)>;
             parallel::for_each_with_state(
                 inputs_.dsts.size(),
-                [&] { return PlanState<Index>(network_, inputs_, outputs_.flow_result); },
+                [&] { return PlanState<Index>(network_, inputs_); },
                 [&](PlanState<Index>& state, std::size_t k) {
                     assign_destination(graph, state, k);
                     if (finished != nullptr) finished->fetch_add(1, std::memory_order_relaxed);
@@ -89,8 +86,7 @@ private:
         find_strategy(network_.arcs(), graph, destination, state.node_costs, search);
         leave_unreachable_trips(state, k);
         load_flows(graph, state, k);
-        state.skims.compute(graph, search, destination, inputs_.skim_values,
-                            network_.arc_count(), inputs_.boarding);
+        state.skims.compute(graph, search, destination, inputs_.skim_values, inputs_.boarding);
         write_node_results(state, k);
     }
 
@@ -127,16 +123,13 @@ private:
                 return;
             }
             case FlowResult::total: {
-                load_demand(graph, state.search, std::span<float>(state.flows));
                 SparseFlows used;
                 reserve_exactly(used.arcs, state.search.strategy.size());
                 reserve_exactly(used.flows, state.search.strategy.size());
-                for (const Index slot : state.search.strategy) {
-                    const std::size_t a = graph.at(slot).arc;
+                load_strategy_flows(graph, state.search, [&](std::size_t a, float flow) {
                     used.arcs.push_back(a);
-                    used.flows.push_back(state.flows[a]);
-                    state.flows[a] = 0.0f;
-                }
+                    used.flows.push_back(flow);
+                });
                 totals_->add(k, std::move(used));
                 return;
             }
@@ -156,13 +149,13 @@ private:
             outputs_.node_costs[entry] = cost;
             if (!outputs_.waiting_time.empty())
                 outputs_.waiting_time[entry] =
-                    reached ? static_cast<float>(skims.waiting[node]) : kNaN;
+                    reached ? static_cast<float>(skims.waiting(node)) : kNaN;
             if (!outputs_.no_boarding.empty())
                 outputs_.no_boarding[entry] =
-                    reached ? static_cast<float>(skims.no_boarding[node]) : kNaN;
+                    reached ? static_cast<float>(skims.no_boarding(node)) : kNaN;
             for (std::size_t s = 0; s < inputs_.skim_count; ++s) {
                 outputs_.skims[s * block + entry] =
-                    reached ? static_cast<float>(skims.skims[s * node_count + node]) : kNaN;
+                    reached ? static_cast<float>(skims.skim(node, s)) : kNaN;
             }
         }
     }

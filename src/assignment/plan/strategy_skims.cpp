@@ -5,8 +5,9 @@
 namespace vemo {
 
 StrategySkims::StrategySkims(std::size_t node_count, std::size_t skim_count, bool with_boarding)
-    : waiting(filled_vector(node_count, 0.0)),
-      skims(filled_vector(checked_size_product(skim_count, node_count), 0.0)),
-      no_boarding(with_boarding ? filled_vector(node_count, 0.0) : std::vector<double>()) {}
+    : skim_count_(skim_count),
+      with_boarding_(with_boarding),
+      width_(1 + skim_count + (with_boarding ? 1 : 0)),
+      values_(filled_vector(checked_size_product(width_, node_count), 0.0)) {}
 
 }  // namespace vemo

@@ -12,6 +12,7 @@
 // double; with x = the arc costs, W + S is the node cost up to the search's 1/60000 per arc.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -23,51 +24,81 @@
 
 namespace vemo {
 
-struct StrategySkims {
-    std::vector<double> waiting;      // per node
-    std::vector<double> skims;        // skim k of node i at k × node_count + i
-    std::vector<double> no_boarding;  // per node, when boardings are given
-
+// A node's values sit together in one record (its waiting time, each skim, then the
+// probability of arriving unboarded when boardings are given), and an arc's skim values
+// likewise: a strategy arc reads three records, one cache line each, however many skims there
+// are, where an array per value would cost three scattered reads per value.
+class StrategySkims {
+public:
     StrategySkims(std::size_t node_count, std::size_t skim_count, bool with_boarding);
 
-    // `skim_values` holds skim k of arc a at k × arc_count + a; `boarding` is empty or one flag
-    // per arc.
+    // `skim_values` holds arc a's skims at a × skim_count onwards; `boarding` is empty or one
+    // flag per arc.
     template <class Index>
     void compute(const SearchGraph<Index>& graph, const DestinationState<Index>& state,
                  std::size_t destination, std::span<const float> skim_values,
-                 std::size_t arc_count, std::span<const std::uint8_t> boarding);
+                 std::span<const std::uint8_t> boarding);
+
+    double waiting(std::size_t node) const noexcept { return values_[node * width_]; }
+    double skim(std::size_t node, std::size_t k) const noexcept {
+        return values_[node * width_ + 1 + k];
+    }
+    double no_boarding(std::size_t node) const noexcept {
+        return values_[node * width_ + width_ - 1];
+    }
+
+private:
+    // The strategy list's records are scattered over the graph, and the nodes and skim values
+    // they name over their arrays: each read would wait on memory. They are fetched this many
+    // arcs ahead in two steps, the graph's record first, then, once it has arrived, what it
+    // names.
+    static constexpr std::size_t kFetchAhead = 8;
+
+    std::size_t skim_count_;
+    bool with_boarding_;
+    std::size_t width_;  // doubles per node
+    std::vector<double> values_;
 };
 
 template <class Index>
 void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationState<Index>& state,
                             std::size_t destination, std::span<const float> skim_values,
-                            std::size_t arc_count, std::span<const std::uint8_t> boarding) {
+                            std::span<const std::uint8_t> boarding) {
     const std::vector<float>& frequencies = state.node_frequencies;
     const std::size_t node_count = frequencies.size();
-    const std::size_t skim_count = node_count == 0 ? 0 : skims.size() / node_count;
+    const std::size_t width = width_;
+    const std::size_t skim_count = skim_count_;
+    std::fill(values_.begin(), values_.end(), 0.0);
     for (std::size_t i = 0; i < node_count; ++i) {
         const double f = frequencies[i];
-        waiting[i] = f > 0.0 && !std::isinf(f) ? 0.5 / f : 0.0;
+        if (f > 0.0 && !std::isinf(f)) values_[i * width] = 0.5 / f;
     }
-    std::fill(skims.begin(), skims.end(), 0.0);
-    if (!no_boarding.empty()) {
-        std::fill(no_boarding.begin(), no_boarding.end(), 0.0);
-        no_boarding[destination] = 1.0;
-    }
-    for (const Index slot : state.strategy) {
-        const auto [a, tail, head, frequency] = graph.at(slot);
+    if (with_boarding_) values_[destination * width + width - 1] = 1.0;
+
+    const std::vector<Index>& strategy = state.strategy;
+    for (std::size_t i = 0; i < strategy.size(); ++i) {
+        // Written out here: GCC drops a call to a function that only prefetches.
+        if (i + 2 * kFetchAhead < strategy.size())
+            __builtin_prefetch(&graph.at(strategy[i + 2 * kFetchAhead]));
+        if (i + kFetchAhead < strategy.size()) {
+            const SearchArc<Index>& next = graph.at(strategy[i + kFetchAhead]);
+            __builtin_prefetch(&frequencies[next.tail]);
+            __builtin_prefetch(&values_[next.tail * width]);
+            __builtin_prefetch(&values_[next.head * width]);
+            __builtin_prefetch(skim_values.data() + next.arc * skim_count);
+        }
+        const auto [a, tail, head, frequency] = graph.at(strategy[i]);
         const double combined = frequencies[tail];
         const double share = std::isinf(frequency) ? 1.0
                              : combined == 0.0     ? 0.0
                                                    : frequency / combined;
         if (share == 0.0) continue;
-        waiting[tail] += share * waiting[head];
-        for (std::size_t k = 0; k < skim_count; ++k) {
-            double& skim = skims[k * node_count + tail];
-            skim += share * (skim_values[k * arc_count + a] + skims[k * node_count + head]);
-        }
-        if (!no_boarding.empty() && boarding[a] == 0)
-            no_boarding[tail] += share * no_boarding[head];
+        double* const to = &values_[tail * width];
+        const double* const from = &values_[head * width];
+        to[0] += share * from[0];
+        const float* const x = skim_values.data() + a * skim_count;
+        for (std::size_t k = 0; k < skim_count; ++k) to[1 + k] += share * (x[k] + from[1 + k]);
+        if (with_boarding_ && boarding[a] == 0) to[width - 1] += share * from[width - 1];
     }
 }
 
