@@ -18,10 +18,12 @@ def arc_arrays(city):
 def skims(frequency, cost):
     """Three skims per arc: the cost itself, the in-vehicle time (the cost of every arc taken
     without waiting: the rides, and the alightings at cost 0) and the vehicles boarded (1.0 on
-    every arc with a finite frequency). The peer reserves "boardings" for a skim of its own."""
+    every arc with a finite frequency). The peer reserves "boardings" for a skim of its own.
+    float32, which vemo_plan reads in place, as a large network's skim columns would be held."""
     rides = np.isinf(frequency)
-    return {"cost": cost, "in_vehicle": np.where(rides, cost, 0.0),
-            "boarded": np.where(rides, 0.0, 1.0)}
+    skim_values = {"cost": cost, "in_vehicle": np.where(rides, cost, 0.0),
+                   "boarded": np.where(rides, 0.0, 1.0)}
+    return {name: values.astype(np.float32) for name, values in skim_values.items()}
 
 
 def dense_trips(demands, destination_count):
@@ -65,7 +67,7 @@ def computation_call(network, dsts, trips):
     flows.fill(1.0)  # makes the pages resident; every call overwrites every row
     arguments = (
         network._core, np.asarray(dsts, np.uint64), trips,
-        np.asarray(dsts[:1], np.uint64), np.empty((network.arc_count, 0), np.float32), None,
+        np.asarray(dsts[:1], np.uint64), (), None,
         False, np.empty((count, 1), np.float32), np.empty((count, 1), np.float32),
         np.empty((0, count, 1), np.float32), None, flows, np.empty(count, np.float64), None)
     return lambda: _core.assign(*arguments)

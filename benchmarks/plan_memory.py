@@ -36,16 +36,15 @@ def network_bytes(node_count, arc_count):
             + index * (node_count + 1))
 
 
-def working_state_bytes(node_count, arc_count, skim_count, totals):
+def working_state_bytes(node_count, arc_count, skim_count):
     """One destination's working state, which every worker taking part makes once and reuses
     (plan_assign.cpp's PlanState). Per node: cost, frequency and volume (float32), the entry
     flag, and doubles for the waiting time and every skim (Network.assign gives no boarding
     flags, so there is no no-boarding double). Per arc: the queue's heap entry (int32
-    priority and an index, aligned) and position, the strategy list's entry and, for totals,
-    a flow."""
+    priority and an index, aligned) and position, and the strategy list's entry."""
     index = index_bytes(node_count, arc_count)
     per_node = 3 * FLOAT32 + ENTRY_FLAG + FLOAT64 * (1 + skim_count)
-    per_arc = aligned(4 + index, index) + 2 * index + (FLOAT32 if totals else 0)
+    per_arc = aligned(4 + index, index) + 2 * index
     return per_node * node_count + per_arc * arc_count
 
 
@@ -57,16 +56,29 @@ def output_bytes(result):
     return sum(array.nbytes for array in arrays)
 
 
-def budget_bytes(outputs, node_count, arc_count, skim_count, totals, workers):
+def budget_bytes(outputs, node_count, arc_count, skim_count, workers):
     return (outputs + network_bytes(node_count, arc_count)
-            + workers * working_state_bytes(node_count, arc_count, skim_count, totals))
+            + workers * working_state_bytes(node_count, arc_count, skim_count))
 
 
-def copied_input_bytes(demand_bytes, skim_count, arc_count, origins, destinations):
-    """What the call holds of its inputs in the core's dtypes while it computes: the trips'
-    copy (`demand_bytes`: none for a dense float32 array, read in place), the stacked float32
-    copy of the skims and the uint64 node numbers."""
-    return demand_bytes + skim_count * arc_count * FLOAT32 + 8 * (origins + destinations)
+def call_figures(result, node_count, arc_count, skim_count, workers, copied_inputs):
+    """A call's budget and its parts, beside what it holds of its inputs (`copied_inputs`,
+    from copied_input_bytes)."""
+    outputs = output_bytes(result)
+    return {
+        "output_bytes": outputs,
+        "network_bytes": network_bytes(node_count, arc_count),
+        "state_bytes_per_worker": working_state_bytes(node_count, arc_count, skim_count),
+        "budget_bytes": budget_bytes(outputs, node_count, arc_count, skim_count, workers),
+        "copied_input_bytes": copied_inputs,
+    }
+
+
+def copied_input_bytes(demand_bytes, skim_bytes, origins, destinations):
+    """What the call holds of its inputs in the core's dtypes while it computes: the copies of
+    the trips and of the skims (`demand_bytes`, `skim_bytes`: none for float32 arrays, read in
+    place) and the uint64 node numbers."""
+    return demand_bytes + skim_bytes + 8 * (origins + destinations)
 
 
 def list_api_bytes(destinations, node_count, arc_count, positive_zeros):

@@ -56,18 +56,11 @@ def memory_figures(city, arcs, trips, dsts, skims, threads):
 
     release_freed_memory()
     extra, result = extra_peak_bytes(build_and_assign, lambda result: 0)
-    n, m, k = city.node_count, city.arc_count, len(skims)
-    outputs = plan_memory.output_bytes(result)
-    workers = min(threads, len(dsts))
-    return {
-        "extra_peak_bytes": extra,
-        "output_bytes": outputs,
-        "network_bytes": plan_memory.network_bytes(n, m),
-        "state_bytes_per_worker": plan_memory.working_state_bytes(n, m, k, totals=True),
-        "budget_bytes": plan_memory.budget_bytes(outputs, n, m, k, True, workers),
-        # The float32 trips are read in place: no copy of them.
-        "copied_input_bytes": plan_memory.copied_input_bytes(0, k, m, len(stops), len(dsts)),
-    }
+    # The float32 trips and skims are read in place: no copy of them.
+    copied = plan_memory.copied_input_bytes(0, 0, len(stops), len(dsts))
+    return {"extra_peak_bytes": extra,
+            **plan_memory.call_figures(result, city.node_count, city.arc_count, len(skims),
+                                       min(threads, len(dsts)), copied)}
 
 
 def peer_figures(model, network, trips, dsts, skims, check, threads):

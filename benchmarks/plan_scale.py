@@ -68,7 +68,9 @@ def measure(args):
     peak = peak_resident_bytes()
 
     n, m, k, d = city.node_count, city.arc_count, len(skims), len(dsts)
-    outputs = plan_memory.output_bytes(result)
+    memory = plan_memory.call_figures(
+        result, n, m, k, min(threads, d),
+        plan_memory.copied_input_bytes(TRIPLE_BYTES * len(triples[0]), 0, len(origins), d))
     del result
     share = positive_zero_share(network, triples, dsts, args.sample)
     items = d * (n + m)
@@ -87,12 +89,7 @@ def measure(args):
         "assign_s": done - built,
         "peak_resident_bytes": peak,
         "extra_peak_bytes": peak - before,
-        "output_bytes": outputs,
-        "network_bytes": plan_memory.network_bytes(n, m),
-        "state_bytes_per_worker": plan_memory.working_state_bytes(n, m, k, totals=True),
-        "budget_bytes": plan_memory.budget_bytes(outputs, n, m, k, True, min(threads, d)),
-        "copied_input_bytes": plan_memory.copied_input_bytes(
-            TRIPLE_BYTES * len(triples[0]), k, m, len(origins), d),
+        **memory,
         "list_positive_zero_share": share,
         "list_result_bytes": plan_memory.list_api_bytes(d, n, m, round(share * items)),
         "list_demand_bytes": plan_memory.list_demand_bytes(d, n, len(triples[0]) + d),

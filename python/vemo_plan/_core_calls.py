@@ -26,7 +26,7 @@ class Request:
     demand: Demand
     origins: U64
     skim_names: tuple[str, ...]
-    skim_values: F32  # (arc_count, skims), a column per name
+    skim_values: tuple[F32, ...]  # one value per arc, per name
     boarding: NDArray[np.uint8] | None  # given: also find the share that never boards
     origin_major: bool  # node-level results (origins, destinations) instead of the reverse
     arc_flows: ArcFlows
@@ -63,7 +63,7 @@ def _allocate(request: Request, arc_count: int) -> Outputs:
     return Outputs(
         node_costs=np.empty(node_shape, np.float32),
         waiting_time=np.empty(node_shape, np.float32),
-        skims=np.empty((request.skim_values.shape[1], *node_shape), np.float32),
+        skims=np.empty((len(request.skim_values), *node_shape), np.float32),
         no_boarding=None if request.boarding is None else np.empty(node_shape, np.float32),
         arc_flows=None if flow_shape is None else np.empty(flow_shape, np.float32),
         unassigned=np.empty(destinations, np.float64),

@@ -18,7 +18,7 @@ from .results import CongestedLineAssignment, LineAssignment, shallow_fields
 
 Walks = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float32]]
 _WALKING_PARTS = "(from_stops, to_stops, minutes)"
-# The skims every line assignment computes, in the order of the columns of _skim_values.
+# The skims every line assignment computes, in the order of _skim_values.
 _SKIM_NAMES = ("in_vehicle_time", "walking_time", "boardings")
 
 
@@ -118,11 +118,11 @@ class LineNetwork:
         boarding = arcs.kind == ArcKind.BOARD
         self._boarding = boarding.astype(np.uint8)
         # Ride minutes, walk minutes and boardings (_SKIM_NAMES).
-        self._skim_values = np.column_stack([
+        self._skim_values = (
             np.where(arcs.kind == ArcKind.RIDE, arcs.cost, np.float32(0)),
             np.where(arcs.kind == ArcKind.WALK, arcs.cost, np.float32(0)),
             boarding.astype(np.float32),
-        ])
+        )
 
     def assign(self, demand_mat: ArrayLike, *, arc_flows: ArcFlows = "total",
                progress: bool = False) -> LineAssignment:

@@ -183,22 +183,22 @@ class Network:
         return sparse
 
     def _skims(self, skims: Mapping[str, ArrayLike] | None
-               ) -> tuple[tuple[str, ...], NDArray[np.float32]]:
+               ) -> tuple[tuple[str, ...], tuple[NDArray[np.float32], ...]]:
         if skims is None:
-            return (), np.empty((self.arc_count, 0), np.float32)
+            return (), ()
         if not isinstance(skims, Mapping):
             raise TypeError(f"skims must be a mapping of names to arrays, not "
                             f"{type(skims).__name__}")
-        # An arc's skims side by side: the core reads them together.
-        table = np.empty((self.arc_count, len(skims)), np.float32)
-        for k, (name, values) in enumerate(skims.items()):
+        columns = []
+        for name, values in skims.items():
             if not isinstance(name, str):
                 raise TypeError(f"skims names must be strings, not {type(name).__name__}")
             label = f"skims[{name!r}]"
+            # float32 columns are read in place: a regional network's skims are not copied.
             column = check.checked(values, label, "finite", item="arc", private=False)
             check.expect_shape(column, label, (self.arc_count,), "arc_count")
-            table[:, k] = column
-        return tuple(skims), table
+            columns.append(column)
+        return tuple(skims), tuple(columns)
 
 
 def _fields(request: Request, outputs: Outputs, total_cost: float) -> dict[str, Any]:

@@ -25,6 +25,18 @@ void expect_size(const ArrayView& view, std::size_t size, const char* name) {
     if (view.size() != size) raise_shape(name, std::to_string(size) + " entries are needed");
 }
 
+// A tuple of 1-D float32 arrays of `size` values each.
+std::vector<ArrayView> array_tuple(PyObject* value, const char* name, std::size_t size) {
+    if (!PyTuple_Check(value)) raise_shape(name, "a tuple of arrays is needed");
+    std::vector<ArrayView> arrays;
+    arrays.reserve(static_cast<std::size_t>(PyTuple_GET_SIZE(value)));
+    for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(value); ++k) {
+        arrays.emplace_back(PyTuple_GET_ITEM(value, k), name, Element::f32, 1, false);
+        expect_size(arrays.back(), size, name);
+    }
+    return arrays;
+}
+
 std::optional<ArrayView> optional_view(PyObject* value, const char* name, Element element,
                                        int dimensions, bool writable) {
     if (value == Py_None) return std::nullopt;
@@ -64,7 +76,8 @@ struct PlanArguments {
     ArrayView destinations;
     DemandArgument demand;
     ArrayView origins;
-    ArrayView skim_values;
+    std::vector<ArrayView> skim_values;
+    std::vector<std::span<const float>> skim_columns;
     std::optional<ArrayView> boarding;
     bool origin_major;
     ArrayView node_costs;
@@ -82,7 +95,7 @@ struct PlanArguments {
           destinations(args[1], "destinations", Element::u64, 1, false),
           demand(args[2], destinations.size(), network.node_count()),
           origins(args[rest], "origins", Element::u64, 1, false),
-          skim_values(args[rest + 1], "skim_values", Element::f32, 2, false),
+          skim_values(array_tuple(args[rest + 1], "skim_values", network.arc_count())),
           boarding(optional_view(args[rest + 2], "boarding", Element::u8, 1, false)),
           origin_major(PyObject_IsTrue(args[rest + 3]) == 1),
           node_costs(args[rest + 4], "node_costs", Element::f32, 2, true),
@@ -93,8 +106,9 @@ struct PlanArguments {
           unassigned(args[rest + 9], "unassigned", Element::f64, 1, true) {
         const std::size_t arcs = network.arc_count();
         const std::size_t cells = destinations.size() * origins.size();
-        const std::size_t skim_count = skim_values.extent(1);
-        if (skim_values.extent(0) != arcs) raise_shape("skim_values", "a row per arc is needed");
+        const std::size_t skim_count = skim_values.size();
+        for (const ArrayView& column : skim_values)
+            skim_columns.push_back(column.span<const float>());
         if (boarding) expect_size(*boarding, arcs, "boarding");
         if (no_boarding && !boarding) raise_shape("no_boarding", "needs boarding");
         expect_size(node_costs, cells, "node_costs");
@@ -111,7 +125,7 @@ struct PlanArguments {
 
     PlanInputs inputs() const {
         return {destinations.span<const std::size_t>(), *demand.demand,
-                skim_values.span<const float>(), skim_values.extent(1),
+                skim_columns,
                 boarding ? boarding->span<const std::uint8_t>() : std::span<const std::uint8_t>()};
     }
 

@@ -55,7 +55,7 @@ struct RandomCase {
                                                  : dsts.size() * from.size())};
         std::vector<float> waiting(result.node_costs.size());
         unassigned.assign(dsts.size(), -1.0);
-        plan_assign(network, {dsts, demand, {}, 0, {}},
+        plan_assign(network, {dsts, demand, {}, {}},
                     {.origins = every_node,
                      .node_costs = result.node_costs,
                      .waiting_time = waiting,

@@ -27,7 +27,7 @@ struct PlanState {
     PlanState(const Network& network, const PlanInputs& inputs)
         : search(network.node_count(), network.arc_count()),
           node_costs(filled_vector(network.node_count(), 0.0f)),
-          skims(network.node_count(), inputs.skim_count, !inputs.boarding.empty()) {}
+          skims(network.node_count(), inputs.skim_values.size(), !inputs.boarding.empty()) {}
 
     DestinationState<Index> search;
     std::vector<float> node_costs;
@@ -153,7 +153,7 @@ private:
             if (!outputs_.no_boarding.empty())
                 outputs_.no_boarding[entry] =
                     reached ? static_cast<float>(skims.no_boarding(node)) : kNaN;
-            for (std::size_t s = 0; s < inputs_.skim_count; ++s) {
+            for (std::size_t s = 0; s < inputs_.skim_values.size(); ++s) {
                 outputs_.skims[s * block + entry] =
                     reached ? static_cast<float>(skims.skim(node, s)) : kNaN;
             }
@@ -175,7 +175,7 @@ std::vector<float> all_node_costs(Network& network, const PlanInputs& inputs,
     std::iota(every_node.begin(), every_node.end(), std::size_t{0});
     std::vector<float> node_costs =
         filled_vector(checked_size_product(inputs.dsts.size(), node_count), 0.0f);
-    const PlanInputs costs_only{inputs.dsts, inputs.demand, {}, 0, {}};
+    const PlanInputs costs_only{inputs.dsts, inputs.demand, {}, {}};
     plan_assign(network, costs_only,
                 {.origins = every_node, .node_costs = node_costs, .unassigned = unassigned});
     return node_costs;
@@ -234,7 +234,7 @@ CongestedPlan plan_assign_congested(const ArcList& arcs, const PlanInputs& input
     final_outputs.unassigned = none_unassigned;
     const float total_cost = plan_assign(
         network,
-        {inputs.dsts, reachable, inputs.skim_values, inputs.skim_count, inputs.boarding},
+        {inputs.dsts, reachable, inputs.skim_values, inputs.boarding},
         final_outputs);
 
     return {.total_cost = total_cost,

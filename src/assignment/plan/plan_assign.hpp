@@ -19,8 +19,7 @@ namespace vemo {
 struct PlanInputs {
     std::span<const std::size_t> dsts;
     const PlanDemand& demand;
-    std::span<const float> skim_values;  // skim k of arc a at a × skim_count + k
-    std::size_t skim_count = 0;
+    std::span<const std::span<const float>> skim_values;  // per skim, one value per arc
     std::span<const std::uint8_t> boarding;  // one flag per arc, or empty
 };
 

@@ -25,18 +25,17 @@
 namespace vemo {
 
 // A node's values sit together in one record (its waiting time, each skim, then the
-// probability of arriving unboarded when boardings are given), and an arc's skim values
-// likewise: a strategy arc reads three records, one cache line each, however many skims there
-// are, where an array per value would cost three scattered reads per value.
+// probability of arriving unboarded when boardings are given): a strategy arc reads its tail's
+// and its head's record, one cache line each, however many skims there are.
 class StrategySkims {
 public:
     StrategySkims(std::size_t node_count, std::size_t skim_count, bool with_boarding);
 
-    // `skim_values` holds arc a's skims at a × skim_count onwards; `boarding` is empty or one
-    // flag per arc.
+    // `skim_values` holds, per skim, one value per arc; `boarding` is empty or one flag per
+    // arc.
     template <class Index>
     void compute(const SearchGraph<Index>& graph, const DestinationState<Index>& state,
-                 std::size_t destination, std::span<const float> skim_values,
+                 std::size_t destination, std::span<const std::span<const float>> skim_values,
                  std::span<const std::uint8_t> boarding);
 
     double waiting(std::size_t node) const noexcept { return values_[node * width_]; }
@@ -62,7 +61,7 @@ private:
 
 template <class Index>
 void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationState<Index>& state,
-                            std::size_t destination, std::span<const float> skim_values,
+                            std::size_t destination, std::span<const std::span<const float>> skim_values,
                             std::span<const std::uint8_t> boarding) {
     const std::vector<float>& frequencies = state.node_frequencies;
     const std::size_t node_count = frequencies.size();
@@ -85,7 +84,8 @@ void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationSt
             __builtin_prefetch(&frequencies[next.tail]);
             __builtin_prefetch(&values_[next.tail * width]);
             __builtin_prefetch(&values_[next.head * width]);
-            __builtin_prefetch(skim_values.data() + next.arc * skim_count);
+            for (const std::span<const float> values : skim_values)
+                __builtin_prefetch(values.data() + next.arc);
         }
         const auto [a, tail, head, frequency] = graph.at(strategy[i]);
         const double combined = frequencies[tail];
@@ -96,8 +96,8 @@ void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationSt
         double* const to = &values_[tail * width];
         const double* const from = &values_[head * width];
         to[0] += share * from[0];
-        const float* const x = skim_values.data() + a * skim_count;
-        for (std::size_t k = 0; k < skim_count; ++k) to[1 + k] += share * (x[k] + from[1 + k]);
+        for (std::size_t k = 0; k < skim_count; ++k)
+            to[1 + k] += share * (skim_values[k][a] + from[1 + k]);
         if (with_boarding_ && boarding[a] == 0) to[width - 1] += share * from[width - 1];
     }
 }
