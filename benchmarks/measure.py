@@ -3,9 +3,9 @@
 import ctypes
 import gc
 import json
-import math
 import os
 import resource
+import statistics
 import subprocess
 import sys
 import time
@@ -18,13 +18,13 @@ from pathlib import Path
 SETTLE_SECONDS = 0.02
 
 
-def best_times(repeats, calls):
-    """The best time of each named call of `calls`, running them in turn, round after round, so
+def round_times(repeats, calls):
+    """The times of each named call of `calls`, running them in turn, round after round, so
     that a ratio of two of them compares runs that saw the same load from the rest of the
-    machine. The best run is the one least disturbed. The collector is off while timing, so that
-    no run pays for another's garbage, and a call's result is freed outside its time; each call
-    starts after a pause (SETTLE_SECONDS), so that none runs beside threads of the one before."""
-    best = {name: math.inf for name in calls}
+    machine. The collector is off while timing, so that no run pays for another's garbage, and
+    a call's result is freed outside its time; each call starts after a pause
+    (SETTLE_SECONDS), so that none runs beside threads of the one before."""
+    times = {name: [] for name in calls}
     gc.collect()
     gc.disable()
     try:
@@ -33,11 +33,23 @@ def best_times(repeats, calls):
                 time.sleep(SETTLE_SECONDS)
                 start = time.perf_counter()
                 result = call()
-                best[name] = min(best[name], time.perf_counter() - start)
+                times[name].append(time.perf_counter() - start)
                 del result
     finally:
         gc.enable()
-    return best
+    return times
+
+
+def best_times(repeats, calls):
+    """The best time of each named call over the rounds of round_times: the run least
+    disturbed."""
+    return {name: min(times) for name, times in round_times(repeats, calls).items()}
+
+
+def median_ratio(times, name, over):
+    """The median over the rounds of round_times of one call's time over another's in the same
+    round: steadier than a ratio of best times where one run in a few is disturbed."""
+    return statistics.median(a / b for a, b in zip(times[name], times[over]))
 
 
 def resident_bytes():

@@ -53,21 +53,27 @@ def start_pool():
     vemo_plan.Network([0], [1], [1.0], [1.0]).assign(np.zeros((1, 2)), [1])
 
 
-def computation_call(network, dsts, trips):
+def computation_call(network, dsts, trips, fresh_flows=False):
     """The core's assignment of per-destination flows with nothing around it: the network
     prepared, the inputs already in the core's dtypes (`trips` as dense_trips gives them), the
     flows written into one array that every call reuses (its pages resident from the first),
     node-level results kept for one origin. It still finds every destination's strategy,
     waiting times and flows. Left out, against Network.assign: checking and converting the
     inputs, allocating the results, their first touch, and writing the node costs and waiting
-    times of every origin. This uses the package's private core module and the Network's core
-    object."""
+    times of every origin. With `fresh_flows`, each call writes its flows into a new array, as
+    Network.assign does, and pays for their first touch. This uses the package's private core
+    module and the Network's core object."""
     count = len(dsts)
-    flows = np.zeros((count, network.arc_count), np.float32)
-    flows.fill(1.0)  # makes the pages resident; every call overwrites every row
+    reused = np.zeros((count, network.arc_count), np.float32)
+    reused.fill(1.0)  # makes the pages resident; every call overwrites every row
     arguments = (
         network._core, np.asarray(dsts, np.uint64), trips,
         np.asarray(dsts[:1], np.uint64), (), None,
         False, np.empty((count, 1), np.float32), np.empty((count, 1), np.float32),
-        np.empty((0, count, 1), np.float32), None, flows, np.empty(count, np.float64), None)
-    return lambda: _core.assign(*arguments)
+        np.empty((0, count, 1), np.float32), None)
+    rest = (np.empty(count, np.float64), None)
+
+    def call():
+        flows = np.empty_like(reused) if fresh_flows else reused
+        return _core.assign(*arguments, flows, *rest)
+    return call

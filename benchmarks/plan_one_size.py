@@ -2,15 +2,17 @@
 threads, and print the figures as one JSON object (plan_run.py starts one such process per
 size and thread count).
 
-Inputs are NumPy arrays: int64 node numbers, float64 frequencies, costs and skims, and the
-trips of run_one_size.py as a dense (destinations, node_count) float32 array, the form
-vemo_plan reads in place. Times
-are the best of --repeats rounds, each round running every timed call once in turn
-(measure.best_times), so that ratios compare runs under the same load:
+Inputs are NumPy arrays: int64 node numbers, float64 frequencies and costs, float32 skims, and
+the trips of run_one_size.py as a dense (destinations, node_count) float32 array, the forms
+vemo_plan reads in place. Times are the best of --repeats rounds, each round running every
+timed call once in turn (measure.round_times), so that ratios compare runs under the same load;
+some ratios are also given as the median of the rounds' own ratios (measure.median_ratio):
 - plan_per_destination: Network.assign with arc_flows="per_destination", every node an origin.
 - plan_computation: the same assignment in the core alone (plan_calls.computation_call);
   plan_computation_again: the same once more, whose best time differs from the first's only
-  by the machine's noise: their ratio shows how finely the other ratios can be read.
+  by the machine's noise: their ratio shows how finely the other ratios can be read;
+  plan_computation_fresh: the same writing its flows into a new array each call, as
+  Network.assign does: what first touching new memory costs on this machine.
 - list_*: vemo.linear_assign on lists, whole and split as run_one_size.py splits it
   (list_api.py).
 - plan_total / plan_skims: Network.assign with total flows, the stops as origins, without
@@ -39,8 +41,8 @@ import list_api  # noqa: E402
 import peer  # noqa: E402
 import plan_calls  # noqa: E402
 import plan_memory  # noqa: E402
-from measure import (best_times, build_identity, extra_peak_bytes,  # noqa: E402
-                     release_freed_memory)
+from measure import (build_identity, extra_peak_bytes, median_ratio,  # noqa: E402
+                     release_freed_memory, round_times)
 from networks import GridCity, side_for_arcs  # noqa: E402
 from skim_check import skim_agreement  # noqa: E402
 
@@ -115,6 +117,8 @@ def measure(args):
                                                          arc_flows="per_destination"),
         "plan_computation_s": plan_calls.computation_call(network, dsts, trips),
         "plan_computation_again_s": plan_calls.computation_call(network, dsts, trips),
+        "plan_computation_fresh_s": plan_calls.computation_call(network, dsts, trips,
+                                                                fresh_flows=True),
         "plan_total_s": lambda: network.assign(trips, dsts, origins=stops),
         "plan_skims_s": lambda: network.assign(trips, dsts, skims=skims, origins=stops),
         "plan_zone_skims_s": lambda: network.assign(trips, dsts, skims=skims, origins=dsts),
@@ -128,10 +132,18 @@ def measure(args):
         except Exception as error:  # another version of the peer: say so, measure the rest
             figures["peer_error"] = f"{type(error).__name__}: {error}"
 
-    times = best_times(args.repeats, calls)
+    rounds = round_times(args.repeats, calls)
+    times = {name: min(values) for name, values in rounds.items()}
     figures["list_conversion_out_s"], figures["list_computation_s"] = list_api.split(
         times, "list_")
     figures.update(times)
+    figures["median_ratios"] = {
+        "plan_over_computation": median_ratio(rounds, "plan_per_destination_s",
+                                              "plan_computation_s"),
+        "plan_over_fresh_computation": median_ratio(rounds, "plan_per_destination_s",
+                                                    "plan_computation_fresh_s"),
+        "skims_over_none": median_ratio(rounds, "plan_skims_s", "plan_total_s"),
+    }
     return figures
 
 

@@ -18,6 +18,15 @@ def summarize(one, many):
                                                 one["plan_computation_s"]),
         "plan_over_computation_all_threads": ratio(many["plan_per_destination_s"],
                                                    many["plan_computation_s"]),
+        "plan_over_computation_median_1_thread": one["median_ratios"]["plan_over_computation"],
+        "plan_over_fresh_computation_1_thread": ratio(one["plan_per_destination_s"],
+                                                      one["plan_computation_fresh_s"]),
+        "plan_over_fresh_computation_median_1_thread":
+            one["median_ratios"]["plan_over_fresh_computation"],
+        "plan_over_fresh_computation_all_threads": ratio(many["plan_per_destination_s"],
+                                                         many["plan_computation_fresh_s"]),
+        "fresh_computation_over_computation_1_thread": ratio(one["plan_computation_fresh_s"],
+                                                             one["plan_computation_s"]),
         "computation_again_over_computation_1_thread": ratio(one["plan_computation_again_s"],
                                                              one["plan_computation_s"]),
         "computation_again_over_computation_all_threads": ratio(
@@ -28,6 +37,7 @@ def summarize(one, many):
         "plan_over_list_computation_1_thread": ratio(one["plan_computation_s"],
                                                      one["list_computation_s"]),
         "skims_over_none_1_thread": ratio(one["plan_skims_s"], one["plan_total_s"]),
+        "skims_over_none_median_1_thread": one["median_ratios"]["skims_over_none"],
         "skims_over_none_all_threads": ratio(many["plan_skims_s"], many["plan_total_s"]),
         "peer_over_plan_1_thread": ratio(one.get("peer_zone_skims_s"), one["plan_zone_skims_s"]),
         "peer_over_plan_all_threads": ratio(many.get("peer_zone_skims_s"),
@@ -57,18 +67,31 @@ def memory_summary(run):
 def print_results_out_table(rows):
     threads = rows[0]["threads"]
     print_table(
-        ["arcs", "nodes", "dsts", "plan ms/dst 1 thr", "plan/comp 1 thr",
-         f"plan/comp {threads} thr", "comp/comp 1 thr", f"comp/comp {threads} thr",
-         "list/comp 1 thr", "list/plan 1 thr", f"list/plan {threads} thr",
-         "plan comp/list comp"],
+        ["arcs", "nodes", "dsts", "plan ms/dst 1 thr", "plan/comp 1 thr", "median 1 thr",
+         f"plan/comp {threads} thr", "plan/fresh 1 thr", "median 1 thr",
+         f"plan/fresh {threads} thr", "fresh/comp 1 thr", "comp/comp 1 thr",
+         f"comp/comp {threads} thr"],
         [[str(r["arcs"]), str(r["nodes"]), str(r["destinations"]),
           cell(r["plan_ms_per_destination_1_thread"], 2),
           cell(r["plan_over_computation_1_thread"], 3),
+          cell(r["plan_over_computation_median_1_thread"], 3),
           cell(r["plan_over_computation_all_threads"], 3),
+          cell(r["plan_over_fresh_computation_1_thread"], 3),
+          cell(r["plan_over_fresh_computation_median_1_thread"], 3),
+          cell(r["plan_over_fresh_computation_all_threads"], 3),
+          cell(r["fresh_computation_over_computation_1_thread"], 3),
           cell(r["computation_again_over_computation_1_thread"], 3),
-          cell(r["computation_again_over_computation_all_threads"], 3),
-          cell(r["list_over_computation_1_thread"], 3), cell(r["list_over_plan_1_thread"], 2),
-          cell(r["list_over_plan_all_threads"], 2),
+          cell(r["computation_again_over_computation_all_threads"], 3)]
+         for r in rows])
+
+
+def print_list_table(rows):
+    threads = rows[0]["threads"]
+    print_table(
+        ["arcs", "list/comp 1 thr", "list/plan 1 thr", f"list/plan {threads} thr",
+         "plan comp/list comp"],
+        [[str(r["arcs"]), cell(r["list_over_computation_1_thread"], 3),
+          cell(r["list_over_plan_1_thread"], 2), cell(r["list_over_plan_all_threads"], 2),
           cell(r["plan_over_list_computation_1_thread"], 3)]
          for r in rows])
 
@@ -76,9 +99,11 @@ def print_results_out_table(rows):
 def print_skims_and_peer_table(rows):
     threads = rows[0]["threads"]
     print_table(
-        ["arcs", "skims/none 1 thr", f"skims/none {threads} thr", "plan ms/dst zones 1 thr",
-         "peer ms/dst zones 1 thr", "peer/plan 1 thr", f"peer/plan {threads} thr"],
+        ["arcs", "skims/none 1 thr", "median 1 thr", f"skims/none {threads} thr",
+         "plan ms/dst zones 1 thr", "peer ms/dst zones 1 thr", "peer/plan 1 thr",
+         f"peer/plan {threads} thr"],
         [[str(r["arcs"]), cell(r["skims_over_none_1_thread"], 3),
+          cell(r["skims_over_none_median_1_thread"], 3),
           cell(r["skims_over_none_all_threads"], 3),
           cell(r["plan_zone_ms_per_destination_1_thread"], 2),
           cell(r["peer_ms_per_destination_1_thread"], 2), cell(r["peer_over_plan_1_thread"], 2),
@@ -158,8 +183,14 @@ Results out (every node an origin, flows per destination, no skims):
     into one reused array, node results kept for one origin. It leaves out converting and
     checking the inputs, allocating the results, their first touch and writing every origin's
     node cost and waiting time: plan/comp is what the package adds, above 1 a cost.
+  fresh: the core alone writing its flows into a new array each call, as Network.assign
+    does: plan/fresh is what the package adds beside the first touch of new memory, and
+    fresh/comp what that first touch costs on this machine.
+  median: the median over the rounds of each round's own ratio, where best times are ratios of
+    runs from different rounds.
   comp/comp: the same core call timed twice in the same rounds, the second over the first:
     how far apart the machine's noise puts two equal figures.
+List API:
   list: vemo.linear_assign from lists to lists, its computation estimated as make bench does
     (call - conversion in - conversion out); list/comp: what its conversions add.
   plan comp/list comp: the core's computation in vemo_plan (waiting times included) over
@@ -173,8 +204,8 @@ Memory (network built, then one call with total flows, the stops as origins, thr
   extra RSS: peak resident set above the resident set before building the network.
   budget: outputs + the prepared network (the Network's copies of its arcs and the search
     graph) + one destination's working state per thread taking part.
-  inputs: what the call holds of its inputs beside them, not in the budget: the stacked
-    float32 copy of the skims and the uint64 node numbers.
+  inputs: what the call holds of its inputs beside them, not in the budget: the uint64 node
+    numbers (the float32 trips and skims are read in place).
   list results: linear_assign's result lists for the same destinations (every node's cost and
     every arc's flow per destination: 8 bytes an item, 32 a float object, +0.0 shared).
 Targets: plan/comp at most 1.03 from 10^4 arcs on; skims/none at most 1.10 with 1 thread from

@@ -94,6 +94,8 @@ def main():
     print()
     plan_report.print_results_out_table(rows)
     print()
+    plan_report.print_list_table(rows)
+    print()
     plan_report.print_skims_and_peer_table(rows)
     print()
     plan_report.print_memory_table(rows)
