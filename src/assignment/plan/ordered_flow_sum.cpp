@@ -4,11 +4,11 @@
 
 namespace vemo {
 
-void OrderedFlowSum::add(std::size_t k, SparseFlows flows) {
+SparseFlows OrderedFlowSum::add(std::size_t k, SparseFlows flows) {
     std::lock_guard lock(mutex_);
     if (k != next_) {
         waiting_.emplace(k, std::move(flows));
-        return;
+        return {};
     }
     apply(flows);
     ++next_;
@@ -17,6 +17,9 @@ void OrderedFlowSum::add(std::size_t k, SparseFlows flows) {
         apply(it->second);
         ++next_;
     }
+    flows.arcs.clear();
+    flows.flows.clear();
+    return flows;
 }
 
 void OrderedFlowSum::apply(const SparseFlows& flows) {

@@ -22,7 +22,9 @@ public:
     explicit OrderedFlowSum(std::span<float> totals) : totals_(totals) {}
 
     // Destination k's flows: added now if every earlier destination's are, else when they are.
-    void add(std::size_t k, SparseFlows flows);
+    // Returns a list whose flows have been added, emptied, for the caller to fill again (its
+    // memory already mapped and touched), or an empty one when none was freed.
+    SparseFlows add(std::size_t k, SparseFlows flows);
 
 private:
     void apply(const SparseFlows& flows);

@@ -32,6 +32,7 @@ struct PlanState {
     DestinationState<Index> search;
     std::vector<float> node_costs;
     StrategySkims skims;
+    SparseFlows used;  // with total flows, what the last destination handed back for reuse
 };
 
 class PlanRun {
@@ -123,14 +124,14 @@ private:
                 return;
             }
             case FlowResult::total: {
-                SparseFlows used;
+                SparseFlows& used = state.used;
                 reserve_exactly(used.arcs, state.search.strategy.size());
                 reserve_exactly(used.flows, state.search.strategy.size());
                 load_strategy_flows(graph, state.search, [&](std::size_t a, float flow) {
                     used.arcs.push_back(a);
                     used.flows.push_back(flow);
                 });
-                totals_->add(k, std::move(used));
+                used = totals_->add(k, std::move(used));
                 return;
             }
         }

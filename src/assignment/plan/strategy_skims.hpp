@@ -26,7 +26,7 @@ namespace vemo {
 
 // A node's values sit together in one record (its waiting time, each skim, then the
 // probability of arriving unboarded when boardings are given): a strategy arc reads its tail's
-// and its head's record, one cache line each, however many skims there are.
+// record and its head's, two scattered reads however many skims there are.
 class StrategySkims {
 public:
     StrategySkims(std::size_t node_count, std::size_t skim_count, bool with_boarding);
@@ -61,7 +61,8 @@ private:
 
 template <class Index>
 void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationState<Index>& state,
-                            std::size_t destination, std::span<const std::span<const float>> skim_values,
+                            std::size_t destination,
+                            std::span<const std::span<const float>> skim_values,
                             std::span<const std::uint8_t> boarding) {
     const std::vector<float>& frequencies = state.node_frequencies;
     const std::size_t node_count = frequencies.size();
