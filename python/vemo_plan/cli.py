@@ -79,33 +79,34 @@ def _parser() -> argparse.ArgumentParser:
     add("--demand", type=Path, help="CSV of origin, destination (zone ids), trips in the window "
         "(default: a gravity model)")
     add("--trips", type=_number(float, 0, False), default=defaults.trips,
-        help="gravity model: trips in the window (3000)")
+        help="gravity model: trips in the window (%(default)g)")
     add("--length-km", type=_number(float, 0, True), default=defaults.length_km,
-        help="gravity model: distance scale in km (3)")
+        help="gravity model: distance scale in km (%(default)g)")
     add("--walk-metres", type=_number(float, 0, False), default=walking.transfer_metres,
-        help="walks link stops this close in a straight line (400)")
+        help="walks link stops this close in a straight line (%(default)g)")
     add("--connector-metres", type=_number(float, 0, False), default=walking.connector_metres,
-        help="zones link to served stops this close (800)")
+        help="zones link to served stops this close (%(default)g)")
     add("--max-connectors", type=_number(int, 0, False), default=walking.max_connectors,
-        help="zones link to at most this many stops (4)")
+        help="zones link to at most this many stops (%(default)g)")
     add("--detour", type=_number(float, 1, False), default=walking.detour,
-        help="walking distance per straight-line metre (1.3)")
+        help="walking distance per straight-line metre (%(default)g)")
     add("--walk-kmh", type=_number(float, 0, True), default=walking.speed_kmh,
-        help="walking speed in km/h (4.8)")
+        help="walking speed in km/h (%(default)g)")
     add("--congested", action="store_true", help="also assign with congestion")
     add("--capacity", type=_number(float, 0, True), default=defaults.vehicle_capacity,
-        help="riders a vehicle carries (80)")
+        help="riders a vehicle carries (%(default)g)")
     add("--max-iters", type=_number(int, 1, False), default=defaults.max_iters,
-        help="most congested iterations (400)")
+        help="most congested iterations (%(default)g)")
     add("--decay", type=_number(float, 0, True), default=defaults.decay,
-        help="weight of each iteration's flows in the congested average, at most 1 (0.05)")
+        help="weight of each iteration's flows in the congested average, at most 1 "
+        "(%(default)g)")
     cluster = parser.add_mutually_exclusive_group()
     cluster.add_argument("--dask", action="store_true", help="run the uncongested assignment "
                          "on a Dask LocalCluster of two worker processes")
     cluster.add_argument("--scheduler", metavar="ADDRESS",
                          help="run it on the Dask cluster at this scheduler address")
     add("--out", type=Path, default=Path("vemo_plan_output"),
-        help="folder for the files written (vemo_plan_output)")
+        help="folder for the files written (%(default)s)")
     add("--no-progress", action="store_true", help="no progress bar")
     return parser
 
