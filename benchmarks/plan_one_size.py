@@ -25,7 +25,6 @@ the system), beside its budget (plan_memory.py). With --check, before the timing
 peer's zone skims and flows are from vemo_plan's (skim_check.py).
 """
 
-import argparse
 import json
 import os
 import sys
@@ -41,6 +40,7 @@ import list_api  # noqa: E402
 import peer  # noqa: E402
 import plan_calls  # noqa: E402
 import plan_memory  # noqa: E402
+import suite  # noqa: E402
 from measure import (build_identity, extra_peak_bytes, median_ratio,  # noqa: E402
                      release_freed_memory, round_times)
 from networks import GridCity, side_for_arcs  # noqa: E402
@@ -148,12 +148,7 @@ def measure(args):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--arcs", type=int, required=True, help="smallest number of arcs")
-    parser.add_argument("--destinations", type=int, required=True)
-    parser.add_argument("--repeats", type=int, default=3)
-    parser.add_argument("--peer", action="store_true", help="also time the peer")
-    parser.add_argument("--check", action="store_true", help="also compare with the peer")
+    parser = suite.size_arguments(__doc__.split("\n")[0])
     print(json.dumps(measure(parser.parse_args())))
 
 

@@ -140,14 +140,6 @@ def describe_check(check):
             f"{check['relative_riding_time_difference']:.1e} apart")
 
 
-def describe_peer(run):
-    if "peer_error" in run:
-        return "the peer failed: " + run["peer_error"]
-    if "peer_check" in run:
-        return describe_check(run["peer_check"])
-    return "the peer is not installed (pip install '.[bench]')"
-
-
 def describe_scale(run):
     d = run["destinations"]
     seconds = run["network_s"] + run["assign_s"]

@@ -11,7 +11,6 @@ Every size and thread count runs in a fresh process, as in run.py.
 """
 
 import argparse
-import json
 import os
 import sys
 import time
@@ -19,7 +18,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import plan_report  # noqa: E402
-import report  # noqa: E402
+import suite  # noqa: E402
 from measure import available_cpus, in_fresh_process  # noqa: E402
 
 # (smallest number of arcs, destinations, repeats): run.py's from 10^4 arcs on, with more
@@ -35,20 +34,6 @@ QUICK_SIZES = 2
 # (smallest number of arcs, destinations, origins) of the call at scale.
 SCALE = (1_000_000, 500, 10_000)
 QUICK_SCALE = (100_000, 50, 1_000)
-
-
-def run_size(arcs, destinations, repeats, thread_counts):
-    args = ["--arcs", str(arcs), "--destinations", str(destinations), "--repeats", str(repeats),
-            "--peer"]
-    runs = {}
-    for threads in thread_counts:
-        extra = ["--check"] if threads == 1 else []
-        started = time.perf_counter()
-        runs[threads] = in_fresh_process("plan_one_size.py", args + extra, threads)
-        print(f"  {runs[threads]['city']}, {destinations} destinations, {threads} thread(s): "
-              f"{time.perf_counter() - started:.0f} s", flush=True)
-    print("  peer check: " + plan_report.describe_peer(runs[1]), flush=True)
-    return runs
 
 
 def run_scale(arcs, destinations, origins, threads):
@@ -68,27 +53,17 @@ def main():
                         help="where to write the JSON")
     args = parser.parse_args()
 
-    facts = report.machine()
-    print("Machine: " + report.describe_machine(facts), flush=True)
-    if facts["load_average_at_start"][0] >= facts["cpus_available"]:
-        print("WARNING: other work keeps every CPU busy; the times will be noisy, and the "
-              "all-thread times most", flush=True)
+    facts = suite.start()
     thread_counts = sorted({1, available_cpus()})
     sizes = SIZES[:QUICK_SIZES] if args.quick else SIZES
     started = time.perf_counter()
-    results = []
-    for arcs, destinations, repeats in sizes:
-        runs = run_size(arcs, destinations, repeats, thread_counts)
-        results.append({"summary": plan_report.summarize(runs[1], runs[thread_counts[-1]]),
-                        "runs": {str(threads): run for threads, run in runs.items()}})
+    results = suite.run_sizes("plan_one_size.py", sizes, thread_counts, ["--check"],
+                              plan_report.summarize, plan_report.describe_check)
     scale = run_scale(*(QUICK_SCALE if args.quick else SCALE), thread_counts[-1])
     facts["load_average_at_end"] = os.getloadavg()
-    every_run = [run for result in results for run in result["runs"].values()] + [scale]
-    for key in ("vemo_build", "vemo_plan_build"):
-        builds = {run[key] for run in every_run if key in run}
-        if len(builds) > 1:
-            print("\nWARNING: vemo was reinstalled during the run; the figures mix builds:\n  "
-                  + "\n  ".join(sorted(builds)))
+    suite.warn_if_builds_mixed(
+        [run for result in results for run in result["runs"].values()] + [scale],
+        ["vemo_build", "vemo_plan_build"])
     rows = [result["summary"] for result in results]
 
     print()
@@ -104,13 +79,7 @@ def main():
     print()
     print(plan_report.LEGEND)
     command = "make bench-plan" + (" (benchmarks/plan_run.py --quick)" if args.quick else "")
-    with open(args.output, "w") as output:
-        json.dump({"command": command, "machine": facts,
-                   "seconds": time.perf_counter() - started, "sizes": results,
-                   "scale": scale}, output, indent=1)
-    load = " ".join(f"{value:.2f}" for value in facts["load_average_at_end"])
-    print(f"\nWritten to {args.output} in {time.perf_counter() - started:.0f} s; "
-          f"load average at the end {load}")
+    suite.write_results(args.output, command, facts, started, sizes=results, scale=scale)
 
 
 if __name__ == "__main__":

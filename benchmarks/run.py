@@ -12,7 +12,6 @@ first use, and a fresh process measures peak memory cleanly.
 """
 
 import argparse
-import json
 import os
 import sys
 import time
@@ -20,7 +19,8 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import report  # noqa: E402
-from measure import available_cpus, in_fresh_process  # noqa: E402
+import suite  # noqa: E402
+from measure import available_cpus  # noqa: E402
 
 # (smallest number of arcs, destinations, repeats): more destinations and repeats where a call
 # is short, so that the machine's noise weighs less.
@@ -47,28 +47,6 @@ def describe_check(check):
             f"time {check['relative_riding_time_difference']:.1e} apart")
 
 
-def describe_peer(run):
-    if "peer_error" in run:
-        return "the peer failed: " + run["peer_error"]
-    if "peer_check" in run:
-        return describe_check(run["peer_check"])
-    return "the peer is not installed (pip install '.[bench]')"
-
-
-def run_size(arcs, destinations, repeats, thread_counts):
-    args = ["--arcs", str(arcs), "--destinations", str(destinations), "--repeats", str(repeats),
-            "--peer"]
-    runs = {}
-    for threads in thread_counts:
-        extra = ["--floors", "--check"] if threads == 1 else []
-        started = time.perf_counter()
-        runs[threads] = in_fresh_process("run_one_size.py", args + extra, threads)
-        print(f"  {runs[threads]['city']}, {destinations} destinations, {threads} thread(s): "
-              f"{time.perf_counter() - started:.0f} s", flush=True)
-    print("  peer check: " + describe_peer(runs[1]), flush=True)
-    return runs
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--quick", action="store_true",
@@ -76,24 +54,15 @@ def main():
     parser.add_argument("--output", default="bench-results.json", help="where to write the JSON")
     args = parser.parse_args()
 
-    facts = report.machine()
-    print("Machine: " + report.describe_machine(facts), flush=True)
-    if facts["load_average_at_start"][0] >= facts["cpus_available"]:
-        print("WARNING: other work keeps every CPU busy; the times will be noisy, and the "
-              "all-thread times most", flush=True)
+    facts = suite.start()
     thread_counts = sorted({1, available_cpus()})
     sizes = SIZES[:QUICK_SIZES] if args.quick else SIZES
     started = time.perf_counter()
-    results = []
-    for arcs, destinations, repeats in sizes:
-        runs = run_size(arcs, destinations, repeats, thread_counts)
-        results.append({"summary": report.summarize(runs[1], runs[thread_counts[-1]]),
-                        "runs": {str(threads): run for threads, run in runs.items()}})
+    results = suite.run_sizes("run_one_size.py", sizes, thread_counts, ["--floors", "--check"],
+                              report.summarize, describe_check)
     facts["load_average_at_end"] = os.getloadavg()
-    builds = {run["vemo_build"] for result in results for run in result["runs"].values()}
-    if len(builds) > 1:
-        print("\nWARNING: vemo was reinstalled during the run; the figures mix builds:\n  "
-              + "\n  ".join(sorted(builds)))
+    suite.warn_if_builds_mixed(
+        [run for result in results for run in result["runs"].values()], ["vemo_build"])
     rows = [result["summary"] for result in results]
 
     print()
@@ -103,12 +72,7 @@ def main():
     print()
     print(report.LEGEND)
     command = "make bench" + (" (benchmarks/run.py --quick)" if args.quick else "")
-    with open(args.output, "w") as output:
-        json.dump({"command": command, "machine": facts,
-                   "seconds": time.perf_counter() - started, "sizes": results}, output, indent=1)
-    load = " ".join(f"{value:.2f}" for value in facts["load_average_at_end"])
-    print(f"\nWritten to {args.output} in {time.perf_counter() - started:.0f} s; "
-          f"load average at the end {load}")
+    suite.write_results(args.output, command, facts, started, sizes=results)
 
 
 if __name__ == "__main__":

@@ -24,7 +24,6 @@ timed call once in turn, so that ratios compare runs under the same load):
   how far its node costs and flows are from vemo's.
 """
 
-import argparse
 import json
 import os
 import sys
@@ -38,6 +37,7 @@ import floors  # noqa: E402
 import hand_back  # noqa: E402
 import list_api  # noqa: E402
 import peer  # noqa: E402
+import suite  # noqa: E402
 from list_api import FLOAT_BYTES  # noqa: E402
 from measure import best_times, build_identity, extra_peak_bytes  # noqa: E402
 from networks import GridCity, side_for_arcs  # noqa: E402
@@ -155,13 +155,8 @@ def measure(args):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--arcs", type=int, required=True, help="smallest number of arcs")
-    parser.add_argument("--destinations", type=int, required=True)
-    parser.add_argument("--repeats", type=int, default=3)
+    parser = suite.size_arguments(__doc__.split("\n")[0])
     parser.add_argument("--floors", action="store_true", help="also measure the floors")
-    parser.add_argument("--peer", action="store_true", help="also time the peer")
-    parser.add_argument("--check", action="store_true", help="also compare with the peer")
     print(json.dumps(measure(parser.parse_args())))
 
 
