@@ -16,9 +16,9 @@ from dataclasses import dataclass
 import numpy as np
 from numpy.typing import NDArray
 
-from ._line_arcs import ArcKind
-from .lines import LineNetwork
+from .lines import _SKIM_NAMES, LineNetwork
 from .model import ZoneModel
+from .network import read_only
 from .results import Assignment, CongestedAssignment, CongestedLoop
 
 F32 = NDArray[np.float32]
@@ -63,12 +63,10 @@ class ZoneSkims:
 
 
 def arc_skims(network: LineNetwork) -> dict[str, F32]:
-    """The additive skims per arc: minutes on ride arcs, minutes on walks, 1 per boarding."""
-    kind, cost = network.arc_kind, network.network.cost
-    zero = np.float32(0)
-    return {"in_vehicle_time": np.where(kind == ArcKind.RIDE, cost, zero),
-            "walking_time": np.where(kind == ArcKind.WALK, cost, zero),
-            "boardings": (kind == ArcKind.BOARD).astype(np.float32)}
+    """The additive skims per arc: minutes on ride arcs, minutes on walks, 1 per boarding; the
+    line network's own values, as read-only views."""
+    return {name: read_only(values)
+            for name, values in zip(_SKIM_NAMES, network._skim_values)}
 
 
 def trip_list(model: ZoneModel, demand: NDArray[np.float64]) -> TripList:
