@@ -3,7 +3,7 @@ and the core's computation timed without what the package does around it."""
 
 import numpy as np
 import vemo_plan
-from vemo_plan import _core
+from vemo_plan import _core, _core_calls
 
 from networks import trip_count
 
@@ -60,9 +60,9 @@ def computation_call(network, dsts, trips, fresh_flows=False):
     node-level results kept for one origin. It still finds every destination's strategy,
     waiting times and flows. Left out, against Network.assign: checking and converting the
     inputs, allocating the results, their first touch, and writing the node costs and waiting
-    times of every origin. With `fresh_flows`, each call writes its flows into a new array, as
-    Network.assign does, and pays for their first touch. This uses the package's private core
-    module and the Network's core object."""
+    times of every origin. With `fresh_flows`, each call writes its flows into a new array
+    allocated as Network.assign allocates it, and pays for their first touch. This uses the
+    package's private modules and the Network's core object."""
     count = len(dsts)
     reused = np.zeros((count, network.arc_count), np.float32)
     reused.fill(1.0)  # makes the pages resident; every call overwrites every row
@@ -74,6 +74,6 @@ def computation_call(network, dsts, trips, fresh_flows=False):
     rest = (np.empty(count, np.float64), None)
 
     def call():
-        flows = np.empty_like(reused) if fresh_flows else reused
+        flows = _core_calls.new_result(reused.shape) if fresh_flows else reused
         return _core.assign(*arguments, flows, *rest)
     return call

@@ -19,6 +19,7 @@ class Network:
     arc_count: int
     def __init__(self, tail: _U64, head: _U64, frequency: _F32, cost: _F32, /) -> None: ...
 
+def advise_small_pages(array: NDArray[np.generic], /) -> None: ...
 def assign(
     network: Network,
     destinations: _U64,

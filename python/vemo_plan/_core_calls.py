@@ -55,17 +55,25 @@ class Outputs(NamedTuple):
     unassigned: NDArray[np.float64]
 
 
+def new_result(shape: tuple[int, ...], dtype: type[np.generic] = np.float32) -> NDArray:
+    """An uninitialised result array, which the core writes once (see _core.advise_small_pages:
+    large new arrays on huge pages cost more to write first than they save)."""
+    array = np.empty(shape, dtype)
+    _core.advise_small_pages(array)
+    return array
+
+
 def _allocate(request: Request, arc_count: int) -> Outputs:
     destinations, origins = len(request.destinations), len(request.origins)
     node_shape = (origins, destinations) if request.origin_major else (destinations, origins)
     flow_shape = {"total": (arc_count,), "per_destination": (destinations, arc_count),
                   "none": None}[request.arc_flows]
     return Outputs(
-        node_costs=np.empty(node_shape, np.float32),
-        waiting_time=np.empty(node_shape, np.float32),
-        skims=np.empty((len(request.skim_values), *node_shape), np.float32),
-        no_boarding=None if request.boarding is None else np.empty(node_shape, np.float32),
-        arc_flows=None if flow_shape is None else np.empty(flow_shape, np.float32),
+        node_costs=new_result(node_shape),
+        waiting_time=new_result(node_shape),
+        skims=new_result((len(request.skim_values), *node_shape)),
+        no_boarding=None if request.boarding is None else new_result(node_shape),
+        arc_flows=None if flow_shape is None else new_result(flow_shape),
         unassigned=np.empty(destinations, np.float64),
     )
 

@@ -1,0 +1,17 @@
+// _core.advise_small_pages: keeps a new result array off transparent huge pages.
+//
+// NumPy asks the kernel for huge pages on every array of 4 MiB or more. A result array is written
+// once, row after row, so huge pages save it few TLB misses, while first writing one is dear
+// where the host takes freed memory back (a virtual machine with free page reporting): each 2 MiB
+// page is then backed and cleared on the spot, about five times what its 512 small pages cost.
+#pragma once
+
+#include <span>
+
+#include "binding/py_ref.hpp"
+
+namespace vemo {
+
+std::span<PyMethodDef> page_advice_functions();
+
+}  // namespace vemo
