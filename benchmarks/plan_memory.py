@@ -3,9 +3,9 @@
 The budget of a call is its outputs, the prepared network and one destination's working state
 per worker taking part. Sizes follow the code: the search graph numbers arcs and nodes in 32
 bits when both counts are below 2^32 - 1, else 64 (search_graph.hpp, network.cpp). Left out of
-the working state: with total flows, each destination hands its flows to the ordered sum as a
-copy of the arcs its strategy uses (a size_t and a float each), held until every earlier
-destination's are added.
+the working state: with total flows, a destination that finishes before an earlier one hands its
+flows to the ordered sum as a copy of the arcs its strategy uses (a size_t and a float each),
+held until every earlier destination's are added.
 """
 
 from list_api import FLOAT_BYTES, LIST_ITEM_BYTES, result_list_bytes

@@ -4,22 +4,29 @@
 
 namespace vemo {
 
-SparseFlows OrderedFlowSum::add(std::size_t k, SparseFlows flows) {
+void OrderedFlowSum::pass_turn() {
     std::lock_guard lock(mutex_);
-    if (k != next_) {
+    advance();
+}
+
+void OrderedFlowSum::add(std::size_t k, SparseFlows flows) {
+    std::lock_guard lock(mutex_);
+    if (k != next_.load(std::memory_order_relaxed)) {
         waiting_.emplace(k, std::move(flows));
-        return {};
+        return;
     }
     apply(flows);
-    ++next_;
-    for (auto it = waiting_.begin(); it != waiting_.end() && it->first == next_;
+    advance();
+}
+
+void OrderedFlowSum::advance() {
+    std::size_t next = next_.load(std::memory_order_relaxed) + 1;
+    for (auto it = waiting_.begin(); it != waiting_.end() && it->first == next;
          it = waiting_.erase(it)) {
         apply(it->second);
-        ++next_;
+        ++next;
     }
-    flows.arcs.clear();
-    flows.flows.clear();
-    return flows;
+    next_.store(next, std::memory_order_release);
 }
 
 void OrderedFlowSum::apply(const SparseFlows& flows) {

@@ -32,7 +32,6 @@ struct PlanState {
     DestinationState<Index> search;
     std::vector<float> node_costs;
     StrategySkims skims;
-    SparseFlows used;  // with total flows, what the last destination handed back for reuse
 };
 
 class PlanRun {
@@ -124,14 +123,21 @@ private:
                 return;
             }
             case FlowResult::total: {
-                SparseFlows& used = state.used;
-                reserve_exactly(used.arcs, state.search.strategy.size());
-                reserve_exactly(used.flows, state.search.strategy.size());
+                if (totals_->in_turn(k)) {
+                    const std::span<float> totals = totals_->totals();
+                    load_strategy_flows(graph, state.search,
+                                        [&](std::size_t a, float flow) { totals[a] += flow; });
+                    totals_->pass_turn();
+                    return;
+                }
+                SparseFlows held;
+                reserve_exactly(held.arcs, state.search.strategy.size());
+                reserve_exactly(held.flows, state.search.strategy.size());
                 load_strategy_flows(graph, state.search, [&](std::size_t a, float flow) {
-                    used.arcs.push_back(a);
-                    used.flows.push_back(flow);
+                    held.arcs.push_back(a);
+                    held.flows.push_back(flow);
                 });
-                used = totals_->add(k, std::move(used));
+                totals_->add(k, std::move(held));
                 return;
             }
         }
