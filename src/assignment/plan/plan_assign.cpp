@@ -41,6 +41,7 @@ public:
           inputs_(inputs),
           outputs_(outputs),
           destination_costs_(filled_vector(inputs.dsts.size(), 0.0f)) {
+        for (const std::size_t node : outputs.origins) checked_index(node, network.node_count());
         if (outputs.flow_result == FlowResult::total) {
             std::fill(outputs.arc_flows.begin(), outputs.arc_flows.end(), 0.0f);
             totals_.emplace(outputs.arc_flows);
@@ -65,11 +66,11 @@ public:
     }
 
 private:
-    // Where destination k's entry for origin o goes in a node-level result.
-    std::size_t at(std::size_t k, std::size_t o) const noexcept {
-        return outputs_.origin_major ? o * inputs_.dsts.size() + k
-                                     : k * outputs_.origins.size() + o;
+    // Destination k's entry for origin o in a node-level result is at first(k) + o * step().
+    std::size_t first(std::size_t k) const noexcept {
+        return outputs_.origin_major ? k : k * outputs_.origins.size();
     }
+    std::size_t step() const noexcept { return outputs_.origin_major ? inputs_.dsts.size() : 1; }
 
     template <class Index>
     void assign_destination(const SearchGraph<Index>& graph, PlanState<Index>& state,
@@ -143,27 +144,34 @@ private:
         }
     }
 
+    // One pass per result (origins were checked against the node count when the run began):
+    // each is a gather from the destination's node values.
     template <class Index>
     void write_node_results(const PlanState<Index>& state, std::size_t k) {
-        const std::size_t node_count = network_.node_count();
-        const std::size_t block = inputs_.dsts.size() * outputs_.origins.size();
+        const std::span<const std::size_t> origins = outputs_.origins;
+        const std::size_t from = first(k);
+        const std::size_t stride = step();
+        const float* const costs = state.node_costs.data();
         const StrategySkims& skims = state.skims;
-        for (std::size_t o = 0; o < outputs_.origins.size(); ++o) {
-            const std::size_t node = checked_index(outputs_.origins[o], node_count);
-            const float cost = state.node_costs[node];
-            const bool reached = std::isfinite(cost);
-            const std::size_t entry = at(k, o);
-            outputs_.node_costs[entry] = cost;
-            if (!outputs_.waiting_time.empty())
-                outputs_.waiting_time[entry] =
-                    reached ? static_cast<float>(skims.waiting(node)) : kNaN;
-            if (!outputs_.no_boarding.empty())
-                outputs_.no_boarding[entry] =
-                    reached ? static_cast<float>(skims.no_boarding(node)) : kNaN;
-            for (std::size_t s = 0; s < inputs_.skim_values.size(); ++s) {
-                outputs_.skims[s * block + entry] =
-                    reached ? static_cast<float>(skims.skim(node, s)) : kNaN;
+        // An unreached origin's waiting time, skims and no-boarding chance are NaN.
+        auto write = [&](std::span<float> result, auto value_at) {
+            float* const out = result.data() + from;
+            for (std::size_t o = 0; o < origins.size(); ++o) {
+                const std::size_t node = origins[o];
+                out[o * stride] =
+                    std::isfinite(costs[node]) ? static_cast<float>(value_at(node)) : kNaN;
             }
+        };
+        float* const out_costs = outputs_.node_costs.data() + from;
+        for (std::size_t o = 0; o < origins.size(); ++o) out_costs[o * stride] = costs[origins[o]];
+        if (!outputs_.waiting_time.empty())
+            write(outputs_.waiting_time, [&](std::size_t node) { return skims.waiting(node); });
+        if (!outputs_.no_boarding.empty())
+            write(outputs_.no_boarding, [&](std::size_t node) { return skims.no_boarding(node); });
+        const std::size_t block = inputs_.dsts.size() * origins.size();
+        for (std::size_t s = 0; s < inputs_.skim_values.size(); ++s) {
+            write(outputs_.skims.subspan(s * block, block),
+                  [&](std::size_t node) { return skims.skim(node, s); });
         }
     }
 
