@@ -55,10 +55,11 @@ class Outputs(NamedTuple):
     unassigned: NDArray[np.float64]
 
 
-def new_result(shape: tuple[int, ...], dtype: type[np.generic] = np.float32) -> NDArray:
-    """An uninitialised result array, which the core writes once (see _core.advise_small_pages:
-    large new arrays on huge pages cost more to write first than they save)."""
-    array = np.empty(shape, dtype)
+def new_result(shape: tuple[int, ...]) -> F32:
+    """An uninitialised float32 result array, which the core writes once (see
+    _core.advise_small_pages: large new arrays on huge pages cost more to write first than they
+    save)."""
+    array = np.empty(shape, np.float32)
     _core.advise_small_pages(array)
     return array
 
