@@ -27,7 +27,9 @@ PyRef advise_small_pages(PyObject* array) {
     const std::uintptr_t first = (start + page - 1) / page * page;
     const std::uintptr_t end = (start + length) / page * page;
     // Advice only: where the kernel has no huge pages or refuses, the array is as good as before.
+#ifdef MADV_NOHUGEPAGE
     if (first < end) madvise(reinterpret_cast<void*>(first), end - first, MADV_NOHUGEPAGE);
+#endif
     return PyRef::borrow(Py_None);
 }
 
