@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "assignment/linear/strategy_queue.hpp"
@@ -88,30 +90,87 @@ TYPED_TEST(StrategyQueueTest, ClearForgetsQueuedArcs) {
     EXPECT_EQ(queue.pop().arc, 2u);
 }
 
-// Against a plain model: the popped priorities never increase, and random operations with
-// many equal priorities keep the heap sound (ties only show with many equal keys).
+// The heap discipline written plainly, with swaps: a priority change sifts up, then down. The
+// queue must place every entry where this model does, since the placement decides tie order.
+class ModelHeap {
+public:
+    struct Entry {
+        std::int32_t priority;
+        std::size_t arc;
+    };
+    void push_lowest(std::size_t arc) {
+        heap_.push_back({std::numeric_limits<std::int32_t>::min(), arc});
+    }
+    void pop() {
+        heap_.front() = heap_.back();
+        heap_.pop_back();
+        down(0);
+    }
+    void change_priority(std::size_t arc, std::int32_t priority) {
+        std::size_t at = 0;
+        while (heap_[at].arc != arc) ++at;
+        heap_[at].priority = priority;
+        down(up(at));
+    }
+    const std::vector<Entry>& entries() const { return heap_; }
+
+private:
+    std::size_t up(std::size_t at) {
+        for (; at > 0 && heap_[(at - 1) / 2].priority < heap_[at].priority; at = (at - 1) / 2)
+            std::swap(heap_[at], heap_[(at - 1) / 2]);
+        return at;
+    }
+    void down(std::size_t at) {
+        for (;;) {
+            std::size_t child = 2 * at + 1;
+            if (child >= heap_.size()) return;
+            if (child + 1 < heap_.size() && heap_[child + 1].priority > heap_[child].priority)
+                ++child;
+            if (!(heap_[child].priority > heap_[at].priority)) return;
+            std::swap(heap_[at], heap_[child]);
+            at = child;
+        }
+    }
+    std::vector<Entry> heap_;
+};
+
+// Random operations with many equal priorities (ties only show with many equal keys): the
+// heap stays sound and every entry sits where the model puts it.
 TYPED_TEST(StrategyQueueTest, RandomOperationsKeepTheInvariant) {
     std::mt19937 random(20261208);
     constexpr std::size_t arc_count = 200;
     TypeParam queue(arc_count);
+    ModelHeap model;
     std::uniform_int_distribution<int> priority(-4, 4);
     std::size_t next_arc = 0;
     for (int step = 0; step < 3000; ++step) {
         const int action = static_cast<int>(random() % 3);
         if (action == 0 && next_arc < arc_count) {
-            push(queue, next_arc++, priority(random));
+            const std::int32_t key = priority(random);
+            model.push_lowest(next_arc);
+            model.change_priority(next_arc, key);
+            push(queue, next_arc++, key);
         } else if (action == 1 && !queue.empty()) {
             const std::int32_t top = queue.entries().front().priority;
             const auto announced = queue.top();
             const auto popped = queue.pop();
+            model.pop();
             ASSERT_EQ(popped.priority, top);
             ASSERT_EQ(popped.arc, announced);
             ASSERT_FALSE(queue.contains(popped.arc));
         } else if (!queue.empty()) {
-            const auto& entry = queue.entries()[random() % queue.entries().size()];
-            queue.change_priority(entry.arc, priority(random));
+            const auto arc = queue.entries()[random() % queue.entries().size()].arc;
+            const std::int32_t key = priority(random);
+            model.change_priority(arc, key);
+            queue.change_priority(arc, key);
         }
         expect_sound(queue, arc_count);
+        const auto& entries = queue.entries();
+        ASSERT_EQ(entries.size(), model.entries().size());
+        for (std::size_t p = 0; p < entries.size(); ++p) {
+            ASSERT_EQ(entries[p].arc, model.entries()[p].arc) << "at step " << step;
+            ASSERT_EQ(entries[p].priority, model.entries()[p].priority) << "at step " << step;
+        }
     }
 }
 

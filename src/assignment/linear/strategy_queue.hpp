@@ -3,8 +3,8 @@
 // The heap discipline is part of the results: equal priorities leave in the order it decides,
 // and that order decides the strategy. Push sifts up while the parent is strictly smaller;
 // pop moves the last entry to the root and sifts it down; sifting down keeps the parent on
-// ties and prefers the left child to the right one; a priority change sifts up, then down.
-// Sifts move a hole instead of swapping, which places each entry once and keeps the position
+// ties and prefers the left child to the right one; a raised priority sifts up, a lowered one
+// down. Sifts move a hole instead of swapping, which places each entry once and keeps the position
 // table in step through the single `place`.
 //
 // The heap array counts positions from 1 (element 0 is unused), so the children of position p
@@ -75,10 +75,16 @@ public:
     // Undefined if `arc` is not queued.
     void change_priority(Index arc, std::int32_t priority) noexcept {
         const Index at = position_[arc];
+        const std::int32_t old = heap_[at].priority;
         // Unchanged, both sifts would stop where they start.
-        if (heap_[at].priority == priority) return;
+        if (old == priority) return;
         const Entry entry{priority, arc};
-        sift_down(sift_up(at, entry), entry);
+        // A raised entry's children stay below it wherever it rises to (the parent it passes
+        // was above them), and a lowered one's parent stays above it: only one sift can move.
+        if (priority > old)
+            sift_up(at, entry);
+        else
+            sift_down(at, entry);
     }
 
 private:
@@ -95,9 +101,8 @@ private:
         position_[entry.arc] = at;
     }
 
-    // Moves the hole at `hole` up past every strictly smaller parent, places `entry` there and
-    // returns where it went.
-    Index sift_up(Index hole, const Entry entry) noexcept {
+    // Moves the hole at `hole` up past every strictly smaller parent and places `entry` there.
+    void sift_up(Index hole, const Entry entry) noexcept {
         while (hole > kRoot) {
             const Index parent = hole / 2;
             if (!(heap_[parent].priority < entry.priority)) break;
@@ -105,7 +110,6 @@ private:
             hole = parent;
         }
         place(hole, entry);
-        return hole;
     }
 
     // Moves the hole down while a child is strictly greater than `entry`; between two children
