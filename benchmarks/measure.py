@@ -21,15 +21,19 @@ SETTLE_SECONDS = 0.02
 def round_times(repeats, calls):
     """The times of each named call of `calls`, running them in turn, round after round, so
     that a ratio of two of them compares runs that saw the same load from the rest of the
-    machine. The collector is off while timing, so that no run pays for another's garbage, and
-    a call's result is freed outside its time; each call starts after a pause
-    (SETTLE_SECONDS), so that none runs beside threads of the one before."""
+    machine. Every other round runs the calls in reverse order, so that no call always comes
+    right after the same one (after a call that freed much memory, say) and a drift in the
+    machine's speed within a round favours neither of two calls. The collector is off while
+    timing, so that no run pays for another's garbage, and a call's result is freed outside its
+    time; each call starts after a pause (SETTLE_SECONDS), so that none runs beside threads of
+    the one before."""
     times = {name: [] for name in calls}
+    forward = list(calls.items())
     gc.collect()
     gc.disable()
     try:
-        for _ in range(repeats):
-            for name, call in calls.items():
+        for round_number in range(repeats):
+            for name, call in forward if round_number % 2 == 0 else reversed(forward):
                 time.sleep(SETTLE_SECONDS)
                 start = time.perf_counter()
                 result = call()
@@ -96,7 +100,8 @@ def in_fresh_process(script, args, threads):
     """Run `script` with `args` in a new interpreter whose worker pool has `threads` threads
     (the pool's size is fixed at its first use, so every thread count needs its own process)
     and return the JSON object it prints last on standard output."""
-    env = dict(os.environ, RAYON_NUM_THREADS=str(threads))
+    # NumPy's OpenBLAS threads otherwise wait spinning on the CPUs the measured calls use.
+    env = dict(os.environ, RAYON_NUM_THREADS=str(threads), OPENBLAS_NUM_THREADS="1")
     done = subprocess.run([sys.executable, str(Path(__file__).with_name(script)), *args],
                           env=env, stdout=subprocess.PIPE, text=True, check=True)
     return json.loads(done.stdout.strip().splitlines()[-1])

@@ -6,7 +6,8 @@ Inputs are NumPy arrays: int64 node numbers, float64 frequencies and costs, floa
 the trips of run_one_size.py as a dense (destinations, node_count) float32 array, the forms
 vemo_plan reads in place. Times are the best of --repeats rounds, each round running every
 timed call once in turn (measure.round_times), so that ratios compare runs under the same load;
-some ratios are also given as the median of the rounds' own ratios (measure.median_ratio):
+the ratios of plan_report.TIMED_RATIOS are also given as the median of the rounds' own ratios
+(measure.median_ratio):
 - plan_per_destination: Network.assign with arc_flows="per_destination", every node an origin.
 - plan_computation: the same assignment in the core alone (plan_calls.computation_call);
   plan_computation_again: the same once more, whose best time differs from the first's only
@@ -14,7 +15,7 @@ some ratios are also given as the median of the rounds' own ratios (measure.medi
   plan_computation_fresh: the same writing its flows into a new array each call, as
   Network.assign does: what first touching new memory costs on this machine.
 - list_*: vemo.linear_assign on lists, whole and split as run_one_size.py splits it
-  (list_api.py).
+  (list_api.py), in rounds of their own (list_rounds).
 - plan_total / plan_skims: Network.assign with total flows, the stops as origins, without
   skims and with three (cost, in-vehicle time, boardings).
 - plan_zone_skims / peer_zone_skims: total flows and the three skims, the destinations as
@@ -40,9 +41,10 @@ import list_api  # noqa: E402
 import peer  # noqa: E402
 import plan_calls  # noqa: E402
 import plan_memory  # noqa: E402
+import plan_report  # noqa: E402
 import suite  # noqa: E402
-from measure import (build_identity, extra_peak_bytes, median_ratio,  # noqa: E402
-                     release_freed_memory, round_times)
+from measure import (best_times, build_identity, extra_peak_bytes,  # noqa: E402
+                     median_ratio, release_freed_memory, round_times)
 from networks import GridCity, side_for_arcs  # noqa: E402
 from skim_check import skim_agreement  # noqa: E402
 
@@ -75,6 +77,12 @@ def peer_figures(model, network, trips, dsts, skims, check, threads):
     call = model.assign_call(threads)
     call()  # fails here, not in the timing, if this version cannot run it
     return figures, call
+
+
+def list_rounds(repeats):
+    """The list API's rounds: fewer, since its ratios are far from 1, and apart from the other
+    calls, so that the lists it makes and frees do not come between them."""
+    return max(3, repeats // 6)
 
 
 def measure(args):
@@ -112,7 +120,6 @@ def measure(args):
     network = vemo_plan.Network(*arcs)
     stops = np.arange(city.stop_count)
     calls = {
-        **list_api.calls(lists, demands, dsts_list, result_count, zeros, label="list_"),
         "plan_per_destination_s": lambda: network.assign(trips, dsts,
                                                          arc_flows="per_destination"),
         "plan_computation_s": plan_calls.computation_call(network, dsts, trips),
@@ -134,16 +141,15 @@ def measure(args):
 
     rounds = round_times(args.repeats, calls)
     times = {name: min(values) for name, values in rounds.items()}
+    list_calls = list_api.calls(lists, demands, dsts_list, result_count, zeros, label="list_")
+    times.update(best_times(list_rounds(args.repeats), list_calls))
     figures["list_conversion_out_s"], figures["list_computation_s"] = list_api.split(
         times, "list_")
     figures.update(times)
     figures["median_ratios"] = {
-        "plan_over_computation": median_ratio(rounds, "plan_per_destination_s",
-                                              "plan_computation_s"),
-        "plan_over_fresh_computation": median_ratio(rounds, "plan_per_destination_s",
-                                                    "plan_computation_fresh_s"),
-        "skims_over_none": median_ratio(rounds, "plan_skims_s", "plan_total_s"),
-    }
+        name: median_ratio(rounds, numerator, denominator)
+        for name, (numerator, denominator) in plan_report.TIMED_RATIOS.items()
+        if numerator in rounds}
     return figures
 
 

@@ -21,14 +21,16 @@ import plan_report  # noqa: E402
 import suite  # noqa: E402
 from measure import available_cpus, in_fresh_process  # noqa: E402
 
-# (smallest number of arcs, destinations, repeats): run.py's from 10^4 arcs on, with more
-# repeats, since a few percent are read off these ratios and one call's time varies by 10 to
-# 15% on a quiet 2-core machine.
+# (smallest number of arcs, destinations, repeats). The ratios are read to a few percent, and
+# on this kind of virtual machine one call's time varies by 5 to 8% (standard deviation) from
+# one call to the next, at any length of call: many short rounds read them closer than a few
+# long ones (the median of n rounds' ratios is off by about 1.25 x 8% / sqrt(n)). Destinations
+# are therefore fewer than run.py's at the larger sizes, and rounds more.
 SIZES = [
-    (10_000, 64, 15),
-    (100_000, 32, 12),
-    (200_000, 32, 10),
-    (500_000, 32, 8),
+    (10_000, 64, 60),
+    (100_000, 16, 40),
+    (200_000, 16, 32),
+    (500_000, 8, 32),
 ]
 QUICK_SIZES = 2
 # (smallest number of arcs, destinations, origins) of the call at scale.
