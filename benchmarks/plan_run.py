@@ -27,7 +27,7 @@ from measure import available_cpus, in_fresh_process  # noqa: E402
 # long ones (the median of n rounds' ratios is off by about 1.25 x 8% / sqrt(n)). Destinations
 # are therefore fewer than run.py's at the larger sizes, and rounds more.
 SIZES = [
-    (10_000, 64, 60),
+    (10_000, 64, 150),
     (100_000, 16, 40),
     (200_000, 16, 32),
     (500_000, 8, 32),
