@@ -76,7 +76,7 @@ public:
     void change_priority(Index arc, std::int32_t priority) noexcept {
         const Index at = position_[arc];
         const std::int32_t old = heap_[at].priority;
-        // Unchanged, both sifts would stop where they start.
+        // Unchanged, the entry stays where it is.
         if (old == priority) return;
         const Entry entry{priority, arc};
         // A raised entry's children stay below it wherever it rises to (the parent it passes
