@@ -134,14 +134,21 @@ private:
     std::vector<Entry> heap_;
 };
 
-// Random operations with many equal priorities (ties only show with many equal keys): the
-// heap stays sound and every entry sits where the model puts it.
+// Random operations with many equal priorities (ties only show with many equal keys), and the
+// extremes the search uses (unreached, and a cost of -infinity): the heap stays sound and every
+// entry sits where the model puts it.
 TYPED_TEST(StrategyQueueTest, RandomOperationsKeepTheInvariant) {
     std::mt19937 random(20261208);
     constexpr std::size_t arc_count = 200;
     TypeParam queue(arc_count);
     ModelHeap model;
-    std::uniform_int_distribution<int> priority(-4, 4);
+    std::uniform_int_distribution<int> pick(-5, 5);
+    auto priority = [&pick](std::mt19937& random) -> std::int32_t {
+        const int key = pick(random);
+        if (key == -5) return std::numeric_limits<std::int32_t>::min();
+        if (key == 5) return std::numeric_limits<std::int32_t>::max();
+        return key;
+    };
     std::size_t next_arc = 0;
     for (int step = 0; step < 3000; ++step) {
         const int action = static_cast<int>(random() % 3);

@@ -121,8 +121,11 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
         const auto [a, tail, head, frequency] = graph.at(slot);
         if (a >= with_frequency) fail_index_out_of_bounds(a, with_frequency);
         const float candidate = candidate_cost(priority);
-        if (candidate > node_costs[tail]) continue;
-        if (head == tail || state.entered[tail] || std::isinf(node_frequencies[tail])) continue;
+        // One branch for the four tests: whether an arc is attractive is unpredictable, and
+        // each test as a branch of its own could be mispredicted.
+        if ((candidate > node_costs[tail]) | (head == tail) | (state.entered[tail] != 0) |
+            std::isinf(node_frequencies[tail]))
+            continue;
 
         select_arc(candidate, frequency, tail, node_costs, node_frequencies);
         state.strategy.push_back(slot);

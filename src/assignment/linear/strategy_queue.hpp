@@ -7,17 +7,18 @@
 // down. Sifts move a hole instead of swapping, which places each entry once and keeps the position
 // table in step through the single `place`.
 //
-// The heap array counts positions from 1 (element 0 is unused), so the children of position p
-// are 2p and 2p + 1 and the descendants k levels below it are the 2^k entries from p * 2^k on.
-// On a cache-aligned array of 8-byte entries every pair of children shares a cache line, and
-// the 8 descendants three levels down fill exactly one: a sift down prefetches that line
-// while it compares the children above it, since where it goes next depends on the comparison.
-// Position 0 doubles as "not queued" in the position table.
+// The heap array counts positions from 1, so the children of position p are 2p and 2p + 1 and
+// the descendants k levels below it are the 2^k entries from p * 2^k on. Element 0 holds the
+// highest priority, above every parent, so a sift up stops at the root without a check of its
+// own. On a cache-aligned array of 8-byte entries every pair of children shares a cache line,
+// and the 8 descendants three levels down fill exactly one. Position 0 doubles as "not queued"
+// in the position table.
 //
 // `Index` is the arc index type: 32 bits whenever the network allows, which halves the memory
 // the heap and its position table walk through.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -42,6 +43,7 @@ public:
     explicit StrategyQueue(std::size_t arc_count) : position_(filled_vector(arc_count, kAbsent)) {
         reserve_exactly(heap_, arc_count + 1);
         heap_.resize(arc_count + 1);
+        heap_[0] = {kHighest, 0};
     }
 
     bool empty() const noexcept { return count_ == 0; }
@@ -91,6 +93,7 @@ private:
     static constexpr Index kAbsent = 0;
     static constexpr Index kRoot = 1;
     static constexpr std::int32_t kLowest = std::numeric_limits<std::int32_t>::min();
+    static constexpr std::int32_t kHighest = std::numeric_limits<std::int32_t>::max();
     // Descendants three levels down: one cache line of 8-byte entries.
     static constexpr std::size_t kPrefetchSpan = 8;
 
@@ -103,7 +106,7 @@ private:
 
     // Moves the hole at `hole` up past every strictly smaller parent and places `entry` there.
     void sift_up(Index hole, const Entry entry) noexcept {
-        while (hole > kRoot) {
+        for (;;) {
             const Index parent = hole / 2;
             if (!(heap_[parent].priority < entry.priority)) break;
             place(hole, heap_[parent]);
@@ -114,24 +117,44 @@ private:
 
     // Moves the hole down while a child is strictly greater than `entry`; between two children
     // the right one wins only if strictly greater than the left one.
+    //
+    // A sift down waits, level after level, on the load that tells which child leads on. Where
+    // all four grandchildren exist a step takes two levels: it reads the children and the
+    // grandchildren at once and picks the grandchildren's pair once the larger child is known,
+    // one wait for two levels. Meanwhile it fetches the line of the next step's children.
     void sift_down(Index hole, const Entry entry) noexcept {
         const std::size_t count = count_;
         const Entry* const heap = heap_.data();
+        std::size_t at = hole;
+        while (4 * at + 3 <= count) {
+            __builtin_prefetch(heap + std::min(kPrefetchSpan * at, count));
+            const std::size_t left = 2 * at;
+            const std::int32_t l = heap[left].priority, r = heap[left + 1].priority;
+            const std::int32_t ll = heap[2 * left].priority, lr = heap[2 * left + 1].priority;
+            const std::int32_t rl = heap[2 * left + 2].priority, rr = heap[2 * left + 3].priority;
+            const bool right = r > l;
+            const std::size_t child = left + right;
+            const std::int32_t grand_left = right ? rl : ll, grand_right = right ? rr : lr;
+            const bool grand_right_wins = grand_right > grand_left;
+            const std::size_t grandchild = 2 * child + grand_right_wins;
+            if (!((right ? r : l) > entry.priority)) return place(static_cast<Index>(at), entry);
+            place(static_cast<Index>(at), heap[child]);
+            if (!((grand_right_wins ? grand_right : grand_left) > entry.priority))
+                return place(static_cast<Index>(child), entry);
+            place(static_cast<Index>(child), heap[grandchild]);
+            at = grandchild;
+        }
+        // The last levels, one at a time: a right child, or grandchildren, may be missing.
         for (;;) {
-            const std::size_t left = 2 * std::size_t{hole};
+            const std::size_t left = 2 * at;
             if (left > count) break;
-            const std::size_t below = kPrefetchSpan * std::size_t{hole};
-            if (below <= count) __builtin_prefetch(heap + below);
-            // Written as an addition so that the compiler does not branch on it: which child
-            // is larger is unpredictable, and a mispredicted branch per level costs more than
-            // the comparison.
             std::size_t child = left;
             if (left < count) child += heap[left + 1].priority > heap[left].priority;
             if (!(heap[child].priority > entry.priority)) break;
-            place(hole, heap[child]);
-            hole = static_cast<Index>(child);
+            place(static_cast<Index>(at), heap[child]);
+            at = child;
         }
-        place(hole, entry);
+        place(static_cast<Index>(at), entry);
     }
 
     std::vector<Entry, CacheLineAllocator<Entry>> heap_;  // heap_[1 .. count_]
