@@ -1,9 +1,12 @@
 # Type information for the compiled core. It takes C-contiguous arrays of exactly these dtypes,
 # keeps no policy, and writes its results into the arrays passed as outputs, with the
 # interpreter lock released. Node-level outputs are (destinations, origins), or (origins,
-# destinations) with origin_major.
+# destinations) with origin_major. `assign` runs the congested loop when its parameters (capacity
+# to effective_frequencies) are given, all of them; it then returns (total_cost, iterations,
+# gaps, converged) and calls progress(iteration, gap), else progress(destinations done).
 
 from collections.abc import Callable
+from typing import overload
 
 import numpy as np
 from numpy.typing import NDArray
@@ -20,6 +23,7 @@ class Network:
     def __init__(self, tail: _U64, head: _U64, frequency: _F32, cost: _F32, /) -> None: ...
 
 def advise_small_pages(array: NDArray[np.generic], /) -> None: ...
+@overload
 def assign(
     network: Network,
     destinations: _U64,
@@ -34,18 +38,19 @@ def assign(
     no_boarding: _F32 | None,
     arc_flows: _F32 | None,
     unassigned: NDArray[np.float64],
-    progress: Callable[[int], None] | None,
-    /,
+    capacity: None = None,
+    average_decay_factor: None = None,
+    beta: None = None,
+    tol: None = None,
+    max_iters: None = None,
+    effective_frequencies: None = None,
+    progress: Callable[[int], None] | None = None,
 ) -> float: ...
-def assign_congested(
+@overload
+def assign(
     network: Network,
     destinations: _U64,
     demand: _F32 | _SparseDemand,
-    capacity: _F32,
-    average_decay_factor: float,
-    beta: float,
-    tol: float,
-    max_iters: int,
     origins: _U64,
     skim_values: tuple[_F32, ...],
     boarding: NDArray[np.uint8] | None,
@@ -56,7 +61,12 @@ def assign_congested(
     no_boarding: _F32 | None,
     arc_flows: _F32 | None,
     unassigned: NDArray[np.float64],
+    *,
+    capacity: _F32,
+    average_decay_factor: float,
+    beta: float,
+    tol: float,
+    max_iters: int,
     effective_frequencies: _F32,
-    progress: Callable[[int, float], None] | None,
-    /,
+    progress: Callable[[int, float], None] | None = None,
 ) -> tuple[float, int, list[float], bool]: ...

@@ -3,14 +3,14 @@
 from __future__ import annotations
 
 from dataclasses import dataclass
-from typing import NamedTuple, TypeAlias
+from typing import Any, NamedTuple, TypeAlias
 
 import numpy as np
 from numpy.typing import NDArray
 
 from . import _core, _progress
 from ._validate import ArcFlows
-from .results import CongestedLoop
+from .results import CongestedLoop, shallow_fields
 
 F32: TypeAlias = NDArray[np.float32]
 U64: TypeAlias = NDArray[np.uint64]
@@ -35,7 +35,7 @@ class Request:
 
 @dataclass(frozen=True)
 class Congestion:
-    """The congested loop's validated parameters."""
+    """The congested loop's validated parameters, by the names of the core's parameters."""
 
     capacity: F32  # one per arc
     average_decay_factor: float
@@ -45,7 +45,7 @@ class Congestion:
 
 
 class Outputs(NamedTuple):
-    """The arrays the core writes, in the order of its parameters."""
+    """The arrays the core writes, by the names of its parameters."""
 
     node_costs: F32
     waiting_time: F32
@@ -83,9 +83,8 @@ def assign(network: _core.Network, request: Request) -> tuple[Outputs, float]:
     """The results of one assignment, and its total cost."""
     outputs = _allocate(request, network.arc_count)
     with _progress.destinations(request.progress, len(request.destinations)) as progress:
-        total_cost = _core.assign(
-            network, request.destinations, request.demand, request.origins,
-            request.skim_values, request.boarding, request.origin_major, *outputs, progress)
+        total_cost = _core.assign(network, **_inputs(request), **outputs._asdict(),
+                                  progress=progress)
     return outputs, total_cost
 
 
@@ -96,11 +95,17 @@ def assign_congested(network: _core.Network, request: Request,
     outputs = _allocate(request, network.arc_count)
     effective_frequencies = np.empty(network.arc_count, np.float32)
     with _progress.iterations(request.progress, congestion.max_iters) as progress:
-        total_cost, iterations, gaps, converged = _core.assign_congested(
-            network, request.destinations, request.demand, congestion.capacity,
-            congestion.average_decay_factor, congestion.beta, congestion.tol,
-            congestion.max_iters, request.origins, request.skim_values, request.boarding,
-            request.origin_major, *outputs, effective_frequencies, progress)
+        total_cost, iterations, gaps, converged = _core.assign(
+            network, **_inputs(request), **outputs._asdict(),
+            **shallow_fields(congestion), effective_frequencies=effective_frequencies,
+            progress=progress)
     return outputs, total_cost, CongestedLoop(
         iterations=iterations, gaps=tuple(gaps), converged=converged,
         effective_frequencies=effective_frequencies)
+
+
+def _inputs(request: Request) -> dict[str, Any]:
+    """The request's arrays by the names of the core's parameters."""
+    return dict(destinations=request.destinations, demand=request.demand,
+                origins=request.origins, skim_values=request.skim_values,
+                boarding=request.boarding, origin_major=request.origin_major)

@@ -3,11 +3,13 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "assignment/plan/plan_assign.hpp"
 #include "binding/interpreter_lock.hpp"
 #include "binding/interruptible.hpp"
+#include "binding/parameter_groups.hpp"
 #include "binding/python_error.hpp"
 #include "plan_binding/array_view.hpp"
 #include "plan_binding/computation_error.hpp"
@@ -25,6 +27,17 @@ void expect_size(const ArrayView& view, std::size_t size, const char* name) {
     if (view.size() != size) raise_shape(name, std::to_string(size) + " entries are needed");
 }
 
+// The object bound to parameter `index`, None where an optional one was left out.
+PyObject* slot(const BoundArguments& bound, std::size_t index) {
+    return bound.extract_or(index, [](PyObject* value) { return value; }, Py_None);
+}
+
+std::optional<ArrayView> optional_view(PyObject* value, const char* name, Element element,
+                                       int dimensions, bool writable) {
+    if (value == Py_None) return std::nullopt;
+    return ArrayView(value, name, element, dimensions, writable);
+}
+
 // A tuple of 1-D float32 arrays of `size` values each.
 std::vector<ArrayView> array_tuple(PyObject* value, const char* name, std::size_t size) {
     if (!PyTuple_Check(value)) raise_shape(name, "a tuple of arrays is needed");
@@ -37,13 +50,13 @@ std::vector<ArrayView> array_tuple(PyObject* value, const char* name, std::size_
     return arrays;
 }
 
-std::optional<ArrayView> optional_view(PyObject* value, const char* name, Element element,
-                                       int dimensions, bool writable) {
-    if (value == Py_None) return std::nullopt;
-    return ArrayView(value, name, element, dimensions, writable);
+float to_float(PyObject* value, const char* name) {
+    const double number = PyFloat_AsDouble(value);
+    if (number == -1.0 && PyErr_Occurred() != nullptr) raise_shape(name, "a number is needed");
+    return static_cast<float>(number);
 }
 
-// The demand argument: a (destinations, node_count) array or three arrays of triples.
+// The demand: a (destinations, node_count) array or three arrays of triples.
 struct DemandArgument {
     std::vector<ArrayView> views;
     std::optional<PlanDemand> demand;
@@ -70,15 +83,51 @@ struct DemandArgument {
     }
 };
 
-// The arguments the two functions share, checked against each other.
-struct PlanArguments {
-    Network& network;
+// What is assigned: the network, its destinations and demand, the origins whose results are
+// kept, and the arc values summed into skims (with boarding flags for the chance of arriving
+// unboarded).
+struct InputArguments {
+    Network* network;
     ArrayView destinations;
     DemandArgument demand;
     ArrayView origins;
     std::vector<ArrayView> skim_values;
     std::vector<std::span<const float>> skim_columns;
     std::optional<ArrayView> boarding;
+
+    PlanInputs inputs() const {
+        return {destinations.span<const std::size_t>(), *demand.demand, skim_columns,
+                boarding ? boarding->span<const std::uint8_t>() : std::span<const std::uint8_t>()};
+    }
+};
+
+struct InputGroup {
+    static constexpr Parameter kParameters[] = {{"network"}, {"destinations"}, {"demand"},
+                                                {"origins"}, {"skim_values"},  {"boarding"}};
+    using Value = InputArguments;
+
+    // Each member is initialised in declaration order, which is the parameter order.
+    static Value extract(const BoundArguments& bound, std::size_t first) {
+        Network& network = prepared_network(slot(bound, first), "network");
+        ArrayView destinations(slot(bound, first + 1), "destinations", Element::u64, 1, false);
+        const std::size_t count = destinations.size();
+        InputArguments arguments{
+            .network = &network,
+            .destinations = std::move(destinations),
+            .demand = DemandArgument(slot(bound, first + 2), count, network.node_count()),
+            .origins = ArrayView(slot(bound, first + 3), "origins", Element::u64, 1, false),
+            .skim_values = array_tuple(slot(bound, first + 4), "skim_values", network.arc_count()),
+            .skim_columns = {},
+            .boarding = optional_view(slot(bound, first + 5), "boarding", Element::u8, 1, false)};
+        for (const ArrayView& column : arguments.skim_values)
+            arguments.skim_columns.push_back(column.span<const float>());
+        if (arguments.boarding) expect_size(*arguments.boarding, network.arc_count(), "boarding");
+        return arguments;
+    }
+};
+
+// The arrays the results are written into, and their layout.
+struct OutputArguments {
     bool origin_major;
     ArrayView node_costs;
     ArrayView waiting_time;
@@ -87,50 +136,23 @@ struct PlanArguments {
     std::optional<ArrayView> arc_flows;
     ArrayView unassigned;
 
-    // `args` from `first` on: network, destinations, demand, then (after the arguments of the
-    // congested loop, which the caller reads) origins, skim_values, boarding, origin_major,
-    // node_costs, waiting_time, skims, no_boarding, arc_flows, unassigned.
-    PlanArguments(PyObject* const* args, std::size_t rest)
-        : network(prepared_network(args[0], "network")),
-          destinations(args[1], "destinations", Element::u64, 1, false),
-          demand(args[2], destinations.size(), network.node_count()),
-          origins(args[rest], "origins", Element::u64, 1, false),
-          skim_values(array_tuple(args[rest + 1], "skim_values", network.arc_count())),
-          boarding(optional_view(args[rest + 2], "boarding", Element::u8, 1, false)),
-          origin_major(PyObject_IsTrue(args[rest + 3]) == 1),
-          node_costs(args[rest + 4], "node_costs", Element::f32, 2, true),
-          waiting_time(args[rest + 5], "waiting_time", Element::f32, 2, true),
-          skims(args[rest + 6], "skims", Element::f32, 3, true),
-          no_boarding(optional_view(args[rest + 7], "no_boarding", Element::f32, 2, true)),
-          arc_flows(optional_view(args[rest + 8], "arc_flows", Element::f32, 0, true)),
-          unassigned(args[rest + 9], "unassigned", Element::f64, 1, true) {
-        const std::size_t arcs = network.arc_count();
-        const std::size_t cells = destinations.size() * origins.size();
-        const std::size_t skim_count = skim_values.size();
-        for (const ArrayView& column : skim_values)
-            skim_columns.push_back(column.span<const float>());
-        if (boarding) expect_size(*boarding, arcs, "boarding");
-        if (no_boarding && !boarding) raise_shape("no_boarding", "needs boarding");
+    // Checks every size against the inputs.
+    PlanOutputs outputs(const InputArguments& in) const {
+        const std::size_t arcs = in.network->arc_count();
+        const std::size_t destinations = in.destinations.size();
+        const std::size_t cells = destinations * in.origins.size();
+        if (no_boarding && !in.boarding) raise_shape("no_boarding", "needs boarding");
         expect_size(node_costs, cells, "node_costs");
         expect_size(waiting_time, cells, "waiting_time");
-        expect_size(skims, skim_count * cells, "skims");
+        expect_size(skims, in.skim_values.size() * cells, "skims");
         if (no_boarding) expect_size(*no_boarding, cells, "no_boarding");
         if (arc_flows) {
             if (arc_flows->dimensions() > 2) raise_shape("arc_flows", "one or two dimensions");
-            expect_size(*arc_flows, arc_flows->dimensions() == 1 ? arcs : destinations.size() * arcs,
+            expect_size(*arc_flows, arc_flows->dimensions() == 1 ? arcs : destinations * arcs,
                         "arc_flows");
         }
-        expect_size(unassigned, destinations.size(), "unassigned");
-    }
-
-    PlanInputs inputs() const {
-        return {destinations.span<const std::size_t>(), *demand.demand,
-                skim_columns,
-                boarding ? boarding->span<const std::uint8_t>() : std::span<const std::uint8_t>()};
-    }
-
-    PlanOutputs outputs() const {
-        PlanOutputs out{.origins = origins.span<const std::size_t>(),
+        expect_size(unassigned, destinations, "unassigned");
+        PlanOutputs out{.origins = in.origins.span<const std::size_t>(),
                         .origin_major = origin_major,
                         .node_costs = node_costs.span<float>(),
                         .waiting_time = waiting_time.span<float>(),
@@ -146,7 +168,84 @@ struct PlanArguments {
     }
 };
 
-// progress(done) with the lock held, when the count of finished destinations has moved.
+struct OutputGroup {
+    static constexpr Parameter kParameters[] = {{"origin_major"}, {"node_costs"}, {"waiting_time"},
+                                                {"skims"},        {"no_boarding"}, {"arc_flows"},
+                                                {"unassigned"}};
+    using Value = OutputArguments;
+
+    static Value extract(const BoundArguments& bound, std::size_t first) {
+        const int origin_major = PyObject_IsTrue(slot(bound, first));
+        if (origin_major < 0) throw PyErrorSet();
+        return {
+            .origin_major = origin_major == 1,
+            .node_costs = ArrayView(slot(bound, first + 1), "node_costs", Element::f32, 2, true),
+            .waiting_time = ArrayView(slot(bound, first + 2), "waiting_time", Element::f32, 2, true),
+            .skims = ArrayView(slot(bound, first + 3), "skims", Element::f32, 3, true),
+            .no_boarding =
+                optional_view(slot(bound, first + 4), "no_boarding", Element::f32, 2, true),
+            .arc_flows = optional_view(slot(bound, first + 5), "arc_flows", Element::f32, 0, true),
+            .unassigned = ArrayView(slot(bound, first + 6), "unassigned", Element::f64, 1, true)};
+    }
+};
+
+// The congested loop's parameters and the array its effective frequencies are written into;
+// all left out for the uncongested assignment.
+struct CongestionArguments {
+    ArrayView capacity;
+    CongestionParameters parameters;
+    ArrayView effective_frequencies;
+};
+
+struct PlanCongestionGroup {
+    static constexpr Parameter kParameters[] = {
+        {"capacity", "None"}, {"average_decay_factor", "None"}, {"beta", "None"},
+        {"tol", "None"},      {"max_iters", "None"},            {"effective_frequencies", "None"}};
+    using Value = std::optional<CongestionArguments>;
+
+    static Value extract(const BoundArguments& bound, std::size_t first) {
+        std::size_t given = 0;
+        for (std::size_t i = 0; i < std::size(kParameters); ++i)
+            given += slot(bound, first + i) != Py_None;
+        if (given == 0) return std::nullopt;
+        if (given != std::size(kParameters)) {
+            PyErr_SetString(PyExc_TypeError,
+                            "assign(): the congested loop needs all of capacity, "
+                            "average_decay_factor, beta, tol, max_iters and effective_frequencies");
+            throw PyErrorSet();
+        }
+        ArrayView capacity(slot(bound, first), "capacity", Element::f32, 1, false);
+        const float alpha = to_float(slot(bound, first + 1), "average_decay_factor");
+        const float beta = to_float(slot(bound, first + 2), "beta");
+        const float tol = to_float(slot(bound, first + 3), "tol");
+        const std::size_t max_iters = PyLong_AsSize_t(slot(bound, first + 4));
+        if (PyErr_Occurred() != nullptr) throw PyErrorSet();
+        return CongestionArguments{
+            .capacity = std::move(capacity),
+            .parameters = {.capacity = 0.0f,
+                           .average_decay_factor = alpha,
+                           .beta = beta,
+                           .tol = tol,
+                           .max_iters = max_iters},
+            .effective_frequencies = ArrayView(slot(bound, first + 5), "effective_frequencies",
+                                               Element::f32, 1, true)};
+    }
+};
+
+// progress(done) after destinations finish, or progress(iteration, gap) after each iteration
+// of the congested loop, with the interpreter lock held.
+struct ProgressGroup {
+    static constexpr Parameter kParameters[] = {{"progress", "None"}};
+    using Value = PyObject*;
+
+    static Value extract(const BoundArguments& bound, std::size_t first) {
+        return slot(bound, first);
+    }
+};
+
+constexpr Declaration<InputGroup, OutputGroup, PlanCongestionGroup, ProgressGroup> kDeclaration{
+    "assign"};
+
 class DestinationProgress {
 public:
     explicit DestinationProgress(PyObject* callback) : callback_(callback) {}
@@ -165,55 +264,23 @@ private:
     std::size_t reported_ = 0;
 };
 
-constexpr Py_ssize_t kAssignArguments = 14;
-constexpr Py_ssize_t kCongestedArguments = 20;
-
-void expect_count(const char* function, Py_ssize_t given, Py_ssize_t expected) {
-    if (given != expected) {
-        PyErr_Format(PyExc_TypeError, "%s() takes %zd positional arguments (%zd given)", function,
-                     expected, given);
-        throw PyErrorSet();
-    }
-}
-
-PyRef assign(PyObject* const* args, Py_ssize_t count) {
-    expect_count("assign", count, kAssignArguments);
-    PlanArguments arguments(args, 3);
-    DestinationProgress progress(args[13]);
-    const PlanInputs inputs = arguments.inputs();
-    const PlanOutputs outputs = arguments.outputs();
+PyRef uncongested(const InputArguments& in, const PlanOutputs& outputs, PyObject* callback) {
+    DestinationProgress progress(callback);
+    const PlanInputs inputs = in.inputs();
     auto report = [&] { progress.report(); };
     const FunctionRef<void()> reporting(report);
     const float total_cost = run_unlocked(
-        [&] { return plan_assign(arguments.network, inputs, outputs, &progress.finished); },
-        args[13] == Py_None ? nullptr : &reporting);
+        [&] { return plan_assign(*in.network, inputs, outputs, &progress.finished); },
+        callback == Py_None ? nullptr : &reporting);
     progress.report();
     return require(PyFloat_FromDouble(total_cost));
 }
 
-float to_float(PyObject* value, const char* name) {
-    const double number = PyFloat_AsDouble(value);
-    if (number == -1.0 && PyErr_Occurred() != nullptr) raise_shape(name, "a number is needed");
-    return static_cast<float>(number);
-}
-
-PyRef assign_congested(PyObject* const* args, Py_ssize_t count) {
-    expect_count("assign_congested", count, kCongestedArguments);
-    // network, destinations, demand, capacity, average_decay_factor, beta, tol, max_iters, then
-    // the arguments of assign from origins on, effective_frequencies and progress.
-    PlanArguments arguments(args, 8);
-    const ArrayView capacity(args[3], "capacity", Element::f32, 1, false);
-    const ArrayView effective(args[18], "effective_frequencies", Element::f32, 1, true);
-    expect_size(capacity, arguments.network.arc_count(), "capacity");
-    expect_size(effective, arguments.network.arc_count(), "effective_frequencies");
-    const std::size_t max_iters = PyLong_AsSize_t(args[7]);
-    if (PyErr_Occurred() != nullptr) raise_current_error();
-    const CongestionParameters parameters{.capacity = 0.0f,
-                                          .average_decay_factor = to_float(args[4], "average_decay_factor"),
-                                          .beta = to_float(args[5], "beta"),
-                                          .tol = to_float(args[6], "tol"),
-                                          .max_iters = max_iters};
-    PyObject* callback = args[19];
+PyRef congested(const InputArguments& in, const PlanOutputs& outputs,
+                const CongestionArguments& congestion, PyObject* callback) {
+    const std::size_t arcs = in.network->arc_count();
+    expect_size(congestion.capacity, arcs, "capacity");
+    expect_size(congestion.effective_frequencies, arcs, "effective_frequencies");
     auto report_iteration = [&](std::size_t iteration, float gap) {
         if (callback == Py_None) return;
         const HeldInterpreterLock held;
@@ -221,13 +288,12 @@ PyRef assign_congested(PyObject* const* args, Py_ssize_t count) {
                                       static_cast<double>(gap)));
     };
     const FunctionRef<void(std::size_t, float)> on_iteration(report_iteration);
-    const CongestionOptions options{.capacity_per_arc = capacity.span<const float>(),
+    const CongestionOptions options{.capacity_per_arc = congestion.capacity.span<const float>(),
                                     .on_iteration = &on_iteration};
-    const PlanInputs inputs = arguments.inputs();
-    const PlanOutputs outputs = arguments.outputs();
+    const PlanInputs inputs = in.inputs();
     const CongestedPlan result = run_unlocked([&] {
-        return plan_assign_congested(arguments.network.arcs(), inputs, outputs, parameters, options,
-                                     effective.span<float>());
+        return plan_assign_congested(in.network->arcs(), inputs, outputs, congestion.parameters,
+                                     options, congestion.effective_frequencies.span<float>());
     });
     PyRef gaps = require(PyList_New(static_cast<Py_ssize_t>(result.gaps.size())));
     for (std::size_t i = 0; i < result.gaps.size(); ++i) {
@@ -239,33 +305,32 @@ PyRef assign_congested(PyObject* const* args, Py_ssize_t count) {
                                  result.converged ? Py_True : Py_False));
 }
 
-PyObject* assign_entry(PyObject*, PyObject* const* args, Py_ssize_t count) {
-    return plan_boundary([&] { return assign(args, count); });
+PyRef assign(PyObject* const* args, Py_ssize_t positional_count, PyObject* keyword_names) {
+    auto [in, out, congestion, progress] = kDeclaration.bind(args, positional_count, keyword_names);
+    const PlanOutputs outputs = out.outputs(in);
+    if (!congestion) return uncongested(in, outputs, progress);
+    return congested(in, outputs, *congestion, progress);
 }
 
-PyObject* assign_congested_entry(PyObject*, PyObject* const* args, Py_ssize_t count) {
-    return plan_boundary([&] { return assign_congested(args, count); });
+PyObject* assign_entry(PyObject*, PyObject* const* args, Py_ssize_t positional_count,
+                       PyObject* keyword_names) {
+    return plan_boundary([&] { return assign(args, positional_count, keyword_names); });
 }
+
+// The text signature lives as long as the function object: the process.
+const std::string kAssignDocument =
+    kDeclaration.description().text_signature() +
+    "The assignment, written into the given arrays: the total cost, or with the congested "
+    "loop's parameters (total_cost, iterations, gaps, converged).";
 
 PyMethodDef functions[] = {
     {"assign", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(assign_entry)),
-     METH_FASTCALL,
-     "assign(network, destinations, demand, origins, skim_values, boarding, origin_major, "
-     "node_costs, waiting_time, skims, no_boarding, arc_flows, unassigned, progress)\n--\n\n"
-     "The uncongested assignment, written into the given arrays; returns the total cost."},
-    {"assign_congested",
-     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(assign_congested_entry)),
-     METH_FASTCALL,
-     "assign_congested(network, destinations, demand, capacity, average_decay_factor, beta, tol, "
-     "max_iters, origins, skim_values, boarding, origin_major, node_costs, waiting_time, skims, "
-     "no_boarding, arc_flows, unassigned, effective_frequencies, progress)\n--\n\n"
-     "The congested assignment, written into the given arrays; returns (total_cost, "
-     "iterations, gaps, converged)."},
+     METH_FASTCALL | METH_KEYWORDS, kAssignDocument.c_str()},
     {nullptr, nullptr, 0, nullptr},
 };
 
 }  // namespace
 
-std::span<PyMethodDef> plan_functions() { return {functions, 2}; }
+std::span<PyMethodDef> plan_functions() { return {functions, 1}; }
 
 }  // namespace vemo

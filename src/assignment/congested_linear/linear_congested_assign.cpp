@@ -44,22 +44,21 @@ bool same_bits(std::span<const float> a, std::span<const float> b) {
 
 }  // namespace
 
-CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<const float> demands,
-                                             std::span<const std::size_t> dsts,
-                                             const CongestionParameters& parameters,
-                                             const CongestionOptions& options) {
-    Network network(arcs);
-    CongestedAssignment current{_linear_assign(network, demands, dsts)};
+CongestedAssignment congested_loop(Network& network, std::span<const std::size_t> dsts,
+                                   const CongestionParameters& parameters,
+                                   const CongestionOptions& options, LoopAssignment assign) {
+    const ArcList nominal = network.arcs();  // use_frequencies replaces the network's own
+    CongestedAssignment current{assign(network, 0)};
     const ArcCapacity capacity{parameters.capacity, options.capacity_per_arc};
 
     float gap = std::numeric_limits<float>::infinity();
     std::vector<float> effective_freqs;
     while (gap > parameters.tol) {
         cancellation_point();
-        effective_freqs = effective_frequencies(arcs.arc_freqs, arcs.to, network.node_count(),
+        effective_freqs = effective_frequencies(nominal.arc_freqs, nominal.to, network.node_count(),
                                                 current.arc_flows, capacity, parameters.beta);
         network.use_frequencies(effective_freqs);
-        Assignment latest = _linear_assign(network, demands, dsts);
+        Assignment latest = assign(network, current.iterations + 1);
         std::vector<float> averaged = averaged_flows(std::move(latest.arc_flows), current.arc_flows,
                                                      parameters.average_decay_factor);
         const bool settled = options.at_fixed_point == AtFixedPoint::stop &&
@@ -77,9 +76,20 @@ CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<cons
     }
     if (current.iterations == 0) current.converged = true;  // tol let no iteration run
     current.effective_freqs = current.iterations == 0
-                                  ? std::vector<float>(arcs.arc_freqs.begin(), arcs.arc_freqs.end())
+                                  ? std::vector<float>(nominal.arc_freqs.begin(), nominal.arc_freqs.end())
                                   : std::move(effective_freqs);
     return current;
+}
+
+CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<const float> demands,
+                                             std::span<const std::size_t> dsts,
+                                             const CongestionParameters& parameters,
+                                             const CongestionOptions& options) {
+    Network network(arcs);
+    auto assign = [&](Network& current, std::size_t) {
+        return _linear_assign(current, demands, dsts);
+    };
+    return congested_loop(network, dsts, parameters, options, LoopAssignment(assign));
 }
 
 CongestedAssignment _linear_congested_assign(

@@ -48,6 +48,17 @@ CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<cons
                                              const CongestionParameters& parameters,
                                              const CongestionOptions& options = {});
 
+// One assignment of the loop toward every destination with the network's current frequencies:
+// pass 0 with the nominal ones, pass i with those of iteration i. Its node costs and flows are
+// per destination, as _linear_assign gives them.
+using LoopAssignment = FunctionRef<Assignment(Network& network, std::size_t pass)>;
+
+// The loop of _linear_congested_assign on `network` (built on the nominal frequencies), its
+// assignments made by `assign`: a caller may do more with each one than the loop needs.
+CongestedAssignment congested_loop(Network& network, std::span<const std::size_t> dsts,
+                                   const CongestionParameters& parameters,
+                                   const CongestionOptions& options, LoopAssignment assign);
+
 // The same with the arc list spelled out and the scalars in this function's documented order.
 CongestedAssignment _linear_congested_assign(
     std::span<const std::size_t> from, std::span<const std::size_t> to,

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numeric>
 #include <optional>
 #include <utility>
 
@@ -34,15 +33,27 @@ struct PlanState {
     StrategySkims skims;
 };
 
+// What a pass of the congested loop asks of a run besides the planner's results: every node's
+// cost and the flows per destination, kept for the loop (allocated, flows all 0), and which of
+// the planner's results it writes. The loop's arc flows are its own averages, written when it
+// ends, so a pass writes no flows of the planner's.
+struct LoopPass {
+    Assignment& kept;
+    bool counts_unassigned;  // the pass under the nominal frequencies
+    bool writes_results;     // a pass whose strategies may be the loop's last
+};
+
 class PlanRun {
 public:
-    PlanRun(Network& network, const PlanInputs& inputs, const PlanOutputs& outputs)
+    PlanRun(Network& network, const PlanInputs& inputs, const PlanOutputs& outputs,
+            const LoopPass* loop = nullptr)
         : network_(network),
           inputs_(inputs),
           outputs_(outputs),
+          loop_(loop),
           destination_costs_(filled_vector(inputs.dsts.size(), 0.0f)) {
         for (const std::size_t node : outputs.origins) checked_index(node, network.node_count());
-        if (outputs.flow_result == FlowResult::total) {
+        if (loop == nullptr && outputs.flow_result == FlowResult::total) {
             std::fill(outputs.arc_flows.begin(), outputs.arc_flows.end(), 0.0f);
             totals_.emplace(outputs.arc_flows);
         }
@@ -76,38 +87,48 @@ private:
     void assign_destination(const SearchGraph<Index>& graph, PlanState<Index>& state,
                             std::size_t k) {
         DestinationState<Index>& search = state.search;
-        std::fill(state.node_costs.begin(), state.node_costs.end(),
-                  std::numeric_limits<float>::infinity());
+        const std::size_t node_count = network_.node_count();
+        const std::span<float> costs =
+            loop_ == nullptr ? std::span<float>(state.node_costs)
+                             : std::span<float>(loop_->kept.node_costs).subspan(k * node_count,
+                                                                                  node_count);
+        std::fill(costs.begin(), costs.end(), std::numeric_limits<float>::infinity());
         inputs_.demand.fill(k, search.node_volumes);
         std::fill(search.node_frequencies.begin(), search.node_frequencies.end(), 0.0f);
         std::fill(search.entered.begin(), search.entered.end(), 0);
         search.strategy.clear();
 
         const std::size_t destination = inputs_.dsts[k];
-        find_strategy(network_.arcs(), graph, destination, state.node_costs, search);
-        leave_unreachable_trips(state, k);
-        load_flows(graph, state, k);
+        find_strategy(network_.arcs(), graph, destination, costs, search);
+        leave_unreachable_trips(costs, search.node_volumes, k);
+        if (loop_ == nullptr) {
+            load_flows(graph, state, k);
+        } else {
+            const std::size_t arc_count = network_.arc_count();
+            load_demand(graph, search,
+                        std::span<float>(loop_->kept.arc_flows).subspan(k * arc_count, arc_count));
+        }
+        if (loop_ != nullptr && !loop_->writes_results) return;
         state.skims.compute(graph, search, destination, inputs_.skim_values, inputs_.boarding);
-        write_node_results(state, k);
+        write_node_results(costs, state.skims, k);
     }
 
     // Counts the trips of nodes that cannot reach the destination and takes them out of the
     // loading; sums node cost × trips over the others.
-    template <class Index>
-    void leave_unreachable_trips(PlanState<Index>& state, std::size_t k) {
-        std::vector<float>& volumes = state.search.node_volumes;
+    void leave_unreachable_trips(std::span<const float> costs, std::vector<float>& volumes,
+                                 std::size_t k) {
         double unassigned = 0.0;
         float cost = 0.0f;
         for (std::size_t i = 0; i < volumes.size(); ++i) {
             if (volumes[i] == 0.0f) continue;
-            if (std::isfinite(state.node_costs[i])) {
-                cost += state.node_costs[i] * volumes[i];
+            if (std::isfinite(costs[i])) {
+                cost += costs[i] * volumes[i];
             } else {
                 unassigned += volumes[i];
                 volumes[i] = 0.0f;
             }
         }
-        outputs_.unassigned[k] = unassigned;
+        if (loop_ == nullptr || loop_->counts_unassigned) outputs_.unassigned[k] = unassigned;
         destination_costs_[k] = cost;
     }
 
@@ -146,13 +167,12 @@ private:
 
     // One pass per result (origins were checked against the node count when the run began):
     // each is a gather from the destination's node values.
-    template <class Index>
-    void write_node_results(const PlanState<Index>& state, std::size_t k) {
+    void write_node_results(std::span<const float> node_costs, const StrategySkims& skims,
+                            std::size_t k) {
         const std::span<const std::size_t> origins = outputs_.origins;
         const std::size_t from = first(k);
         const std::size_t stride = step();
-        const float* const costs = state.node_costs.data();
-        const StrategySkims& skims = state.skims;
+        const float* const costs = node_costs.data();
         // An unreached origin's waiting time, skims and no-boarding chance are NaN.
         auto write = [&](std::span<float> result, auto value_at) {
             float* const out = result.data() + from;
@@ -178,23 +198,10 @@ private:
     Network& network_;
     const PlanInputs& inputs_;
     const PlanOutputs& outputs_;
+    const LoopPass* loop_;
     std::vector<float> destination_costs_;
     std::optional<OrderedFlowSum> totals_;
 };
-
-// Every node as an origin, destination-major: the node costs of plan_assign in full.
-std::vector<float> all_node_costs(Network& network, const PlanInputs& inputs,
-                                  std::span<double> unassigned) {
-    const std::size_t node_count = network.node_count();
-    std::vector<std::size_t> every_node = filled_vector<std::size_t>(node_count, 0);
-    std::iota(every_node.begin(), every_node.end(), std::size_t{0});
-    std::vector<float> node_costs =
-        filled_vector(checked_size_product(inputs.dsts.size(), node_count), 0.0f);
-    const PlanInputs costs_only{inputs.dsts, inputs.demand, {}, {}};
-    plan_assign(network, costs_only,
-                {.origins = every_node, .node_costs = node_costs, .unassigned = unassigned});
-    return node_costs;
-}
 
 }  // namespace
 
@@ -210,23 +217,25 @@ CongestedPlan plan_assign_congested(const ArcList& arcs, const PlanInputs& input
                                     const CongestionOptions& options,
                                     std::span<float> effective_frequencies) {
     Network network(arcs);
-    const std::size_t node_count = network.node_count();
-    const std::size_t arc_count = network.arc_count();
     const std::size_t destinations = inputs.dsts.size();
-
-    // The loop takes dense demand blocks, without the trips that cannot arrive.
-    std::vector<float> demands =
-        filled_vector(checked_size_product(destinations, node_count), 0.0f);
-    for (std::size_t k = 0; k < destinations; ++k)
-        inputs.demand.fill(k, std::span<float>(demands).subspan(k * node_count, node_count));
-    {
-        const std::vector<float> costs = all_node_costs(network, inputs, outputs.unassigned);
-        for (std::size_t e = 0; e < demands.size(); ++e)
-            if (!std::isfinite(costs[e])) demands[e] = 0.0f;
-    }
-
+    const std::size_t arc_count = network.arc_count();
+    // Trips that cannot arrive under the nominal frequencies are counted by the loop's first
+    // pass; they cannot arrive under lowered ones either, and load nothing. The planner's
+    // results come from the last pass: every pass after the first writes them, and so does the
+    // first when the tolerance lets no iteration run.
+    const bool first_is_last = !(std::numeric_limits<float>::infinity() > parameters.tol);
+    float total_cost = 0.0f;
+    auto assign = [&](Network& current, std::size_t pass) {
+        Assignment kept{
+            filled_vector(checked_size_product(destinations, current.node_count()), 0.0f),
+            filled_vector(checked_size_product(destinations, arc_count), 0.0f)};
+        const LoopPass loop_pass{kept, pass == 0, pass > 0 || first_is_last};
+        const float cost = PlanRun(current, inputs, outputs, &loop_pass).run(nullptr);
+        if (loop_pass.writes_results) total_cost = cost;
+        return kept;
+    };
     CongestedAssignment loop =
-        _linear_congested_assign(arcs, demands, inputs.dsts, parameters, options);
+        congested_loop(network, inputs.dsts, parameters, options, LoopAssignment(assign));
     std::copy(loop.effective_freqs.begin(), loop.effective_freqs.end(),
               effective_frequencies.begin());
     if (outputs.flow_result == FlowResult::per_destination) {
@@ -235,23 +244,6 @@ CongestedPlan plan_assign_congested(const ArcList& arcs, const PlanInputs& input
         const std::vector<float> totals = strided_sums(loop.arc_flows, arc_count, arc_count);
         std::copy(totals.begin(), totals.end(), outputs.arc_flows.begin());
     }
-    loop.arc_flows = {};
-    loop.node_costs = {};
-
-    // The last iteration's search again, now for the skims: the same frequencies give the same
-    // strategies and node costs. Its trips were all reachable, so the count of those that were
-    // not stays the one made under the nominal frequencies.
-    network.use_frequencies(loop.effective_freqs);
-    const PlanDemand reachable = PlanDemand::dense(demands);
-    std::vector<double> none_unassigned = filled_vector(destinations, 0.0);
-    PlanOutputs final_outputs = outputs;
-    final_outputs.flow_result = FlowResult::none;
-    final_outputs.unassigned = none_unassigned;
-    const float total_cost = plan_assign(
-        network,
-        {inputs.dsts, reachable, inputs.skim_values, inputs.boarding},
-        final_outputs);
-
     return {.total_cost = total_cost,
             .iterations = loop.iterations,
             .gaps = std::move(loop.gaps),

@@ -53,9 +53,10 @@ struct CongestedPlan {
     bool converged = false;
 };
 
-// The congested loop on the trips that can arrive under the nominal frequencies, then the
-// results of plan_assign along the last iteration's strategies; arc flows are the loop's
-// averaged flows. `options` carry a capacity per arc and a report per iteration.
+// The congested loop, with the results of plan_assign along its last assignment's strategies,
+// written as that assignment runs; arc flows are the loop's averaged flows, and the trips left
+// unassigned those that cannot arrive under the nominal frequencies. `options` carry a capacity
+// per arc and a report per iteration.
 CongestedPlan plan_assign_congested(const ArcList& arcs, const PlanInputs& inputs,
                                     const PlanOutputs& outputs,
                                     const CongestionParameters& parameters,
