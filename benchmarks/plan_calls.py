@@ -66,14 +66,15 @@ def computation_call(network, dsts, trips, fresh_flows=False):
     count = len(dsts)
     reused = np.zeros((count, network.arc_count), np.float32)
     reused.fill(1.0)  # makes the pages resident; every call overwrites every row
-    arguments = (
-        network._core, np.asarray(dsts, np.uint64), trips,
-        np.asarray(dsts[:1], np.uint64), (), None,
-        False, np.empty((count, 1), np.float32), np.empty((count, 1), np.float32),
-        np.empty((0, count, 1), np.float32), None)
-    rest = (np.empty(count, np.float64), None)
+    arguments = dict(
+        destinations=np.asarray(dsts, np.uint64), demand=trips,
+        origins=np.asarray(dsts[:1], np.uint64), skim_values=(), boarding=None,
+        origin_major=False, node_costs=np.empty((count, 1), np.float32),
+        waiting_time=np.empty((count, 1), np.float32),
+        skims=np.empty((0, count, 1), np.float32), no_boarding=None,
+        unassigned=np.empty(count, np.float64))
 
     def call():
         flows = _core_calls.new_result(reused.shape) if fresh_flows else reused
-        return _core.assign(*arguments, flows, *rest)
+        return _core.assign(network._core, **arguments, arc_flows=flows)
     return call
