@@ -53,6 +53,7 @@ class Outputs(NamedTuple):
     no_boarding: F32 | None
     arc_flows: F32 | None
     unassigned: NDArray[np.float64]
+    destination_costs: F32
 
 
 def new_result(shape: tuple[int, ...]) -> F32:
@@ -76,6 +77,7 @@ def _allocate(request: Request, arc_count: int) -> Outputs:
         no_boarding=None if request.boarding is None else new_result(node_shape),
         arc_flows=None if flow_shape is None else new_result(flow_shape),
         unassigned=np.empty(destinations, np.float64),
+        destination_costs=np.empty(destinations, np.float32),
     )
 
 

@@ -206,4 +206,5 @@ def _fields(request: Request, outputs: Outputs, total_cost: float) -> dict[str, 
         destinations=request.destinations, origins=request.origins,
         node_costs=outputs.node_costs, waiting_time=outputs.waiting_time,
         skims=dict(zip(request.skim_names, outputs.skims)), arc_flows=outputs.arc_flows,
-        total_cost=total_cost, unassigned=outputs.unassigned)
+        total_cost=total_cost, destination_costs=outputs.destination_costs,
+        unassigned=outputs.unassigned)

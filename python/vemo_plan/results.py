@@ -45,6 +45,8 @@ class Assignment:
             the optimal strategy; NaN where unreachable.
         arc_flows: float32 ``(arc_count,)`` or ``(D, arc_count)`` as asked, or None.
         total_cost: the sum of cost times trips over every trip that reaches its destination.
+        destination_costs: float32 ``(D,)``, that sum for each destination; ``total_cost`` is
+            their float32 sum in order.
         unassigned: float64 ``(D,)``, the trips toward each destination whose origin cannot
             reach it; they are not loaded.
     """
@@ -56,6 +58,7 @@ class Assignment:
     skims: dict[str, NDArray[np.float32]]
     arc_flows: NDArray[np.float32] | None
     total_cost: float
+    destination_costs: NDArray[np.float32]
     unassigned: NDArray[np.float64]
 
 

@@ -135,6 +135,7 @@ struct OutputArguments {
     std::optional<ArrayView> no_boarding;
     std::optional<ArrayView> arc_flows;
     ArrayView unassigned;
+    ArrayView destination_costs;
 
     // Checks every size against the inputs.
     PlanOutputs outputs(const InputArguments& in) const {
@@ -152,13 +153,15 @@ struct OutputArguments {
                         "arc_flows");
         }
         expect_size(unassigned, destinations, "unassigned");
+        expect_size(destination_costs, destinations, "destination_costs");
         PlanOutputs out{.origins = in.origins.span<const std::size_t>(),
                         .origin_major = origin_major,
                         .node_costs = node_costs.span<float>(),
                         .waiting_time = waiting_time.span<float>(),
                         .skims = skims.span<float>(),
                         .no_boarding = no_boarding ? no_boarding->span<float>() : std::span<float>(),
-                        .unassigned = unassigned.span<double>()};
+                        .unassigned = unassigned.span<double>(),
+                        .destination_costs = destination_costs.span<float>()};
         if (arc_flows) {
             out.arc_flows = arc_flows->span<float>();
             out.flow_result =
@@ -171,7 +174,7 @@ struct OutputArguments {
 struct OutputGroup {
     static constexpr Parameter kParameters[] = {{"origin_major"}, {"node_costs"}, {"waiting_time"},
                                                 {"skims"},        {"no_boarding"}, {"arc_flows"},
-                                                {"unassigned"}};
+                                                {"unassigned"},   {"destination_costs"}};
     using Value = OutputArguments;
 
     static Value extract(const BoundArguments& bound, std::size_t first) {
@@ -185,7 +188,9 @@ struct OutputGroup {
             .no_boarding =
                 optional_view(slot(bound, first + 4), "no_boarding", Element::f32, 2, true),
             .arc_flows = optional_view(slot(bound, first + 5), "arc_flows", Element::f32, 0, true),
-            .unassigned = ArrayView(slot(bound, first + 6), "unassigned", Element::f64, 1, true)};
+            .unassigned = ArrayView(slot(bound, first + 6), "unassigned", Element::f64, 1, true),
+            .destination_costs = ArrayView(slot(bound, first + 7), "destination_costs",
+                                           Element::f32, 1, true)};
     }
 };
 

@@ -71,6 +71,9 @@ public:
                     if (finished != nullptr) finished->fetch_add(1, std::memory_order_relaxed);
                 });
         });
+        if (!outputs_.destination_costs.empty() && (loop_ == nullptr || loop_->writes_results))
+            std::copy(destination_costs_.begin(), destination_costs_.end(),
+                      outputs_.destination_costs.begin());
         float total = 0.0f;
         for (const float cost : destination_costs_) total += cost;
         return total;

@@ -38,10 +38,12 @@ struct PlanOutputs {
     FlowResult flow_result = FlowResult::none;
     std::span<float> arc_flows = {};    // arc_count totals, or destinations × arc_count
     std::span<double> unassigned = {};  // per destination
+    std::span<float> destination_costs = {};  // per destination, or empty
 };
 
 // Returns the total cost: per destination, node cost × trips summed over its nodes in
-// increasing order wherever the cost is finite, then the destinations' sums in order.
+// increasing order wherever the cost is finite (destination_costs), then the destinations' sums
+// in order.
 // `finished`, if given, counts destinations as they are done.
 float plan_assign(Network& network, const PlanInputs& inputs, const PlanOutputs& outputs,
                   std::atomic<std::size_t>* finished = nullptr);
