@@ -85,7 +85,7 @@ def print_loads(names, alignments, uncongested, congested, capacity_per_hour):
 
 def draw_load_map(path, names, alignments, capacities, uncongested, congested):
     import numpy as np
-    from vemo_plan.pictures import draw_load_maps
+    from vemo_plan.job.pictures import draw_load_maps
 
     draw_load_maps(path, np.array(STOP_XY), alignments, names,
                    [("uncongested", uncongested), ("congested", congested)],

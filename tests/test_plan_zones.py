@@ -5,11 +5,11 @@ import numpy as np
 import pytest
 
 from plan_feeds import STOP_IDS, model
-from vemo_plan import gtfs
-from vemo_plan.demand import gravity_demand, read_demand
-from vemo_plan.skims import SKIMS, assign_zones
-from vemo_plan.walking import Walking
-from vemo_plan.zones import Zones, read_zones
+from vemo_plan.job import gtfs
+from vemo_plan.job.demand import gravity_demand, read_demand
+from vemo_plan.job.skims import SKIMS, assign_zones
+from vemo_plan.job.walking import Walking
+from vemo_plan.job.zones import Zones, read_zones
 
 LINE_SKIMS = {"cost": "stop_costs"} | {name: name for name in SKIMS[1:]}
 

@@ -16,7 +16,7 @@ import pandas as pd
 from numpy.typing import NDArray
 
 from .gtfs import FeedLines
-from .lines import LineNetwork
+from .. import LineNetwork
 from .walking import Walking, stop_walks
 from .zones import Zones, connectors, stop_zones
 

@@ -18,9 +18,9 @@ from collections.abc import Callable, Sequence
 from pathlib import Path
 from typing import NoReturn
 
-from ._core import ComputationError
+from .. import ComputationError
 from .gtfs import parse_day
-from .job import Job, run_job
+from .run import Job, run_job
 from .walking import Walking
 
 PROG = "vemo-plan"

@@ -18,7 +18,7 @@ from numpy.typing import NDArray
 from . import gtfs
 from ._files import written
 from ._geo import plane_km
-from ._progress import _open_bar as open_bar
+from .._progress import _open_bar as open_bar
 from .demand import gravity_demand, read_demand
 from .loads import load_table, write_loads_csv, write_loads_geojson
 from .model import ZoneModel, zone_model

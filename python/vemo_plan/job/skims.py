@@ -16,10 +16,10 @@ from dataclasses import dataclass
 import numpy as np
 from numpy.typing import NDArray
 
-from .lines import _SKIM_NAMES, LineNetwork
+from .. import Assignment, CongestedAssignment, CongestedLoop, LineNetwork
+from ..lines import _SKIM_NAMES
+from ..network import read_only
 from .model import ZoneModel
-from .network import read_only
-from .results import Assignment, CongestedAssignment, CongestedLoop
 
 F32 = NDArray[np.float32]
 TripList = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float64]]

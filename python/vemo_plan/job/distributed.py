@@ -24,8 +24,7 @@ from dask.distributed import Client, LocalCluster
 from numpy.typing import NDArray
 
 from .model import ZoneModel
-from .network import Network
-from .results import Assignment
+from .. import Assignment, Network
 from .skims import ZoneSkims, arc_skims, trip_list, zone_skims
 
 
