@@ -53,5 +53,5 @@ def zipped(folder: Path, path: Path) -> Path:
 def model(zones: Zones | None = None, walking: Walking = Walking(),
           day: datetime.date = WEEKDAY) -> ZoneModel:
     feed = gtfs.read_feed(sample_feed())
-    lines = gtfs.feed_lines(feed, day, *PEAK)
-    return zone_model(lines, zones, walking, gtfs.feed_transfers(feed, lines))
+    feed_lines = gtfs.feed_lines(feed, day, *PEAK)
+    return zone_model(feed_lines, zones, walking, gtfs.feed_transfers(feed, feed_lines))

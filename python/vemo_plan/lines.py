@@ -2,7 +2,7 @@
 
 from __future__ import annotations
 
-from collections.abc import Iterable
+from collections.abc import Iterable, Mapping
 from typing import Any
 
 import numpy as np
@@ -42,6 +42,10 @@ class LineNetwork:
         arc_kind: uint8 ``(arc_count,)``, an ``ArcKind`` code per arc.
         arc_line: int64 ``(arc_count,)``, the line of each arc, -1 for walking links.
         ride_arcs: one array per line, the arc of each of its segments in order.
+        arc_skims: the skims every line assignment computes, name -> float32 per arc,
+            read-only: ``in_vehicle_time`` (minutes on ride arcs), ``walking_time`` (minutes on
+            walking links) and ``boardings`` (1 on boarding arcs); ``Network.assign`` takes
+            them as its ``skims``.
     """
 
     network: Network
@@ -123,6 +127,11 @@ class LineNetwork:
             np.where(arcs.kind == ArcKind.WALK, arcs.cost, np.float32(0)),
             boarding.astype(np.float32),
         )
+
+    @property
+    def arc_skims(self) -> Mapping[str, NDArray[np.float32]]:
+        """Name -> float32 ``(arc_count,)``, read-only views (see the class)."""
+        return {name: read_only(values) for name, values in zip(_SKIM_NAMES, self._skim_values)}
 
     def assign(self, demand_mat: ArrayLike, *, arc_flows: ArcFlows = "total",
                progress: bool = False) -> LineAssignment:

@@ -15,10 +15,10 @@ from typing import Any
 import numpy as np
 from numpy.typing import NDArray
 
+from ..progress import open_bar
 from . import gtfs
 from ._files import written
 from ._geo import plane_km
-from .._progress import _open_bar as open_bar
 from .demand import gravity_demand, read_demand
 from .loads import load_table, write_loads_csv, write_loads_geojson
 from .model import ZoneModel, zone_model
@@ -78,19 +78,19 @@ class Report:
         return float(skims.unassigned.sum() / assigned) if assigned > 0 else 0.0
 
     def summary(self) -> list[str]:
-        job, model, lines = self.job, self.model, self.model.lines
-        network = model.network.network
+        job, model, feed_lines = self.job, self.model, self.model.feed_lines
+        network = model.line_network.network
         zones = ("the stops" if model.zones.of_stops
                  else f"{int(model.unconnected.sum())} without a stop in reach")
         intrazonal = np.trace(self.demand)
-        routes = len(set(lines.route_ids))
+        routes = len(set(feed_lines.route_ids))
         text = [
-            f"Feed {lines.feed_label}: {lines.day.isoformat()}, {gtfs.clock(lines.start)} to "
-            f"{gtfs.clock(lines.end)}",
-            f"  lines: {len(lines.alignments)} (stop patterns of {routes} "
-            f"route{'s' * (routes != 1)}), runs: {int(lines.runs.sum())}",
-            f"  stops: {len(lines.stop_ids)} ({int((~lines.served).sum())} without service), "
-            f"zones: {len(model.zones)} ({zones})",
+            f"Feed {feed_lines.feed_label}: {feed_lines.day.isoformat()}, "
+            f"{gtfs.clock(feed_lines.start)} to {gtfs.clock(feed_lines.end)}",
+            f"  lines: {len(feed_lines.alignments)} (stop patterns of {routes} "
+            f"route{'s' * (routes != 1)}), runs: {int(feed_lines.runs.sum())}",
+            f"  stops: {len(feed_lines.stop_ids)} ({int((~feed_lines.served).sum())} without "
+            f"service), zones: {len(model.zones)} ({zones})",
             f"  arcs: {network.arc_count}, of which {model.stop_walks} walks between stops and "
             f"{2 * len(model.access)} zone connectors",
             f"  demand: {self._demand_source()}, {self.demand.sum():,.0f} trips"
@@ -158,11 +158,11 @@ def _run(job: Job, stages: _Stages) -> Report:
         feed = gtfs.read_feed(job.feed or sample_feed())
         day = job.day or gtfs.busiest_day(feed)
     with stages.stage("lines"):
-        lines = gtfs.feed_lines(feed, day, job.start, job.end)
-        transfers = gtfs.feed_transfers(feed, lines)
+        feed_lines = gtfs.feed_lines(feed, day, job.start, job.end)
+        transfers = gtfs.feed_transfers(feed, feed_lines)
     with stages.stage("network"):
         zones = None if job.zones is None else read_zones(job.zones)
-        model = zone_model(lines, zones, job.walking, transfers)
+        model = zone_model(feed_lines, zones, job.walking, transfers)
     with stages.stage("demand"):
         demand = (gravity_demand(model, job.trips, job.length_km) if job.demand is None
                   else read_demand(job.demand, model.zones))
@@ -189,8 +189,8 @@ def _uncongested(job: Job, model: ZoneModel, demand: NDArray[np.float64]) -> Zon
 
 
 def _write(report: Report) -> list[Path]:
-    job, lines, uncongested, congested = (report.job, report.model.lines, report.uncongested,
-                                          report.congested)
+    job, feed_lines, uncongested, congested = (report.job, report.model.feed_lines,
+                                               report.uncongested, report.congested)
     runs = {"uncongested": uncongested} | ({} if congested is None else {"congested": congested})
     job.out.mkdir(parents=True, exist_ok=True)
     files = [job.out / name for name in ("skims.omx", "line_loads.csv", "line_loads.geojson",
@@ -199,18 +199,18 @@ def _write(report: Report) -> list[Path]:
     if congested is not None:
         matrices |= {f"congested_{name}": matrix for name, matrix in congested.matrices().items()}
     write_omx(files[0], report.model.zones.ids, matrices)
-    table = load_table(lines, job.vehicle_capacity,
+    table = load_table(feed_lines, job.vehicle_capacity,
                        {name: skims.line_loads for name, skims in runs.items()})
     write_loads_csv(files[1], table)
-    write_loads_geojson(files[2], table, lines)
+    write_loads_geojson(files[2], table, feed_lines)
     with written(files[3]) as path:
-        draw_load_maps(path, plane_km(lines.stop_lat, lines.stop_lon), lines.alignments,
-                       lines.line_names,
+        draw_load_maps(path, plane_km(feed_lines.stop_lat, feed_lines.stop_lon),
+                       feed_lines.alignments, feed_lines.line_names,
                        [(name, skims.line_loads) for name, skims in runs.items()],
-                       title=f"Riders per line segment, {lines.day.isoformat()} "
-                             f"{gtfs.clock(lines.start)}-{gtfs.clock(lines.end)}",
-                       unit="riders", served=np.flatnonzero(lines.served),
-                       capacities=list(lines.runs * job.vehicle_capacity))
+                       title=f"Riders per line segment, {feed_lines.day.isoformat()} "
+                             f"{gtfs.clock(feed_lines.start)}-{gtfs.clock(feed_lines.end)}",
+                       unit="riders", served=np.flatnonzero(feed_lines.served),
+                       capacities=list(feed_lines.runs * job.vehicle_capacity))
     if congested is not None and congested.loop is not None:
         files.append(job.out / "convergence.png")
         with written(files[-1]) as path:

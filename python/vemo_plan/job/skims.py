@@ -16,9 +16,7 @@ from dataclasses import dataclass
 import numpy as np
 from numpy.typing import NDArray
 
-from .. import Assignment, CongestedAssignment, CongestedLoop, LineNetwork
-from ..lines import _SKIM_NAMES
-from ..network import read_only
+from .. import Assignment, CongestedAssignment, CongestedLoop
 from .model import ZoneModel
 
 F32 = NDArray[np.float32]
@@ -62,13 +60,6 @@ class ZoneSkims:
         return {name: getattr(self, name) for name in SKIMS}
 
 
-def arc_skims(network: LineNetwork) -> dict[str, F32]:
-    """The additive skims per arc: minutes on ride arcs, minutes on walks, 1 per boarding; the
-    line network's own values, as read-only views."""
-    return {name: read_only(values)
-            for name, values in zip(_SKIM_NAMES, network._skim_values)}
-
-
 def trip_list(model: ZoneModel, demand: NDArray[np.float64]) -> TripList:
     """The trips of a zone matrix between distinct zones, as (origin node, destination zone,
     trips), destination by destination: the sparse demand of ``Network.assign`` toward the
@@ -87,8 +78,8 @@ def trip_list(model: ZoneModel, demand: NDArray[np.float64]) -> TripList:
 def assign_zones(model: ZoneModel, demand: NDArray[np.float64], *,
                  progress: bool = False) -> ZoneSkims:
     """The uncongested assignment of `demand` (trips, ``[origin zone, destination zone]``)."""
-    result = model.network.network.assign(
-        trip_list(model, demand), model.destination_nodes, skims=arc_skims(model.network),
+    result = model.line_network.network.assign(
+        trip_list(model, demand), model.destination_nodes, skims=model.line_network.arc_skims,
         origins=model.origin_nodes, progress=progress)
     return zone_skims(model, result)
 
@@ -100,11 +91,11 @@ def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
     with `demand` for the feed's time window of W minutes its capacity per unit of frequency
     (runs per minute) is ``W * vehicle_capacity``. The other parameters are those of
     ``Network.assign_congested``."""
-    capacity = model.lines.window_minutes * vehicle_capacity
-    result = model.network.network.assign_congested(
+    capacity = model.feed_lines.window_minutes * vehicle_capacity
+    result = model.line_network.network.assign_congested(
         trip_list(model, demand), model.destination_nodes, capacity,
         average_decay_factor=average_decay_factor, tol=CONGESTED_TOL, max_iters=max_iters,
-        skims=arc_skims(model.network), origins=model.origin_nodes, progress=progress)
+        skims=model.line_network.arc_skims, origins=model.origin_nodes, progress=progress)
     return zone_skims(model, result)
 
 
@@ -123,5 +114,5 @@ def zone_skims(model: ZoneModel, result: Assignment) -> ZoneSkims:
                           result.effective_frequencies)
             if isinstance(result, CongestedAssignment) else None)
     return ZoneSkims(**by_origin, arc_flows=result.arc_flows,
-                     line_loads=[result.arc_flows[arcs] for arcs in model.network.ride_arcs],
+                     line_loads=[result.arc_flows[arcs] for arcs in model.line_network.ride_arcs],
                      total_cost=result.total_cost, unassigned=result.unassigned, loop=loop)
