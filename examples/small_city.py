@@ -8,7 +8,7 @@ between stops and the load on every line segment, first uncongested, then conges
 
 from pathlib import Path
 
-from vemo_plan import LineNetwork
+from vemo_plan import CongestionSettings, LineNetwork
 
 STOPS = ["Station", "Market", "Harbour", "University", "Hospital", "Stadium", "Airport"]
 STATION, MARKET, HARBOUR, UNIVERSITY, HOSPITAL, STADIUM, AIRPORT = range(len(STOPS))
@@ -103,7 +103,8 @@ def main(picture: Path | None = None):
 
     lines = LineNetwork(alignments, freqs, minutes)
     plain = lines.assign(demand)
-    congested = lines.assign_congested(demand, capacity, average_decay_factor=0.1, max_iters=200)
+    congested = lines.assign_congested(
+        demand, capacity, CongestionSettings(average_decay_factor=0.1, max_iters=200))
 
     print(f"Small city: {len(STOPS)} stops, {len(alignments)} line directions, "
           f"{sum(sum(row) for row in demand):.0f} trips in the peak hour")

@@ -9,6 +9,7 @@ and openmatrix), with its command line ``vemo-plan``.
 
 from ._core import ComputationError
 from ._line_arcs import ArcKind
+from .congestion import CongestionSettings
 from .lines import LineNetwork
 from .network import Network
 from .results import (Assignment, CongestedAssignment, CongestedLineAssignment, CongestedLoop,
@@ -17,5 +18,5 @@ from .results import (Assignment, CongestedAssignment, CongestedLineAssignment, 
 __version__ = "0.1.0"
 __all__ = [
     "ArcKind", "Assignment", "CongestedAssignment", "CongestedLineAssignment", "CongestedLoop",
-    "ComputationError", "LineAssignment", "LineNetwork", "Network",
+    "ComputationError", "CongestionSettings", "LineAssignment", "LineNetwork", "Network",
 ]

@@ -13,6 +13,7 @@ from . import _validate as check
 from ._core_calls import Congestion, Outputs, Request
 from ._line_arcs import ArcKind, line_arcs, line_ends, line_starts
 from ._validate import ArcFlows
+from .congestion import CongestionSettings, loop_parameters
 from .network import Network, read_only
 from .results import CongestedLineAssignment, LineAssignment, shallow_fields
 
@@ -148,9 +149,8 @@ class LineNetwork:
         outputs, total_cost = _core_calls.assign(self.network._core, request)
         return LineAssignment(**self._fields(outputs, total_cost))
 
-    def assign_congested(self, demand_mat: ArrayLike, capacity: ArrayLike, *,
-                         average_decay_factor: float = 0.01, beta: float = 0.2,
-                         tol: float = 0.001, max_iters: int = 1000,
+    def assign_congested(self, demand_mat: ArrayLike, capacity: ArrayLike,
+                         congestion: CongestionSettings = CongestionSettings(), *,
                          arc_flows: ArcFlows = "total",
                          progress: bool = False) -> CongestedLineAssignment:
         """``assign`` with congestion: frequencies of crowded lines lowered, iterated.
@@ -160,8 +160,8 @@ class LineNetwork:
                 per minute and an hour's demand, 60 times the riders a bus carries.
             progress: show a progress bar over the iterations, with the gap (needs tqdm).
 
-        The loop's parameters are those of ``Network.assign_congested``; the results are
-        those of the last assignment, with the averaged arc flows.
+        ``congestion`` is that of ``Network.assign_congested``; the results are those of the
+        last assignment, with the averaged arc flows.
         """
         request = self._request(demand_mat, arc_flows, progress)
         per_line = check.per_item(capacity, "capacity", self.line_count, "line")
@@ -170,12 +170,11 @@ class LineNetwork:
         per_arc = np.ones(self.network.arc_count, np.float32)
         boarding = self._boarding.astype(bool)
         per_arc[boarding] = per_line[self.arc_line[boarding]]
-        congestion = Congestion(per_arc, *check.congestion(average_decay_factor, beta, tol,
-                                                           max_iters))
-        outputs, total_cost, loop = _core_calls.assign_congested(self.network._core, request,
-                                                                 congestion)
+        loop = Congestion(per_arc, *loop_parameters(congestion))
+        outputs, total_cost, ended = _core_calls.assign_congested(self.network._core, request,
+                                                                  loop)
         return CongestedLineAssignment(**self._fields(outputs, total_cost),
-                                       **shallow_fields(loop))
+                                       **shallow_fields(ended))
 
     def _request(self, demand_mat: ArrayLike, arc_flows: object, progress: object) -> Request:
         trips = check.checked(demand_mat, "demand_mat", "finite", ndim=2)

@@ -15,6 +15,7 @@ from typing import Any
 import numpy as np
 from numpy.typing import NDArray
 
+from .. import CongestionSettings
 from ..progress import open_bar
 from . import gtfs
 from ._files import written
@@ -24,7 +25,8 @@ from .loads import load_table, write_loads_csv, write_loads_geojson
 from .model import ZoneModel, zone_model
 from .omx import write_omx
 from .pictures import draw_convergence, draw_load_maps
-from .skims import CONGESTED_TOL, ZoneSkims, assign_zones, assign_zones_congested
+from .options import Option, clock, nested, number, options, service_day
+from .skims import ZONE_CONGESTION, ZoneSkims, assign_zones, assign_zones_congested
 from .walking import Walking
 from .zones import read_zones
 
@@ -40,24 +42,59 @@ def sample_feed() -> Path:
 class Job:
     """What to compute and where to write it. Times are minutes after midnight; `trips` and
     `length_km` are the gravity model's, used without a `demand` file; `cluster` is a Dask
-    scheduler address, or "local" for a LocalCluster, for the uncongested assignment."""
+    scheduler address, or "local" for a LocalCluster, for the uncongested assignment. Each
+    field's metadata gives the command line's option for it."""
 
-    out: Path
-    feed: Path | None = None  # None: the sample feed
-    day: datetime.date | None = None  # None: the day with the most trips
-    start: float = 7 * 60.0
-    end: float = 9 * 60.0
-    zones: Path | None = None  # None: the stops are the zones
-    demand: Path | None = None
-    trips: float = 3000.0
-    length_km: float = 3.0
-    walking: Walking = Walking()
-    congested: bool = False
-    vehicle_capacity: float = 80.0
-    max_iters: int = 400
-    decay: float = 0.05
-    cluster: str | None = None
-    progress: bool = False
+    feed: Path | None = field(default=None, metadata=options(Option(
+        "feed", "GTFS zip or folder (default: the small sample feed of the package)", Path,
+        {"nargs": "?"})))
+    day: datetime.date | None = field(default=None, metadata=options(Option(
+        "--day", "service day YYYYMMDD (default: the day with the most trips)", service_day)))
+    start: float = field(default=7 * 60.0, metadata=options(Option(
+        "--start", "window start HH:MM (07:00)", clock)))
+    end: float = field(default=9 * 60.0, metadata=options(Option(
+        "--end", "window end HH:MM (09:00)", clock)))
+    zones: Path | None = field(default=None, metadata=options(Option(
+        "--zones", "CSV of zone_id, longitude, latitude (default: the stops)", Path)))
+    demand: Path | None = field(default=None, metadata=options(Option(
+        "--demand", "CSV of origin, destination (zone ids), trips in the window (default: a "
+        "gravity model)", Path)))
+    trips: float = field(default=3000.0, metadata=options(Option(
+        "--trips", "gravity model: trips in the window (%(default)g)", number(float, 0))))
+    length_km: float = field(default=3.0, metadata=options(Option(
+        "--length-km", "gravity model: distance scale in km (%(default)g)",
+        number(float, 0, above=True))))
+    walking: Walking = field(default=Walking(), metadata=nested(
+        transfer_metres=Option("--walk-metres", "walks link stops this close in a straight "
+                               "line (%(default)g)", number(float, 0)),
+        connector_metres=Option("--connector-metres", "zones link to served stops this close "
+                                "(%(default)g)", number(float, 0)),
+        max_connectors=Option("--max-connectors", "zones link to at most this many stops "
+                              "(%(default)g)", number(int, 0)),
+        detour=Option("--detour", "walking distance per straight-line metre (%(default)g)",
+                      number(float, 1)),
+        speed_kmh=Option("--walk-kmh", "walking speed in km/h (%(default)g)",
+                         number(float, 0, above=True))))
+    congested: bool = field(default=False, metadata=options(Option(
+        "--congested", "also assign with congestion", more={"action": "store_true"})))
+    vehicle_capacity: float = field(default=80.0, metadata=options(Option(
+        "--capacity", "riders a vehicle carries (%(default)g)", number(float, 0, above=True))))
+    congestion: CongestionSettings = field(default=ZONE_CONGESTION, metadata=nested(
+        max_iters=Option("--max-iters", "most congested iterations (%(default)g)",
+                         number(int, 1)),
+        average_decay_factor=Option(
+            "--decay", "weight of each iteration's flows in the congested average, at most 1 "
+            "(%(default)g)", number(float, 0, above=True, most=1))))
+    cluster: str | None = field(default=None, metadata=options(
+        Option("--dask", "run the uncongested assignment on a Dask LocalCluster of two worker "
+               "processes", more={"action": "store_const", "const": "local"}),
+        Option("--scheduler", "run it on the Dask cluster at this scheduler address", str,
+               {"metavar": "ADDRESS"})))
+    out: Path = field(default=Path("vemo_plan_output"), metadata=options(Option(
+        "--out", "folder for the files written (%(default)s)", Path)))
+    # The command line shows a progress bar unless told not to.
+    progress: bool = field(default=False, metadata=options(Option(
+        "--no-progress", "no progress bar", more={"action": "store_false"})))
 
 
 @dataclass
@@ -171,9 +208,8 @@ def _run(job: Job, stages: _Stages) -> Report:
     congested = None
     if job.congested:
         with stages.stage("congested"):
-            congested = assign_zones_congested(
-                model, demand, job.vehicle_capacity, average_decay_factor=job.decay,
-                max_iters=job.max_iters, progress=job.progress)
+            congested = assign_zones_congested(model, demand, job.vehicle_capacity,
+                                               job.congestion, progress=job.progress)
     report = Report(job, model, demand, uncongested, congested, seconds=stages.seconds)
     with stages.stage("files"):
         report.files = _write(report)
@@ -214,6 +250,6 @@ def _write(report: Report) -> list[Path]:
     if congested is not None and congested.loop is not None:
         files.append(job.out / "convergence.png")
         with written(files[-1]) as path:
-            draw_convergence(path, congested.loop.gaps, tol=CONGESTED_TOL,
+            draw_convergence(path, congested.loop.gaps, tol=job.congestion.tol,
                              title="Congested assignment: relative gap by iteration")
     return files

@@ -16,14 +16,15 @@ from dataclasses import dataclass
 import numpy as np
 from numpy.typing import NDArray
 
-from .. import Assignment, CongestedAssignment, CongestedLoop
+from .. import Assignment, CongestedAssignment, CongestedLoop, CongestionSettings
 from .model import ZoneModel
 
 F32 = NDArray[np.float32]
 TripList = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float64]]
 # The matrices of ZoneSkims, in the order they are written.
 SKIMS = ("cost", "waiting_time", "in_vehicle_time", "walking_time", "boardings", "transfers")
-CONGESTED_TOL = 0.001  # the relative gap at which the congested loop stops
+# The job's congested loop, which averages faster and stops sooner than Network's default.
+ZONE_CONGESTION = CongestionSettings(average_decay_factor=0.05, max_iters=400)
 
 
 @dataclass(frozen=True, eq=False)
@@ -85,16 +86,16 @@ def assign_zones(model: ZoneModel, demand: NDArray[np.float64], *,
 
 
 def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
-                           vehicle_capacity: float, *, average_decay_factor: float = 0.05,
-                           max_iters: int = 400, progress: bool = False) -> ZoneSkims:
+                           vehicle_capacity: float,
+                           congestion: CongestionSettings = ZONE_CONGESTION, *,
+                           progress: bool = False) -> ZoneSkims:
     """``assign_zones`` with congestion: a line can carry `vehicle_capacity` riders per run, so
     with `demand` for the feed's time window of W minutes its capacity per unit of frequency
-    (runs per minute) is ``W * vehicle_capacity``. The other parameters are those of
+    (runs per minute) is ``W * vehicle_capacity``. `congestion` is that of
     ``Network.assign_congested``."""
     capacity = model.feed_lines.window_minutes * vehicle_capacity
     result = model.line_network.network.assign_congested(
-        trip_list(model, demand), model.destination_nodes, capacity,
-        average_decay_factor=average_decay_factor, tol=CONGESTED_TOL, max_iters=max_iters,
+        trip_list(model, demand), model.destination_nodes, capacity, congestion,
         skims=model.line_network.arc_skims, origins=model.origin_nodes, progress=progress)
     return zone_skims(model, result)
 
