@@ -8,7 +8,7 @@ between stops and the load on every line segment, first uncongested, then conges
 
 from pathlib import Path
 
-from vemo_plan import LineNetwork
+from vemo_plan import CongestionSettings, LineNetwork
 
 STOPS = ["Station", "Market", "Harbour", "University", "Hospital", "Stadium", "Airport"]
 STATION, MARKET, HARBOUR, UNIVERSITY, HOSPITAL, STADIUM, AIRPORT = range(len(STOPS))
@@ -85,7 +85,7 @@ def print_loads(names, alignments, uncongested, congested, capacity_per_hour):
 
 def draw_load_map(path, names, alignments, capacities, uncongested, congested):
     import numpy as np
-    from vemo_plan.pictures import draw_load_maps
+    from vemo_plan.job.pictures import draw_load_maps
 
     draw_load_maps(path, np.array(STOP_XY), alignments, names,
                    [("uncongested", uncongested), ("congested", congested)],
@@ -103,7 +103,8 @@ def main(picture: Path | None = None):
 
     lines = LineNetwork(alignments, freqs, minutes)
     plain = lines.assign(demand)
-    congested = lines.assign_congested(demand, capacity, average_decay_factor=0.1, max_iters=200)
+    congested = lines.assign_congested(
+        demand, capacity, CongestionSettings(average_decay_factor=0.1, max_iters=200))
 
     print(f"Small city: {len(STOPS)} stops, {len(alignments)} line directions, "
           f"{sum(sum(row) for row in demand):.0f} trips in the peak hour")

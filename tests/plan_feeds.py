@@ -17,11 +17,10 @@ import zipfile
 from collections.abc import Callable
 from pathlib import Path
 
-from vemo_plan import gtfs
-from vemo_plan.job import sample_feed
-from vemo_plan.model import ZoneModel, zone_model
-from vemo_plan.walking import Walking
-from vemo_plan.zones import Zones
+from vemo_plan.job import gtfs, sample_feed
+from vemo_plan.job.model import ZoneModel, zone_model
+from vemo_plan.job.walking import Walking
+from vemo_plan.job.zones import Zones
 
 WEEKDAY = datetime.date(2025, 1, 1)
 HOLIDAY = datetime.date(2025, 9, 1)
@@ -54,5 +53,5 @@ def zipped(folder: Path, path: Path) -> Path:
 def model(zones: Zones | None = None, walking: Walking = Walking(),
           day: datetime.date = WEEKDAY) -> ZoneModel:
     feed = gtfs.read_feed(sample_feed())
-    lines = gtfs.feed_lines(feed, day, *PEAK)
-    return zone_model(lines, zones, walking, gtfs.feed_transfers(feed, lines))
+    feed_lines = gtfs.feed_lines(feed, day, *PEAK)
+    return zone_model(feed_lines, zones, walking, gtfs.feed_transfers(feed, feed_lines))

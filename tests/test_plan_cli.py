@@ -10,9 +10,9 @@ import pandas as pd
 import pytest
 
 from plan_feeds import STOP_IDS, feed_copy, zipped
-from vemo_plan.cli import main
-from vemo_plan.omx import read_omx
-from vemo_plan.skims import SKIMS
+from vemo_plan.job.cli import main
+from vemo_plan.job.omx import read_omx
+from vemo_plan.job.skims import SKIMS
 
 SEGMENTS = 22  # of the seven lines of the weekday peak
 

@@ -6,11 +6,11 @@ import pytest
 from dask.distributed import Client, LocalCluster
 
 from plan_feeds import STOP_IDS, model
-from vemo_plan.demand import gravity_demand
-from vemo_plan.distributed import assign_zones_on_cluster
-from vemo_plan.skims import SKIMS, assign_zones
-from vemo_plan.walking import Walking
-from vemo_plan.zones import Zones
+from vemo_plan.job.demand import gravity_demand
+from vemo_plan.job.distributed import assign_zones_on_cluster
+from vemo_plan.job.skims import SKIMS, assign_zones
+from vemo_plan.job.walking import Walking
+from vemo_plan.job.zones import Zones
 
 
 @pytest.fixture(scope="module")

@@ -8,9 +8,8 @@ import numpy as np
 import pytest
 
 from plan_feeds import HOLIDAY, PEAK, STOP_IDS, WEEKDAY, feed_copy, zipped
-from vemo_plan import gtfs
-from vemo_plan.job import sample_feed
-from vemo_plan.walking import Walking, stop_walks
+from vemo_plan.job import gtfs, sample_feed
+from vemo_plan.job.walking import Walking, stop_walks
 
 
 @pytest.fixture(scope="module")

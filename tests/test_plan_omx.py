@@ -6,7 +6,7 @@ import numpy as np
 import openmatrix
 import pytest
 
-from vemo_plan.omx import read_omx, write_omx
+from vemo_plan.job.omx import read_omx, write_omx
 
 MATRICES = {"cost": np.array([[0, 1.5], [np.inf, 0]], np.float32),
             "transfers": np.array([[0, np.nan], [0.25, 0]], np.float32),

@@ -1,6 +1,7 @@
 """vemo_plan's public surface and its refusals: every bad argument raises a TypeError or
 ValueError that names it, before anything is computed."""
 
+import dataclasses
 import inspect
 import math
 
@@ -8,10 +9,11 @@ import numpy as np
 import pytest
 
 import vemo_plan
-from vemo_plan import LineNetwork, Network
+from vemo_plan import CongestionSettings, LineNetwork, Network
 
 INF, NAN = math.inf, math.nan
 ZEROS = np.zeros((3, 3))
+SETTINGS = {field.name for field in dataclasses.fields(CongestionSettings)}
 
 
 def network():
@@ -28,8 +30,14 @@ def assign(**change):
 
 
 def congested(**change):
-    arguments = {"demand": np.zeros((1, 3)), "destinations": [2], "capacity": 1.0} | change
-    return lambda: network().assign_congested(**arguments)
+    """assign_congested with arguments, or fields of its CongestionSettings, changed."""
+    settings = {name: change.pop(name) for name in SETTINGS & change.keys()}
+
+    def call():
+        arguments = {"demand": np.zeros((1, 3)), "destinations": [2], "capacity": 1.0,
+                     "congestion": CongestionSettings(**settings)} | change
+        return network().assign_congested(**arguments)
+    return call
 
 
 def line_network(*args, **keywords):
@@ -93,6 +101,8 @@ CASES = [
     (congested(max_iters=1.5), TypeError, "max_iters must be an integer, not float"),
     (congested(max_iters=-1), ValueError,
      "max_iters must be between 0 (no limit) and 9223372036854775807: got -1"),
+    (congested(congestion={"tol": 0}), TypeError,
+     "congestion must be a CongestionSettings, not dict"),
     (line_network([], [], ZEROS), ValueError, "alignments must hold at least one line"),
     (line_network(5, [1], ZEROS), TypeError,
      "alignments must be a sequence of stop sequences, one per line"),

@@ -5,11 +5,11 @@ import numpy as np
 import pytest
 
 from plan_feeds import STOP_IDS, model
-from vemo_plan import gtfs
-from vemo_plan.demand import gravity_demand, read_demand
-from vemo_plan.skims import SKIMS, assign_zones
-from vemo_plan.walking import Walking
-from vemo_plan.zones import Zones, read_zones
+from vemo_plan.job import gtfs
+from vemo_plan.job.demand import gravity_demand, read_demand
+from vemo_plan.job.skims import SKIMS, assign_zones
+from vemo_plan.job.walking import Walking
+from vemo_plan.job.zones import Zones, read_zones
 
 LINE_SKIMS = {"cost": "stop_costs"} | {name: name for name in SKIMS[1:]}
 
@@ -21,9 +21,10 @@ def stop_model():
 
 def served_stop_zones(stop_model, ids):
     """Zones exactly at served stops, each joined to that stop alone."""
-    lines = stop_model.lines
-    stops = [lines.stop_ids.index(stop) for stop in ids]
-    zones = Zones([f"zone {stop}" for stop in ids], lines.stop_lat[stops], lines.stop_lon[stops])
+    feed_lines = stop_model.feed_lines
+    stops = [feed_lines.stop_ids.index(stop) for stop in ids]
+    zones = Zones([f"zone {stop}" for stop in ids], feed_lines.stop_lat[stops],
+                  feed_lines.stop_lon[stops])
     return model(zones, Walking(connector_metres=1, max_connectors=1)), stops
 
 
@@ -31,7 +32,7 @@ def test_stop_zones_skim_as_the_line_network(stop_model):
     demand = gravity_demand(stop_model)
     skims = assign_zones(stop_model, demand)
     np.fill_diagonal(demand, 0)
-    stops = stop_model.network.assign(demand)
+    stops = stop_model.line_network.assign(demand)
     for name, line_name in LINE_SKIMS.items():
         np.testing.assert_array_equal(getattr(skims, name), getattr(stops, line_name),
                                       err_msg=name)
@@ -54,14 +55,14 @@ def test_zones_at_stops_skim_as_their_stops(stop_model):
 
 
 def test_connectors_and_zones_out_of_reach(stop_model):
-    lines = stop_model.lines
+    feed_lines = stop_model.feed_lines
     w1, w2 = STOP_IDS.index("W1"), STOP_IDS.index("W2")
     # Between West Terminal and Mill Street (533 m apart), 20 km away, and at East Terminal.
     e2 = STOP_IDS.index("E2")
     zones = Zones(["between", "far", "E2"],
-                  np.array([lines.stop_lat[w1], 47.0, lines.stop_lat[e2]]),
-                  np.array([(lines.stop_lon[w1] + lines.stop_lon[w2]) / 2, -71.0,
-                            lines.stop_lon[e2]]))
+                  np.array([feed_lines.stop_lat[w1], 47.0, feed_lines.stop_lat[e2]]),
+                  np.array([(feed_lines.stop_lon[w1] + feed_lines.stop_lon[w2]) / 2, -71.0,
+                            feed_lines.stop_lon[e2]]))
     for walking, stops in [(Walking(), ["W1", "W2", "C1"]), (Walking(max_connectors=1), ["W1"]),
                            (Walking(connector_metres=200), [])]:
         connected = model(zones, walking).access

@@ -1,5 +1,5 @@
-"""``python -m vemo_plan``: the command line of ``vemo_plan.cli``."""
+"""``python -m vemo_plan``: the command line of ``vemo_plan.job.cli``."""
 
-from .cli import main
+from .job.cli import main
 
 raise SystemExit(main())

@@ -8,7 +8,8 @@ from typing import Any, NamedTuple, TypeAlias
 import numpy as np
 from numpy.typing import NDArray
 
-from . import _core, _progress
+from . import _core
+from . import progress as _progress  # the calls below name their callback `progress`
 from ._validate import ArcFlows
 from .results import CongestedLoop, shallow_fields
 

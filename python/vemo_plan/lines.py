@@ -2,7 +2,7 @@
 
 from __future__ import annotations
 
-from collections.abc import Iterable
+from collections.abc import Iterable, Mapping
 from typing import Any
 
 import numpy as np
@@ -13,6 +13,7 @@ from . import _validate as check
 from ._core_calls import Congestion, Outputs, Request
 from ._line_arcs import ArcKind, line_arcs, line_ends, line_starts
 from ._validate import ArcFlows
+from .congestion import CongestionSettings, loop_parameters
 from .network import Network, read_only
 from .results import CongestedLineAssignment, LineAssignment, shallow_fields
 
@@ -42,6 +43,10 @@ class LineNetwork:
         arc_kind: uint8 ``(arc_count,)``, an ``ArcKind`` code per arc.
         arc_line: int64 ``(arc_count,)``, the line of each arc, -1 for walking links.
         ride_arcs: one array per line, the arc of each of its segments in order.
+        arc_skims: the skims every line assignment computes, name -> float32 per arc,
+            read-only: ``in_vehicle_time`` (minutes on ride arcs), ``walking_time`` (minutes on
+            walking links) and ``boardings`` (1 on boarding arcs); ``Network.assign`` takes
+            them as its ``skims``.
     """
 
     network: Network
@@ -124,6 +129,11 @@ class LineNetwork:
             boarding.astype(np.float32),
         )
 
+    @property
+    def arc_skims(self) -> Mapping[str, NDArray[np.float32]]:
+        """Name -> float32 ``(arc_count,)``, read-only views (see the class)."""
+        return {name: read_only(values) for name, values in zip(_SKIM_NAMES, self._skim_values)}
+
     def assign(self, demand_mat: ArrayLike, *, arc_flows: ArcFlows = "total",
                progress: bool = False) -> LineAssignment:
         """Optimal strategies toward every stop, and the demand loaded on them.
@@ -139,9 +149,8 @@ class LineNetwork:
         outputs, total_cost = _core_calls.assign(self.network._core, request)
         return LineAssignment(**self._fields(outputs, total_cost))
 
-    def assign_congested(self, demand_mat: ArrayLike, capacity: ArrayLike, *,
-                         average_decay_factor: float = 0.01, beta: float = 0.2,
-                         tol: float = 0.001, max_iters: int = 1000,
+    def assign_congested(self, demand_mat: ArrayLike, capacity: ArrayLike,
+                         congestion: CongestionSettings = CongestionSettings(), *,
                          arc_flows: ArcFlows = "total",
                          progress: bool = False) -> CongestedLineAssignment:
         """``assign`` with congestion: frequencies of crowded lines lowered, iterated.
@@ -151,8 +160,8 @@ class LineNetwork:
                 per minute and an hour's demand, 60 times the riders a bus carries.
             progress: show a progress bar over the iterations, with the gap (needs tqdm).
 
-        The loop's parameters are those of ``Network.assign_congested``; the results are
-        those of the last assignment, with the averaged arc flows.
+        ``congestion`` is that of ``Network.assign_congested``; the results are those of the
+        last assignment, with the averaged arc flows.
         """
         request = self._request(demand_mat, arc_flows, progress)
         per_line = check.per_item(capacity, "capacity", self.line_count, "line")
@@ -161,12 +170,11 @@ class LineNetwork:
         per_arc = np.ones(self.network.arc_count, np.float32)
         boarding = self._boarding.astype(bool)
         per_arc[boarding] = per_line[self.arc_line[boarding]]
-        congestion = Congestion(per_arc, *check.congestion(average_decay_factor, beta, tol,
-                                                           max_iters))
-        outputs, total_cost, loop = _core_calls.assign_congested(self.network._core, request,
-                                                                 congestion)
+        loop = Congestion(per_arc, *loop_parameters(congestion))
+        outputs, total_cost, ended = _core_calls.assign_congested(self.network._core, request,
+                                                                  loop)
         return CongestedLineAssignment(**self._fields(outputs, total_cost),
-                                       **shallow_fields(loop))
+                                       **shallow_fields(ended))
 
     def _request(self, demand_mat: ArrayLike, arc_flows: object, progress: object) -> Request:
         trips = check.checked(demand_mat, "demand_mat", "finite", ndim=2)

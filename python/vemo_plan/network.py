@@ -12,6 +12,7 @@ from . import _core, _core_calls
 from . import _validate as check
 from ._core_calls import Congestion, Demand, Outputs, Request
 from ._validate import ArcFlows
+from .congestion import CongestionSettings, loop_parameters
 from .results import Assignment, CongestedAssignment, shallow_fields
 
 _SPARSE_DEMAND = "(origin_nodes, destination_positions, trips)"
@@ -115,8 +116,8 @@ class Network:
 
     def assign_congested(
             self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
-            destinations: ArrayLike, capacity: ArrayLike, *, average_decay_factor: float = 0.01,
-            beta: float = 0.2, tol: float = 0.001, max_iters: int = 1000,
+            destinations: ArrayLike, capacity: ArrayLike,
+            congestion: CongestionSettings = CongestionSettings(), *,
             skims: Mapping[str, ArrayLike] | None = None, origins: ArrayLike | None = None,
             arc_flows: ArcFlows = "total", progress: bool = False) -> CongestedAssignment:
         """``assign`` with congestion: frequencies of crowded arcs lowered, iterated.
@@ -124,25 +125,17 @@ class Network:
         Args:
             capacity: trips per unit of frequency, one number or one per arc; arc ``a`` can
                 carry ``frequency[a] * capacity[a]``.
-            average_decay_factor: in (0, 1]; each iteration moves the averaged flows this
-                share of the way to its own.
-            beta: the exponent of the effective-frequency formula, at least 0.
-            tol: the loop stops once its relative gap is at most this (``inf``: no iteration).
-            max_iters: the loop stops after this many iterations; 0 sets no limit.
+            congestion: how the loop averages and when it stops (``CongestionSettings``).
             progress: show a progress bar over the iterations, with the gap (needs tqdm).
 
         The other arguments are those of ``assign``. The results are those of the last
         assignment, with the averaged arc flows.
         """
         request = self._request(demand, destinations, skims, origins, arc_flows, progress)
-        congestion = self._congestion(capacity, average_decay_factor, beta, tol, max_iters)
-        outputs, total_cost, loop = _core_calls.assign_congested(self._core, request, congestion)
-        return CongestedAssignment(**_fields(request, outputs, total_cost), **shallow_fields(loop))
-
-    def _congestion(self, capacity: ArrayLike, average_decay_factor: object, beta: object,
-                    tol: object, max_iters: object) -> Congestion:
-        return Congestion(check.per_item(capacity, "capacity", self.arc_count, "arc"),
-                          *check.congestion(average_decay_factor, beta, tol, max_iters))
+        loop = Congestion(check.per_item(capacity, "capacity", self.arc_count, "arc"),
+                          *loop_parameters(congestion))
+        outputs, total_cost, ended = _core_calls.assign_congested(self._core, request, loop)
+        return CongestedAssignment(**_fields(request, outputs, total_cost), **shallow_fields(ended))
 
     def _request(self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
                  destinations: ArrayLike,

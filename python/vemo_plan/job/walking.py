@@ -48,12 +48,12 @@ class Walking:
         return straight_metres * self.detour / (self.speed_kmh * 1000.0 / 60.0)
 
 
-def stop_walks(lines: FeedLines, walking: Walking,
+def stop_walks(feed_lines: FeedLines, walking: Walking,
                transfers: pd.DataFrame | None = None) -> Walks:
     """Walks between stops: both ways between every two stops within `transfer_metres`, then
     the pairs of `transfers` (as ``gtfs.feed_transfers`` gives them) added, retimed where they
     give minutes, or removed where not allowed. From, to, minutes; ordered by from, then to."""
-    lat, lon = lines.stop_lat, lines.stop_lon
+    lat, lon = feed_lines.stop_lat, feed_lines.stop_lon
     i, j, distance = pairs_within(lat, lon, lat, lon, walking.transfer_metres)
     apart = i != j
     walks = pd.DataFrame({"from": i[apart], "to": j[apart],

@@ -11,7 +11,9 @@ from contextlib import contextmanager
 from typing import Any
 
 
-def _open_bar(enabled: bool, total: int | None, unit: str) -> Any | None:
+def open_bar(enabled: bool, total: int | None, unit: str) -> Any | None:
+    """A tqdm bar of `total` `unit`s (open-ended if None), or None when not `enabled` or tqdm
+    is not installed."""
     if not enabled:
         return None
     try:
@@ -24,7 +26,7 @@ def _open_bar(enabled: bool, total: int | None, unit: str) -> Any | None:
 @contextmanager
 def destinations(enabled: bool, total: int) -> Iterator[Callable[[int], None] | None]:
     """A callback(done) for the core that moves a bar over `total` destinations, or None."""
-    bar = _open_bar(enabled, total, "destination")
+    bar = open_bar(enabled, total, "destination")
     if bar is None:
         yield None
         return
@@ -36,7 +38,7 @@ def destinations(enabled: bool, total: int) -> Iterator[Callable[[int], None] | 
 def iterations(enabled: bool, max_iters: int) -> Iterator[Callable[[int, float], None] | None]:
     """A callback(iteration, gap) for the congested loop, or None. A `max_iters` of 0 sets no
     limit, so the bar has no total then."""
-    bar = _open_bar(enabled, max_iters or None, "iteration")
+    bar = open_bar(enabled, max_iters or None, "iteration")
     if bar is None:
         yield None
         return

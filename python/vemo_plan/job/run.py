@@ -15,16 +15,18 @@ from typing import Any
 import numpy as np
 from numpy.typing import NDArray
 
+from .. import CongestionSettings
+from ..progress import open_bar
 from . import gtfs
 from ._files import written
 from ._geo import plane_km
-from ._progress import _open_bar as open_bar
 from .demand import gravity_demand, read_demand
 from .loads import load_table, write_loads_csv, write_loads_geojson
 from .model import ZoneModel, zone_model
 from .omx import write_omx
 from .pictures import draw_convergence, draw_load_maps
-from .skims import CONGESTED_TOL, ZoneSkims, assign_zones, assign_zones_congested
+from .options import Option, clock, nested, number, options, service_day
+from .skims import ZONE_CONGESTION, ZoneSkims, assign_zones, assign_zones_congested
 from .walking import Walking
 from .zones import read_zones
 
@@ -40,24 +42,59 @@ def sample_feed() -> Path:
 class Job:
     """What to compute and where to write it. Times are minutes after midnight; `trips` and
     `length_km` are the gravity model's, used without a `demand` file; `cluster` is a Dask
-    scheduler address, or "local" for a LocalCluster, for the uncongested assignment."""
+    scheduler address, or "local" for a LocalCluster, for the uncongested assignment. Each
+    field's metadata gives the command line's option for it."""
 
-    out: Path
-    feed: Path | None = None  # None: the sample feed
-    day: datetime.date | None = None  # None: the day with the most trips
-    start: float = 7 * 60.0
-    end: float = 9 * 60.0
-    zones: Path | None = None  # None: the stops are the zones
-    demand: Path | None = None
-    trips: float = 3000.0
-    length_km: float = 3.0
-    walking: Walking = Walking()
-    congested: bool = False
-    vehicle_capacity: float = 80.0
-    max_iters: int = 400
-    decay: float = 0.05
-    cluster: str | None = None
-    progress: bool = False
+    feed: Path | None = field(default=None, metadata=options(Option(
+        "feed", "GTFS zip or folder (default: the small sample feed of the package)", Path,
+        {"nargs": "?"})))
+    day: datetime.date | None = field(default=None, metadata=options(Option(
+        "--day", "service day YYYYMMDD (default: the day with the most trips)", service_day)))
+    start: float = field(default=7 * 60.0, metadata=options(Option(
+        "--start", "window start HH:MM (07:00)", clock)))
+    end: float = field(default=9 * 60.0, metadata=options(Option(
+        "--end", "window end HH:MM (09:00)", clock)))
+    zones: Path | None = field(default=None, metadata=options(Option(
+        "--zones", "CSV of zone_id, longitude, latitude (default: the stops)", Path)))
+    demand: Path | None = field(default=None, metadata=options(Option(
+        "--demand", "CSV of origin, destination (zone ids), trips in the window (default: a "
+        "gravity model)", Path)))
+    trips: float = field(default=3000.0, metadata=options(Option(
+        "--trips", "gravity model: trips in the window (%(default)g)", number(float, 0))))
+    length_km: float = field(default=3.0, metadata=options(Option(
+        "--length-km", "gravity model: distance scale in km (%(default)g)",
+        number(float, 0, above=True))))
+    walking: Walking = field(default=Walking(), metadata=nested(
+        transfer_metres=Option("--walk-metres", "walks link stops this close in a straight "
+                               "line (%(default)g)", number(float, 0)),
+        connector_metres=Option("--connector-metres", "zones link to served stops this close "
+                                "(%(default)g)", number(float, 0)),
+        max_connectors=Option("--max-connectors", "zones link to at most this many stops "
+                              "(%(default)g)", number(int, 0)),
+        detour=Option("--detour", "walking distance per straight-line metre (%(default)g)",
+                      number(float, 1)),
+        speed_kmh=Option("--walk-kmh", "walking speed in km/h (%(default)g)",
+                         number(float, 0, above=True))))
+    congested: bool = field(default=False, metadata=options(Option(
+        "--congested", "also assign with congestion", more={"action": "store_true"})))
+    vehicle_capacity: float = field(default=80.0, metadata=options(Option(
+        "--capacity", "riders a vehicle carries (%(default)g)", number(float, 0, above=True))))
+    congestion: CongestionSettings = field(default=ZONE_CONGESTION, metadata=nested(
+        max_iters=Option("--max-iters", "most congested iterations (%(default)g)",
+                         number(int, 1)),
+        average_decay_factor=Option(
+            "--decay", "weight of each iteration's flows in the congested average, at most 1 "
+            "(%(default)g)", number(float, 0, above=True, most=1))))
+    cluster: str | None = field(default=None, metadata=options(
+        Option("--dask", "run the uncongested assignment on a Dask LocalCluster of two worker "
+               "processes", more={"action": "store_const", "const": "local"}),
+        Option("--scheduler", "run it on the Dask cluster at this scheduler address", str,
+               {"metavar": "ADDRESS"})))
+    out: Path = field(default=Path("vemo_plan_output"), metadata=options(Option(
+        "--out", "folder for the files written (%(default)s)", Path)))
+    # The command line shows a progress bar unless told not to.
+    progress: bool = field(default=False, metadata=options(Option(
+        "--no-progress", "no progress bar", more={"action": "store_false"})))
 
 
 @dataclass
@@ -78,19 +115,19 @@ class Report:
         return float(skims.unassigned.sum() / assigned) if assigned > 0 else 0.0
 
     def summary(self) -> list[str]:
-        job, model, lines = self.job, self.model, self.model.lines
-        network = model.network.network
+        job, model, feed_lines = self.job, self.model, self.model.feed_lines
+        network = model.line_network.network
         zones = ("the stops" if model.zones.of_stops
                  else f"{int(model.unconnected.sum())} without a stop in reach")
         intrazonal = np.trace(self.demand)
-        routes = len(set(lines.route_ids))
+        routes = len(set(feed_lines.route_ids))
         text = [
-            f"Feed {lines.feed_label}: {lines.day.isoformat()}, {gtfs.clock(lines.start)} to "
-            f"{gtfs.clock(lines.end)}",
-            f"  lines: {len(lines.alignments)} (stop patterns of {routes} "
-            f"route{'s' * (routes != 1)}), runs: {int(lines.runs.sum())}",
-            f"  stops: {len(lines.stop_ids)} ({int((~lines.served).sum())} without service), "
-            f"zones: {len(model.zones)} ({zones})",
+            f"Feed {feed_lines.feed_label}: {feed_lines.day.isoformat()}, "
+            f"{gtfs.clock(feed_lines.start)} to {gtfs.clock(feed_lines.end)}",
+            f"  lines: {len(feed_lines.alignments)} (stop patterns of {routes} "
+            f"route{'s' * (routes != 1)}), runs: {int(feed_lines.runs.sum())}",
+            f"  stops: {len(feed_lines.stop_ids)} ({int((~feed_lines.served).sum())} without "
+            f"service), zones: {len(model.zones)} ({zones})",
             f"  arcs: {network.arc_count}, of which {model.stop_walks} walks between stops and "
             f"{2 * len(model.access)} zone connectors",
             f"  demand: {self._demand_source()}, {self.demand.sum():,.0f} trips"
@@ -158,11 +195,11 @@ def _run(job: Job, stages: _Stages) -> Report:
         feed = gtfs.read_feed(job.feed or sample_feed())
         day = job.day or gtfs.busiest_day(feed)
     with stages.stage("lines"):
-        lines = gtfs.feed_lines(feed, day, job.start, job.end)
-        transfers = gtfs.feed_transfers(feed, lines)
+        feed_lines = gtfs.feed_lines(feed, day, job.start, job.end)
+        transfers = gtfs.feed_transfers(feed, feed_lines)
     with stages.stage("network"):
         zones = None if job.zones is None else read_zones(job.zones)
-        model = zone_model(lines, zones, job.walking, transfers)
+        model = zone_model(feed_lines, zones, job.walking, transfers)
     with stages.stage("demand"):
         demand = (gravity_demand(model, job.trips, job.length_km) if job.demand is None
                   else read_demand(job.demand, model.zones))
@@ -171,9 +208,8 @@ def _run(job: Job, stages: _Stages) -> Report:
     congested = None
     if job.congested:
         with stages.stage("congested"):
-            congested = assign_zones_congested(
-                model, demand, job.vehicle_capacity, average_decay_factor=job.decay,
-                max_iters=job.max_iters, progress=job.progress)
+            congested = assign_zones_congested(model, demand, job.vehicle_capacity,
+                                               job.congestion, progress=job.progress)
     report = Report(job, model, demand, uncongested, congested, seconds=stages.seconds)
     with stages.stage("files"):
         report.files = _write(report)
@@ -189,8 +225,8 @@ def _uncongested(job: Job, model: ZoneModel, demand: NDArray[np.float64]) -> Zon
 
 
 def _write(report: Report) -> list[Path]:
-    job, lines, uncongested, congested = (report.job, report.model.lines, report.uncongested,
-                                          report.congested)
+    job, feed_lines, uncongested, congested = (report.job, report.model.feed_lines,
+                                               report.uncongested, report.congested)
     runs = {"uncongested": uncongested} | ({} if congested is None else {"congested": congested})
     job.out.mkdir(parents=True, exist_ok=True)
     files = [job.out / name for name in ("skims.omx", "line_loads.csv", "line_loads.geojson",
@@ -199,21 +235,21 @@ def _write(report: Report) -> list[Path]:
     if congested is not None:
         matrices |= {f"congested_{name}": matrix for name, matrix in congested.matrices().items()}
     write_omx(files[0], report.model.zones.ids, matrices)
-    table = load_table(lines, job.vehicle_capacity,
+    table = load_table(feed_lines, job.vehicle_capacity,
                        {name: skims.line_loads for name, skims in runs.items()})
     write_loads_csv(files[1], table)
-    write_loads_geojson(files[2], table, lines)
+    write_loads_geojson(files[2], table, feed_lines)
     with written(files[3]) as path:
-        draw_load_maps(path, plane_km(lines.stop_lat, lines.stop_lon), lines.alignments,
-                       lines.line_names,
+        draw_load_maps(path, plane_km(feed_lines.stop_lat, feed_lines.stop_lon),
+                       feed_lines.alignments, feed_lines.line_names,
                        [(name, skims.line_loads) for name, skims in runs.items()],
-                       title=f"Riders per line segment, {lines.day.isoformat()} "
-                             f"{gtfs.clock(lines.start)}-{gtfs.clock(lines.end)}",
-                       unit="riders", served=np.flatnonzero(lines.served),
-                       capacities=list(lines.runs * job.vehicle_capacity))
+                       title=f"Riders per line segment, {feed_lines.day.isoformat()} "
+                             f"{gtfs.clock(feed_lines.start)}-{gtfs.clock(feed_lines.end)}",
+                       unit="riders", served=np.flatnonzero(feed_lines.served),
+                       capacities=list(feed_lines.runs * job.vehicle_capacity))
     if congested is not None and congested.loop is not None:
         files.append(job.out / "convergence.png")
         with written(files[-1]) as path:
-            draw_convergence(path, congested.loop.gaps, tol=CONGESTED_TOL,
+            draw_convergence(path, congested.loop.gaps, tol=job.congestion.tol,
                              title="Congested assignment: relative gap by iteration")
     return files

@@ -29,9 +29,9 @@ DEMAND_COLUMNS = ("origin", "destination", "trips")
 
 def zone_activity(model: ZoneModel) -> NDArray[np.float64]:
     """Per zone, the runs serving its stops."""
-    lines = model.lines
-    stop_activity = np.zeros(len(lines.stop_ids))
-    for stops, runs in zip(lines.alignments, lines.runs):
+    feed_lines = model.feed_lines
+    stop_activity = np.zeros(len(feed_lines.stop_ids))
+    for stops, runs in zip(feed_lines.alignments, feed_lines.runs):
         np.add.at(stop_activity, stops, runs)
     if model.zones.of_stops:
         return stop_activity

@@ -15,26 +15,26 @@ from ._files import written
 from .gtfs import FeedLines
 
 
-def load_table(lines: FeedLines, vehicle_capacity: float,
+def load_table(feed_lines: FeedLines, vehicle_capacity: float,
                line_loads: Mapping[str, list[NDArray[np.float32]]]) -> pd.DataFrame:
     """Per segment: line, route_id, segment (0 from the first stop), from_stop and to_stop
     (stop numbers), their ids and names, runs_per_hour, capacity (riders the runs in the
     window carry, `vehicle_capacity` each) and, per name of `line_loads` (e.g.
     "uncongested"), ``<name>_riders`` and ``<name>_capacity_use`` (riders / capacity)."""
-    counts = [len(stops) - 1 for stops in lines.alignments]
+    counts = [len(stops) - 1 for stops in feed_lines.alignments]
     line = np.repeat(np.arange(len(counts)), counts)
-    from_stop = np.concatenate([stops[:-1] for stops in lines.alignments])
-    to_stop = np.concatenate([stops[1:] for stops in lines.alignments])
-    ids, names = np.array(lines.stop_ids, object), np.array(lines.stop_names, object)
-    capacity = lines.runs[line] * vehicle_capacity
+    from_stop = np.concatenate([stops[:-1] for stops in feed_lines.alignments])
+    to_stop = np.concatenate([stops[1:] for stops in feed_lines.alignments])
+    ids, names = np.array(feed_lines.stop_ids, object), np.array(feed_lines.stop_names, object)
+    capacity = feed_lines.runs[line] * vehicle_capacity
     table = pd.DataFrame({
-        "line": np.array(lines.line_names, object)[line],
-        "route_id": np.array(lines.route_ids, object)[line],
+        "line": np.array(feed_lines.line_names, object)[line],
+        "route_id": np.array(feed_lines.route_ids, object)[line],
         "segment": np.concatenate([np.arange(count) for count in counts]),
         "from_stop": from_stop, "to_stop": to_stop,
         "from_stop_id": ids[from_stop], "to_stop_id": ids[to_stop],
         "from_stop_name": names[from_stop], "to_stop_name": names[to_stop],
-        "runs_per_hour": lines.frequencies[line] * 60.0,
+        "runs_per_hour": feed_lines.frequencies[line] * 60.0,
         "capacity": capacity,
     })
     for name, loads in line_loads.items():
@@ -50,10 +50,10 @@ def write_loads_csv(path: str | os.PathLike[str], table: pd.DataFrame) -> None:
 
 
 def write_loads_geojson(path: str | os.PathLike[str], table: pd.DataFrame,
-                        lines: FeedLines) -> None:
+                        feed_lines: FeedLines) -> None:
     """A FeatureCollection of the segments, properties as in the CSV, coordinates in
     longitude and latitude (RFC 7946)."""
-    points = np.column_stack([lines.stop_lon, lines.stop_lat])
+    points = np.column_stack([feed_lines.stop_lon, feed_lines.stop_lat])
     properties = table.drop(columns=["from_stop", "to_stop"])
     features = [{
         "type": "Feature",

@@ -47,18 +47,18 @@ def read_zones(path: str | os.PathLike[str]) -> Zones:
     return Zones(list(ids), lat.to_numpy(float), lon.to_numpy(float))
 
 
-def stop_zones(lines: FeedLines) -> Zones:
+def stop_zones(feed_lines: FeedLines) -> Zones:
     """A zone for every stop, with the stop's id."""
-    return Zones(list(lines.stop_ids), lines.stop_lat, lines.stop_lon, of_stops=True)
+    return Zones(list(feed_lines.stop_ids), feed_lines.stop_lat, feed_lines.stop_lon, of_stops=True)
 
 
-def connectors(zones: Zones, lines: FeedLines, walking: Walking) -> pd.DataFrame:
+def connectors(zones: Zones, feed_lines: FeedLines, walking: Walking) -> pd.DataFrame:
     """Each zone's nearest served stops within `connector_metres`, at most `max_connectors`
     of them: one row per connector with zone, stop and walking minutes, by zone then
     distance."""
-    served = np.flatnonzero(lines.served)
-    zone, k, distance = pairs_within(zones.lat, zones.lon, lines.stop_lat[served],
-                                     lines.stop_lon[served], walking.connector_metres)
+    served = np.flatnonzero(feed_lines.served)
+    zone, k, distance = pairs_within(zones.lat, zones.lon, feed_lines.stop_lat[served],
+                                     feed_lines.stop_lon[served], walking.connector_metres)
     found = pd.DataFrame({"zone": zone, "stop": served[k], "metres": distance})
     nearest = (found.sort_values(["zone", "metres", "stop"], kind="stable")
                .groupby("zone", sort=False).head(walking.max_connectors))

@@ -16,16 +16,15 @@ from dataclasses import dataclass
 import numpy as np
 from numpy.typing import NDArray
 
-from .lines import _SKIM_NAMES, LineNetwork
+from .. import Assignment, CongestedAssignment, CongestedLoop, CongestionSettings
 from .model import ZoneModel
-from .network import read_only
-from .results import Assignment, CongestedAssignment, CongestedLoop
 
 F32 = NDArray[np.float32]
 TripList = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float64]]
 # The matrices of ZoneSkims, in the order they are written.
 SKIMS = ("cost", "waiting_time", "in_vehicle_time", "walking_time", "boardings", "transfers")
-CONGESTED_TOL = 0.001  # the relative gap at which the congested loop stops
+# The job's congested loop, which averages faster and stops sooner than Network's default.
+ZONE_CONGESTION = CongestionSettings(average_decay_factor=0.05, max_iters=400)
 
 
 @dataclass(frozen=True, eq=False)
@@ -62,13 +61,6 @@ class ZoneSkims:
         return {name: getattr(self, name) for name in SKIMS}
 
 
-def arc_skims(network: LineNetwork) -> dict[str, F32]:
-    """The additive skims per arc: minutes on ride arcs, minutes on walks, 1 per boarding; the
-    line network's own values, as read-only views."""
-    return {name: read_only(values)
-            for name, values in zip(_SKIM_NAMES, network._skim_values)}
-
-
 def trip_list(model: ZoneModel, demand: NDArray[np.float64]) -> TripList:
     """The trips of a zone matrix between distinct zones, as (origin node, destination zone,
     trips), destination by destination: the sparse demand of ``Network.assign`` toward the
@@ -87,24 +79,24 @@ def trip_list(model: ZoneModel, demand: NDArray[np.float64]) -> TripList:
 def assign_zones(model: ZoneModel, demand: NDArray[np.float64], *,
                  progress: bool = False) -> ZoneSkims:
     """The uncongested assignment of `demand` (trips, ``[origin zone, destination zone]``)."""
-    result = model.network.network.assign(
-        trip_list(model, demand), model.destination_nodes, skims=arc_skims(model.network),
+    result = model.line_network.network.assign(
+        trip_list(model, demand), model.destination_nodes, skims=model.line_network.arc_skims,
         origins=model.origin_nodes, progress=progress)
     return zone_skims(model, result)
 
 
 def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
-                           vehicle_capacity: float, *, average_decay_factor: float = 0.05,
-                           max_iters: int = 400, progress: bool = False) -> ZoneSkims:
+                           vehicle_capacity: float,
+                           congestion: CongestionSettings = ZONE_CONGESTION, *,
+                           progress: bool = False) -> ZoneSkims:
     """``assign_zones`` with congestion: a line can carry `vehicle_capacity` riders per run, so
     with `demand` for the feed's time window of W minutes its capacity per unit of frequency
-    (runs per minute) is ``W * vehicle_capacity``. The other parameters are those of
+    (runs per minute) is ``W * vehicle_capacity``. `congestion` is that of
     ``Network.assign_congested``."""
-    capacity = model.lines.window_minutes * vehicle_capacity
-    result = model.network.network.assign_congested(
-        trip_list(model, demand), model.destination_nodes, capacity,
-        average_decay_factor=average_decay_factor, tol=CONGESTED_TOL, max_iters=max_iters,
-        skims=arc_skims(model.network), origins=model.origin_nodes, progress=progress)
+    capacity = model.feed_lines.window_minutes * vehicle_capacity
+    result = model.line_network.network.assign_congested(
+        trip_list(model, demand), model.destination_nodes, capacity, congestion,
+        skims=model.line_network.arc_skims, origins=model.origin_nodes, progress=progress)
     return zone_skims(model, result)
 
 
@@ -123,5 +115,5 @@ def zone_skims(model: ZoneModel, result: Assignment) -> ZoneSkims:
                           result.effective_frequencies)
             if isinstance(result, CongestedAssignment) else None)
     return ZoneSkims(**by_origin, arc_flows=result.arc_flows,
-                     line_loads=[result.arc_flows[arcs] for arcs in model.network.ride_arcs],
+                     line_loads=[result.arc_flows[arcs] for arcs in model.line_network.ride_arcs],
                      total_cost=result.total_cost, unassigned=result.unassigned, loop=loop)

@@ -15,7 +15,7 @@ flows to lower the frequencies of crowded lines.
 
 from __future__ import annotations
 
-from collections.abc import Iterator
+from collections.abc import Iterator, Mapping
 from contextlib import contextmanager
 from typing import Any, NamedTuple
 
@@ -24,9 +24,8 @@ from dask.distributed import Client, LocalCluster
 from numpy.typing import NDArray
 
 from .model import ZoneModel
-from .network import Network
-from .results import Assignment
-from .skims import ZoneSkims, arc_skims, trip_list, zone_skims
+from .. import Assignment, Network
+from .skims import ZoneSkims, trip_list, zone_skims
 
 
 
@@ -37,7 +36,7 @@ class _Arcs(NamedTuple):
     head: NDArray[np.uint64]
     frequency: NDArray[np.float32]
     cost: NDArray[np.float32]
-    skims: dict[str, NDArray[np.float32]]
+    skims: Mapping[str, NDArray[np.float32]]
     origins: NDArray[np.uint64]
 
 
@@ -63,9 +62,9 @@ def assign_zones_on_cluster(client: Client, model: ZoneModel, demand: NDArray[np
     zones = len(model.zones)
     workers = max(1, len(client.scheduler_info()["workers"]))
     size = shard_size or max(1, -(-zones // (2 * workers)))
-    net = model.network.network
+    net = model.line_network.network
     arcs = client.scatter(_Arcs(net.tail, net.head, net.frequency, net.cost,
-                                arc_skims(model.network), model.origin_nodes), broadcast=True)
+                                model.line_network.arc_skims, model.origin_nodes), broadcast=True)
     origin_nodes, positions, trips = trip_list(model, demand)
     shards = []
     for first in range(0, zones, size):

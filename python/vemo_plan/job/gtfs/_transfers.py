@@ -18,7 +18,7 @@ from ._read import Feed
 _TRIP_OR_ROUTE = ("from_trip_id", "to_trip_id", "from_route_id", "to_route_id")
 
 
-def feed_transfers(feed: Feed, lines: FeedLines) -> pd.DataFrame:
+def feed_transfers(feed: Feed, feed_lines: FeedLines) -> pd.DataFrame:
     """One row per ordered pair of stop numbers that transfers.txt names: from, to, minutes
     (NaN where it gives no min_transfer_time) and allowed (False for transfer_type 3). A pair
     named twice keeps its last row."""
@@ -34,7 +34,7 @@ def feed_transfers(feed: Feed, lines: FeedLines) -> pd.DataFrame:
     for column in _TRIP_OR_ROUTE:
         between_stops &= table.text(column) == ""
 
-    members = _members(feed, lines)
+    members = _members(feed, feed_lines)
     pairs = []
     for line in rows.index[between_stops]:
         ends = []
@@ -50,9 +50,9 @@ def feed_transfers(feed: Feed, lines: FeedLines) -> pd.DataFrame:
     return frame.drop_duplicates(["from", "to"], keep="last").reset_index(drop=True)
 
 
-def _members(feed: Feed, lines: FeedLines) -> dict[str, list[int]]:
+def _members(feed: Feed, feed_lines: FeedLines) -> dict[str, list[int]]:
     """The stop numbers each stop_id stands for: a stop itself, a station its stops."""
-    members = {stop: [k] for k, stop in enumerate(lines.stop_ids)}
+    members = {stop: [k] for k, stop in enumerate(feed_lines.stop_ids)}
     stops = feed["stops"]
     parents = stops.text("parent_station")
     stations = stops.rows["stop_id"][stops.text("location_type") == "1"]

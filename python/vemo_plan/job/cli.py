@@ -1,0 +1,101 @@
+"""The command line: the whole job in one command.
+
+    vemo-plan [FEED] [--day YYYYMMDD] [--start HH:MM] [--end HH:MM] [--zones CSV]
+              [--demand CSV] [--congested [--capacity N]] [--dask | --scheduler ADDRESS]
+              [--out DIR]
+
+Its options are those that the fields of ``Job`` declare (see ``options``). Every error is
+one line on standard error and a non-zero exit: 2 for a wrong command line, 1 for input that
+cannot be used, 130 when interrupted.
+"""
+
+from __future__ import annotations
+
+import argparse
+import sys
+import zipfile
+from collections.abc import Iterator, Mapping, Sequence
+from dataclasses import fields, replace
+from typing import Any, NoReturn
+
+from .. import ComputationError
+from .options import CLI, Option
+from .run import Job, run_job
+
+PROG = "vemo-plan"
+
+
+class _UsageError(Exception):
+    pass
+
+
+class _Parser(argparse.ArgumentParser):
+    def error(self, message: str) -> NoReturn:
+        raise _UsageError(message)
+
+
+def _declared() -> Iterator[tuple[str, Any, tuple[Option, ...]]]:
+    """(dest, default, options) of each value of a Job that the command line sets: a field of
+    Job, its dest its name, or a field of a record in one, its dest e.g. "walking.detour"."""
+    for field in fields(Job):
+        declared = field.metadata.get(CLI, ())
+        if isinstance(declared, Mapping):
+            for name, option in declared.items():
+                yield f"{field.name}.{name}", getattr(field.default, name), (option,)
+        elif declared:
+            yield field.name, field.default, declared
+
+
+def _parser() -> argparse.ArgumentParser:
+    parser = _Parser(prog=PROG, description="Transit assignment of a GTFS feed: skims to "
+                     "OpenMatrix, line loads to CSV, GeoJSON and pictures.")
+    for dest, default, declared in _declared():
+        group = parser.add_mutually_exclusive_group() if len(declared) > 1 else parser
+        for option in declared:
+            arguments: dict[str, Any] = {"help": option.help}
+            if option.flag.startswith("-"):  # a positional argument's dest is its name
+                arguments["dest"] = dest
+            if option.parse is not None:  # a switch keeps argparse's default, its value unset
+                arguments |= {"type": option.parse, "default": default}
+                if option.flag.startswith("-"):  # the value is named after the flag
+                    arguments["metavar"] = option.flag.lstrip("-").replace("-", "_").upper()
+            group.add_argument(option.flag, **arguments | dict(option.more))
+    return parser
+
+
+def _job(args: argparse.Namespace) -> Job:
+    values: dict[str, Any] = {}
+    records: dict[str, dict[str, Any]] = {}
+    for dest, _, _ in _declared():
+        name, _, inner = dest.partition(".")
+        if inner:
+            records.setdefault(name, {})[inner] = getattr(args, dest)
+        else:
+            values[name] = getattr(args, dest)
+    defaults = Job()
+    job = Job(**values, **{name: replace(getattr(defaults, name), **changed)
+                           for name, changed in records.items()})
+    if not job.end > job.start:
+        raise _UsageError("--end must be after --start")
+    return job
+
+
+def main(argv: Sequence[str] | None = None) -> int:
+    """Runs the command line `argv` (default: the process's); returns the exit status."""
+    try:
+        report = run_job(_job(_parser().parse_args(argv)))
+    except SystemExit as exit:  # --help
+        return exit.code if isinstance(exit.code, int) else 0
+    except _UsageError as error:
+        return _fail(error, 2)
+    except (ValueError, OSError, zipfile.BadZipFile, ComputationError) as error:
+        return _fail(error, 1)
+    except KeyboardInterrupt:
+        return _fail("interrupted", 130)
+    print("\n".join(report.summary()))
+    return 0
+
+
+def _fail(error: object, status: int) -> int:
+    print(f"{PROG}: {' '.join(str(error).split())}", file=sys.stderr)
+    return status
