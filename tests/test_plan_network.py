@@ -65,6 +65,23 @@ def test_sparse_demand_adds_repeated_pairs_and_origins_pick_columns():
     assert same_bits(picked.skims["cost"], dense.skims["cost"][:, [4, 0, 4]])
 
 
+def test_origin_layout_and_boardings_are_the_same_results_a_row_per_origin():
+    arcs, demand, destinations = random_network(4)
+    network = Network(*arcs)
+    boarding = np.isfinite(arcs[2])
+    by_destination = network.assign(demand, destinations, skims={"cost": arcs[3]},
+                                    boarding=boarding)
+    by_origin = network.assign(demand, destinations, skims={"cost": arcs[3]},
+                               boarding=boarding, layout="origin")
+    for name in ("node_costs", "waiting_time", "boardings", "transfers"):
+        assert same_bits(getattr(by_origin, name), getattr(by_destination, name).T.copy()), name
+    assert same_bits(by_origin.skims["cost"], by_destination.skims["cost"].T.copy())
+    # The boardings are the skim of 1 per boarding arc.
+    counted = network.assign(demand, destinations, skims={"boarded": boarding.astype(float)})
+    assert same_bits(by_destination.boardings, counted.skims["boarded"])
+    assert network.assign(demand, destinations).transfers is None
+
+
 def test_total_flows_are_the_per_destination_flows_summed():
     arcs, demand, destinations = random_network(5, destinations=6)
     network = Network(*arcs)

@@ -11,6 +11,7 @@ from numpy.typing import NDArray
 from . import _core
 from . import progress as _progress  # the calls below name their callback `progress`
 from ._validate import ArcFlows
+from .congestion import CongestionSettings
 from .results import CongestedLoop, shallow_fields
 
 F32: TypeAlias = NDArray[np.float32]
@@ -27,7 +28,7 @@ class Request:
     demand: Demand
     origins: U64
     skim_names: tuple[str, ...]
-    skim_values: tuple[F32, ...]  # one value per arc, per name
+    skim_values: tuple[F32, ...]  # one value per arc, per name, then boardings with `boarding`
     boarding: NDArray[np.uint8] | None  # given: also find the share that never boards
     origin_major: bool  # node-level results (origins, destinations) instead of the reverse
     arc_flows: ArcFlows
@@ -36,13 +37,10 @@ class Request:
 
 @dataclass(frozen=True)
 class Congestion:
-    """The congested loop's validated parameters, by the names of the core's parameters."""
+    """The congested loop: a capacity per arc and the loop's settings."""
 
-    capacity: F32  # one per arc
-    average_decay_factor: float
-    beta: float
-    tol: float
-    max_iters: int
+    capacity: F32
+    settings: CongestionSettings
 
 
 class Outputs(NamedTuple):
@@ -97,10 +95,11 @@ def assign_congested(network: _core.Network, request: Request,
     cost, and how the loop ended."""
     outputs = _allocate(request, network.arc_count)
     effective_frequencies = np.empty(network.arc_count, np.float32)
-    with _progress.iterations(request.progress, congestion.max_iters) as progress:
+    with _progress.iterations(request.progress, congestion.settings.max_iters) as progress:
         total_cost, iterations, gaps, converged = _core.assign(
             network, **_inputs(request), **outputs._asdict(),
-            **shallow_fields(congestion), effective_frequencies=effective_frequencies,
+            capacity=congestion.capacity, **shallow_fields(congestion.settings),
+            effective_frequencies=effective_frequencies,
             progress=progress)
     return outputs, total_cost, CongestedLoop(
         iterations=iterations, gaps=tuple(gaps), converged=converged,

@@ -9,7 +9,7 @@ from __future__ import annotations
 
 import numbers
 from collections.abc import Callable, Mapping, Sequence
-from typing import Any, Literal, TypeAlias
+from typing import Any, Literal, TypeAlias, cast
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
@@ -17,6 +17,8 @@ from numpy.typing import ArrayLike, NDArray
 Rule: TypeAlias = Literal["finite", "frequency", "positive"]
 ArcFlows: TypeAlias = Literal["total", "per_destination", "none"]
 ARC_FLOWS: tuple[ArcFlows, ...] = ("total", "per_destination", "none")
+Layout: TypeAlias = Literal["destination", "origin"]
+LAYOUTS: tuple[Layout, ...] = ("destination", "origin")
 
 # What each rule demands, whether the smallest and largest values keep it (NaN makes both NaN,
 # and every comparison with NaN is false), and the values that break it. Tested on the float32
@@ -175,11 +177,27 @@ def congestion(average_decay_factor: object, beta: object, tol: object,
     return alpha, exponent, tolerance, int(max_iters)
 
 
-def arc_flows(value: object) -> ArcFlows:
-    if isinstance(value, str) and value in ARC_FLOWS:
+def one_of(value: object, name: str, choices: tuple[str, ...]) -> str:
+    if isinstance(value, str) and value in choices:
         return value
-    raise ValueError(f"arc_flows must be one of {', '.join(map(repr, ARC_FLOWS))}: "
-                     f"got {value!r}")
+    raise ValueError(f"{name} must be one of {', '.join(map(repr, choices))}: got {value!r}")
+
+
+def arc_flows(value: object) -> ArcFlows:
+    return cast(ArcFlows, one_of(value, "arc_flows", ARC_FLOWS))
+
+
+def layout(value: object) -> Layout:
+    return cast(Layout, one_of(value, "layout", LAYOUTS))
+
+
+def arc_mask(values: ArrayLike, name: str, count: int) -> NDArray[np.uint8]:
+    """One bool per arc, as 0/1 bytes."""
+    array = np.asarray(values)
+    if array.dtype != np.bool_:
+        raise TypeError(f"{name} must hold booleans, not {array.dtype}")
+    expect_shape(array, name, (count,), "arc_count")
+    return array.astype(np.uint8)
 
 
 def flag(value: object, name: str) -> bool:

@@ -34,9 +34,9 @@ class CongestionSettings:
             object.__setattr__(self, field.name, value)  # frozen: set once, here
 
 
-def loop_parameters(settings: object) -> tuple[float, float, float, int]:
-    """The values of a CongestionSettings in the order of its fields, as the core takes them."""
+def checked_settings(settings: object) -> CongestionSettings:
+    """`settings`, or a TypeError if it is no CongestionSettings."""
     if not isinstance(settings, CongestionSettings):
         raise TypeError(f"congestion must be a CongestionSettings, not "
                         f"{type(settings).__name__}")
-    return settings.average_decay_factor, settings.beta, settings.tol, settings.max_iters
+    return settings

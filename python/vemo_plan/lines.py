@@ -2,25 +2,22 @@
 
 from __future__ import annotations
 
-from collections.abc import Iterable, Mapping
+from collections.abc import Iterable
 from typing import Any
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
 
-from . import _core_calls
 from . import _validate as check
-from ._core_calls import Congestion, Outputs, Request
 from ._line_arcs import ArcKind, line_arcs, line_ends, line_starts
 from ._validate import ArcFlows
-from .congestion import CongestionSettings, loop_parameters
+from .congestion import CongestionSettings
 from .network import Network, read_only
-from .results import CongestedLineAssignment, LineAssignment, shallow_fields
+from .results import (Assignment, CongestedLineAssignment, CongestedLoop, LineAssignment,
+                      shallow_fields, summed_in_order)
 
 Walks = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float32]]
 _WALKING_PARTS = "(from_stops, to_stops, minutes)"
-# The skims every line assignment computes, in the order of _skim_values.
-_SKIM_NAMES = ("in_vehicle_time", "walking_time", "boardings")
 
 
 class LineNetwork:
@@ -43,10 +40,11 @@ class LineNetwork:
         arc_kind: uint8 ``(arc_count,)``, an ``ArcKind`` code per arc.
         arc_line: int64 ``(arc_count,)``, the line of each arc, -1 for walking links.
         ride_arcs: one array per line, the arc of each of its segments in order.
-        arc_skims: the skims every line assignment computes, name -> float32 per arc,
-            read-only: ``in_vehicle_time`` (minutes on ride arcs), ``walking_time`` (minutes on
-            walking links) and ``boardings`` (1 on boarding arcs); ``Network.assign`` takes
-            them as its ``skims``.
+        boarding: bool ``(arc_count,)``, True on boarding arcs: ``Network.assign``'s
+            ``boarding``, which gives boardings and transfers.
+        arc_skims: the skims every line assignment computes besides those, name -> float32
+            per arc, read-only: ``in_vehicle_time`` (minutes on ride arcs) and
+            ``walking_time`` (minutes on walking links); ``Network.assign``'s ``skims``.
     """
 
     network: Network
@@ -55,6 +53,8 @@ class LineNetwork:
     arc_kind: NDArray[np.uint8]
     arc_line: NDArray[np.int64]
     ride_arcs: list[NDArray[np.intp]]
+    boarding: NDArray[np.bool_]
+    arc_skims: dict[str, NDArray[np.float32]]
 
     def __init__(self, alignments: Iterable[ArrayLike], frequencies: ArrayLike,
                  travel_time_mat: ArrayLike, *,
@@ -120,19 +120,13 @@ class LineNetwork:
         self.arc_line = read_only(arcs.line)
         rides = np.flatnonzero(arcs.kind == ArcKind.RIDE)
         self.ride_arcs = [read_only(line) for line in np.split(rides, np.cumsum(lengths - 1)[:-1])]
-        boarding = arcs.kind == ArcKind.BOARD
-        self._boarding = boarding.astype(np.uint8)
-        # Ride minutes, walk minutes and boardings (_SKIM_NAMES).
-        self._skim_values = (
-            np.where(arcs.kind == ArcKind.RIDE, arcs.cost, np.float32(0)),
-            np.where(arcs.kind == ArcKind.WALK, arcs.cost, np.float32(0)),
-            boarding.astype(np.float32),
-        )
-
-    @property
-    def arc_skims(self) -> Mapping[str, NDArray[np.float32]]:
-        """Name -> float32 ``(arc_count,)``, read-only views (see the class)."""
-        return {name: read_only(values) for name, values in zip(_SKIM_NAMES, self._skim_values)}
+        self.boarding = read_only(arcs.kind == ArcKind.BOARD)
+        self.arc_skims = {
+            "in_vehicle_time": read_only(np.where(arcs.kind == ArcKind.RIDE, arcs.cost,
+                                                  np.float32(0))),
+            "walking_time": read_only(np.where(arcs.kind == ArcKind.WALK, arcs.cost,
+                                               np.float32(0))),
+        }
 
     def assign(self, demand_mat: ArrayLike, *, arc_flows: ArcFlows = "total",
                progress: bool = False) -> LineAssignment:
@@ -145,9 +139,11 @@ class LineNetwork:
                 ``"none"`` (then no line loads either).
             progress: show a progress bar over the destination stops (needs tqdm).
         """
-        request = self._request(demand_mat, arc_flows, progress)
-        outputs, total_cost = _core_calls.assign(self.network._core, request)
-        return LineAssignment(**self._fields(outputs, total_cost))
+        trips = self._trips(demand_mat)
+        stops = np.arange(self.stop_count)
+        return LineAssignment(**self._fields(self.network.assign(
+            trips, stops, skims=self.arc_skims, boarding=self.boarding, origins=stops,
+            layout="origin", arc_flows=arc_flows, progress=progress)))
 
     def assign_congested(self, demand_mat: ArrayLike, capacity: ArrayLike,
                          congestion: CongestionSettings = CongestionSettings(), *,
@@ -163,64 +159,39 @@ class LineNetwork:
         ``congestion`` is that of ``Network.assign_congested``; the results are those of the
         last assignment, with the averaged arc flows.
         """
-        request = self._request(demand_mat, arc_flows, progress)
+        trips = self._trips(demand_mat)
         per_line = check.per_item(capacity, "capacity", self.line_count, "line")
         # Only boarding arcs have a finite frequency; congestion leaves the others alone,
         # whatever their capacity.
         per_arc = np.ones(self.network.arc_count, np.float32)
-        boarding = self._boarding.astype(bool)
-        per_arc[boarding] = per_line[self.arc_line[boarding]]
-        loop = Congestion(per_arc, *loop_parameters(congestion))
-        outputs, total_cost, ended = _core_calls.assign_congested(self.network._core, request,
-                                                                  loop)
-        return CongestedLineAssignment(**self._fields(outputs, total_cost),
-                                       **shallow_fields(ended))
+        per_arc[self.boarding] = per_line[self.arc_line[self.boarding]]
+        stops = np.arange(self.stop_count)
+        result = self.network.assign_congested(
+            trips, stops, per_arc, congestion, skims=self.arc_skims, boarding=self.boarding,
+            origins=stops, layout="origin", arc_flows=arc_flows, progress=progress)
+        return CongestedLineAssignment(**self._fields(result), **shallow_fields(result, CongestedLoop))
 
-    def _request(self, demand_mat: ArrayLike, arc_flows: object, progress: object) -> Request:
+    def _trips(self, demand_mat: ArrayLike) -> tuple[NDArray[np.intp], NDArray[np.intp],
+                                                       NDArray[np.float32]]:
+        """The trips between distinct stops as (origin stops, destination stops, trips)."""
         trips = check.checked(demand_mat, "demand_mat", "finite", ndim=2)
         check.expect_shape(trips, "demand_mat", (self.stop_count, self.stop_count),
                            "stop_count, stop_count")
         travels = trips != 0
         np.fill_diagonal(travels, False)
         origins, destinations = np.nonzero(travels)
-        stops = np.arange(self.stop_count, dtype=np.uint64)
-        return Request(
-            destinations=stops,
-            demand=(origins.astype(np.uint64), destinations.astype(np.uint64),
-                    trips[origins, destinations]),
-            origins=stops,
-            skim_names=_SKIM_NAMES,
-            skim_values=self._skim_values,
-            boarding=self._boarding,
-            origin_major=True,
-            arc_flows=check.arc_flows(arc_flows),
-            progress=check.flag(progress, "progress"),
-        )
+        return origins, destinations, trips[origins, destinations]
 
-    def _fields(self, outputs: Outputs, total_cost: float) -> dict[str, Any]:
-        in_vehicle_time, walking_time, boardings = outputs.skims
-        assert outputs.no_boarding is not None
-        # Trips that never board make no transfer: boardings - 1 counts them as -1.
-        transfers = boardings - np.float32(1) + outputs.no_boarding
-        np.fill_diagonal(transfers, 0)
-        flows = outputs.arc_flows
-        totals = None if flows is None else _summed(flows)
+    def _fields(self, result: Assignment) -> dict[str, Any]:
+        flows = result.arc_flows
+        totals = (flows if flows is None or flows.ndim == 1 else summed_in_order(flows))
         return dict(
-            stop_costs=outputs.node_costs, waiting_time=outputs.waiting_time,
-            in_vehicle_time=in_vehicle_time, walking_time=walking_time, boardings=boardings,
-            transfers=transfers, arc_flows=flows,
+            stop_costs=result.node_costs, waiting_time=result.waiting_time,
+            in_vehicle_time=result.skims["in_vehicle_time"],
+            walking_time=result.skims["walking_time"], boardings=result.boardings,
+            transfers=result.transfers, arc_flows=flows,
             line_loads=None if totals is None else [totals[arcs] for arcs in self.ride_arcs],
-            total_cost=total_cost, unassigned=outputs.unassigned)
-
-
-def _summed(flows: NDArray[np.float32]) -> NDArray[np.float32]:
-    """Total flows: per-destination rows added in destination order, as the core adds them."""
-    if flows.ndim == 1:
-        return flows
-    total = np.zeros(flows.shape[1], np.float32)
-    for row in flows:
-        total += row
-    return total
+            total_cost=result.total_cost, unassigned=result.unassigned)
 
 
 def _lines(alignments: Iterable[ArrayLike], frequencies: ArrayLike, stop_count: int | None

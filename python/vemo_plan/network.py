@@ -11,8 +11,8 @@ from numpy.typing import ArrayLike, NDArray
 from . import _core, _core_calls
 from . import _validate as check
 from ._core_calls import Congestion, Demand, Outputs, Request
-from ._validate import ArcFlows
-from .congestion import CongestionSettings, loop_parameters
+from ._validate import ArcFlows, Layout
+from .congestion import CongestionSettings, checked_settings
 from .results import Assignment, CongestedAssignment, shallow_fields
 
 _SPARSE_DEMAND = "(origin_nodes, destination_positions, trips)"
@@ -90,7 +90,8 @@ class Network:
 
     def assign(self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
                destinations: ArrayLike, *, skims: Mapping[str, ArrayLike] | None = None,
-               origins: ArrayLike | None = None, arc_flows: ArcFlows = "total",
+               boarding: ArrayLike | None = None, origins: ArrayLike | None = None,
+               layout: Layout = "destination", arc_flows: ArcFlows = "total",
                progress: bool = False) -> Assignment:
         """Optimal strategies toward every destination, and the demand loaded on them.
 
@@ -101,16 +102,22 @@ class Network:
                 arrays (trips from ``origin_nodes[t]`` toward
                 ``destinations[destination_positions[t]]``; repeated pairs add up).
             destinations: destination nodes; each is assigned on its own, repeats included.
-            skims: name -> one value per arc (in-vehicle minutes, 1.0 on boarding arcs, a
-                fare, ...); each gives a matrix of its expected sum along the strategy.
+            skims: name -> one value per arc (in-vehicle minutes, a fare, ...); each gives a
+                matrix of its expected sum along the strategy.
+            boarding: bool per arc, True where the arc boards a vehicle; gives the
+                ``boardings`` and ``transfers`` matrices.
             origins: the nodes whose results are kept; default every node.
+            layout: ``"destination"``: node-level results are ``(D, O)``, a row per
+                destination; ``"origin"``: ``(O, D)``, a row per origin, as skim matrices are
+                read.
             arc_flows: ``"total"``, ``"per_destination"`` or ``"none"``.
             progress: show a progress bar over the destinations (needs tqdm).
 
         Trips whose origin cannot reach their destination are not loaded: they are counted
         in ``unassigned``.
         """
-        request = self._request(demand, destinations, skims, origins, arc_flows, progress)
+        request = self._request(demand, destinations, skims, boarding, origins, layout,
+                                arc_flows, progress)
         outputs, total_cost = _core_calls.assign(self._core, request)
         return Assignment(**_fields(request, outputs, total_cost))
 
@@ -118,7 +125,8 @@ class Network:
             self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
             destinations: ArrayLike, capacity: ArrayLike,
             congestion: CongestionSettings = CongestionSettings(), *,
-            skims: Mapping[str, ArrayLike] | None = None, origins: ArrayLike | None = None,
+            skims: Mapping[str, ArrayLike] | None = None, boarding: ArrayLike | None = None,
+            origins: ArrayLike | None = None, layout: Layout = "destination",
             arc_flows: ArcFlows = "total", progress: bool = False) -> CongestedAssignment:
         """``assign`` with congestion: frequencies of crowded arcs lowered, iterated.
 
@@ -131,28 +139,32 @@ class Network:
         The other arguments are those of ``assign``. The results are those of the last
         assignment, with the averaged arc flows.
         """
-        request = self._request(demand, destinations, skims, origins, arc_flows, progress)
+        request = self._request(demand, destinations, skims, boarding, origins, layout,
+                                arc_flows, progress)
         loop = Congestion(check.per_item(capacity, "capacity", self.arc_count, "arc"),
-                          *loop_parameters(congestion))
+                          checked_settings(congestion))
         outputs, total_cost, ended = _core_calls.assign_congested(self._core, request, loop)
         return CongestedAssignment(**_fields(request, outputs, total_cost), **shallow_fields(ended))
 
     def _request(self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
-                 destinations: ArrayLike,
-                 skims: Mapping[str, ArrayLike] | None, origins: ArrayLike | None,
+                 destinations: ArrayLike, skims: Mapping[str, ArrayLike] | None,
+                 boarding: ArrayLike | None, origins: ArrayLike | None, layout: object,
                  arc_flows: object, progress: object) -> Request:
         nodes = self.node_count
         targets = check.indices(destinations, "destinations", below=nodes, limit="node_count")
         skim_names, skim_values = self._skims(skims)
+        boards = None if boarding is None else check.arc_mask(boarding, "boarding",
+                                                              self.arc_count)
         return Request(
             destinations=targets,
             demand=self._demand(demand, len(targets)),
             origins=(np.arange(nodes, dtype=np.uint64) if origins is None else
                      check.indices(origins, "origins", below=nodes, limit="node_count")),
             skim_names=skim_names,
-            skim_values=skim_values,
-            boarding=None,
-            origin_major=False,
+            # With boarding, the boardings are one more skim: 1 per boarding arc.
+            skim_values=skim_values + (() if boards is None else (boards.astype(np.float32),)),
+            boarding=boards,
+            origin_major=check.layout(layout) == "origin",
             arc_flows=check.arc_flows(arc_flows),
             progress=check.flag(progress, "progress"),
         )
@@ -195,9 +207,16 @@ class Network:
 
 
 def _fields(request: Request, outputs: Outputs, total_cost: float) -> dict[str, Any]:
+    named = len(request.skim_names)
+    boardings = transfers = None
+    if outputs.no_boarding is not None:
+        boardings = outputs.skims[named]
+        # Trips that never board make no transfer, where boardings - 1 alone would count -1.
+        transfers = boardings - np.float32(1)
+        transfers += outputs.no_boarding
     return dict(
         destinations=request.destinations, origins=request.origins,
         node_costs=outputs.node_costs, waiting_time=outputs.waiting_time,
-        skims=dict(zip(request.skim_names, outputs.skims)), arc_flows=outputs.arc_flows,
-        total_cost=total_cost, destination_costs=outputs.destination_costs,
-        unassigned=outputs.unassigned)
+        skims=dict(zip(request.skim_names, outputs.skims)), boardings=boardings,
+        transfers=transfers, arc_flows=outputs.arc_flows, total_cost=total_cost,
+        destination_costs=outputs.destination_costs, unassigned=outputs.unassigned)

@@ -6,6 +6,7 @@ Records compare by identity (arrays have no single truth value); compare their a
 from __future__ import annotations
 
 from dataclasses import dataclass, fields
+from collections.abc import Iterable
 from typing import Any
 
 import numpy as np
@@ -32,17 +33,20 @@ class CongestedLoop:
 
 @dataclass(frozen=True, eq=False)
 class Assignment:
-    """The result of ``Network.assign``. ``D`` destinations, ``O`` origins.
+    """The result of ``Network.assign``. ``D`` destinations, ``O`` origins. Node-level results
+    are float32 ``(D, O)``, ``[k, j]`` from ``origins[j]`` to ``destinations[k]``, or ``(O, D)``,
+    ``[j, k]``, with ``layout="origin"``.
 
     Attributes:
         destinations: uint64 ``(D,)``, the destination nodes as given.
-        origins: uint64 ``(O,)``, the nodes whose rows the node-level results keep.
-        node_costs: float32 ``(D, O)``, ``[k, j]``: expected time from ``origins[j]`` to
-            ``destinations[k]``, waiting included; +inf where it cannot be reached.
-        waiting_time: float32 ``(D, O)``, the waiting part of ``node_costs``; NaN where
-            unreachable.
-        skims: name -> float32 ``(D, O)``, the expected sum of that skim's arc values along
-            the optimal strategy; NaN where unreachable.
+        origins: uint64 ``(O,)``, the nodes whose results are kept.
+        node_costs: expected time, waiting included; +inf where it cannot be reached.
+        waiting_time: the waiting part of ``node_costs``; NaN where unreachable.
+        skims: name -> the expected sum of that skim's arc values along the optimal strategy;
+            NaN where unreachable.
+        boardings: expected vehicles boarded, with ``boarding`` given, else None.
+        transfers: expected transfers, ``boardings - 1 + P(arriving without boarding)``:
+            the boardings after the first; with ``boarding`` given, else None.
         arc_flows: float32 ``(arc_count,)`` or ``(D, arc_count)`` as asked, or None.
         total_cost: the sum of cost times trips over every trip that reaches its destination.
         destination_costs: float32 ``(D,)``, that sum for each destination; ``total_cost`` is
@@ -56,6 +60,8 @@ class Assignment:
     node_costs: NDArray[np.float32]
     waiting_time: NDArray[np.float32]
     skims: dict[str, NDArray[np.float32]]
+    boardings: NDArray[np.float32] | None
+    transfers: NDArray[np.float32] | None
     arc_flows: NDArray[np.float32] | None
     total_cost: float
     destination_costs: NDArray[np.float32]
@@ -78,7 +84,7 @@ class LineAssignment:
         stop_costs: expected time, waiting included.
         waiting_time, in_vehicle_time, walking_time: the parts of ``stop_costs``.
         boardings: expected number of vehicles boarded.
-        transfers: expected number of transfers, ``boardings - 1`` for trips that board.
+        transfers: expected number of transfers, as ``Assignment.transfers``.
         arc_flows: float32 ``(arc_count,)``, ``(stop_count, arc_count)`` (per destination
             stop) or None, as asked.
         line_loads: one float32 array per line, the riders on each segment between
@@ -105,6 +111,20 @@ class CongestedLineAssignment(CongestedLoop, LineAssignment):
     last assignment, with the averaged arc flows, and how the loop ended (``CongestedLoop``)."""
 
 
-def shallow_fields(record: Any) -> dict[str, Any]:
-    """A dataclass's fields by name, without copying them (``dataclasses.asdict`` copies)."""
-    return {field.name: getattr(record, field.name) for field in fields(record)}
+def summed_in_order(rows: Iterable[NDArray[np.float32]]) -> NDArray[np.float32]:
+    """The float32 sum of `rows` (arrays of one shape), added one after another from 0: the
+    order in which the core sums per-destination flows and costs, so the same bits."""
+    total: NDArray[np.float32] | None = None
+    for row in rows:
+        if total is None:
+            total = np.zeros(np.shape(row), np.float32)
+        total += row
+    if total is None:
+        raise ValueError("summed_in_order needs at least one row")
+    return total
+
+
+def shallow_fields(record: Any, kind: Any = None) -> dict[str, Any]:
+    """A dataclass's fields by name (those of its base `kind`, if given), without copying them
+    (``dataclasses.asdict`` copies)."""
+    return {field.name: getattr(record, field.name) for field in fields(kind or record)}

@@ -25,18 +25,20 @@ from numpy.typing import NDArray
 
 from .model import ZoneModel
 from .. import Assignment, Network
+from ..results import summed_in_order
 from .skims import ZoneSkims, trip_list, zone_skims
 
 
-
 class _Arcs(NamedTuple):
-    """What every worker holds: the network's arcs, their skim values and the origins kept."""
+    """What every worker holds: the network's arcs, their skim values and boarding arcs, and
+    the origins kept."""
 
     tail: NDArray[np.uint64]
     head: NDArray[np.uint64]
     frequency: NDArray[np.float32]
     cost: NDArray[np.float32]
     skims: Mapping[str, NDArray[np.float32]]
+    boarding: NDArray[np.bool_]
     origins: NDArray[np.uint64]
 
 
@@ -62,9 +64,10 @@ def assign_zones_on_cluster(client: Client, model: ZoneModel, demand: NDArray[np
     zones = len(model.zones)
     workers = max(1, len(client.scheduler_info()["workers"]))
     size = shard_size or max(1, -(-zones // (2 * workers)))
-    net = model.line_network.network
-    arcs = client.scatter(_Arcs(net.tail, net.head, net.frequency, net.cost,
-                                model.line_network.arc_skims, model.origin_nodes), broadcast=True)
+    lines = model.line_network
+    net = lines.network
+    arcs = client.scatter(_Arcs(net.tail, net.head, net.frequency, net.cost, lines.arc_skims,
+                                lines.boarding, model.origin_nodes), broadcast=True)
     origin_nodes, positions, trips = trip_list(model, demand)
     shards = []
     for first in range(0, zones, size):
@@ -75,21 +78,22 @@ def assign_zones_on_cluster(client: Client, model: ZoneModel, demand: NDArray[np
             pure=False))
     results: list[Assignment] = client.gather(shards)  # in submission order
 
-    flows = np.zeros(net.arc_count, np.float32)
-    for result in results:
-        assert result.arc_flows is not None
-        for row in result.arc_flows:
-            flows += row
-    node_costs = np.concatenate([result.node_costs for result in results])
-    volumes = np.zeros_like(node_costs)
-    volumes[positions.astype(np.intp), np.searchsorted(model.origin_nodes, origin_nodes)] = trips
+    def joined(matrices: list[Any]) -> Any:  # a row per origin, the shards' columns side by side
+        return np.concatenate(matrices, axis=1)
+
+    destination_costs = np.concatenate([result.destination_costs for result in results])
     return zone_skims(model, Assignment(
         destinations=model.destination_nodes, origins=model.origin_nodes,
-        node_costs=node_costs,
-        waiting_time=np.concatenate([result.waiting_time for result in results]),
-        skims={name: np.concatenate([result.skims[name] for result in results])
+        node_costs=joined([result.node_costs for result in results]),
+        waiting_time=joined([result.waiting_time for result in results]),
+        skims={name: joined([result.skims[name] for result in results])
                for name in results[0].skims},
-        arc_flows=flows, total_cost=_total_cost(node_costs, volumes),
+        boardings=joined([result.boardings for result in results]),
+        transfers=joined([result.transfers for result in results]),
+        arc_flows=summed_in_order(row for result in results
+                                  for row in np.asarray(result.arc_flows)),
+        total_cost=float(summed_in_order(destination_costs)),
+        destination_costs=destination_costs,
         unassigned=np.concatenate([result.unassigned for result in results])))
 
 
@@ -97,15 +101,5 @@ def _assign_shard(arcs: _Arcs, destinations: NDArray[np.uint64],
                   demand: tuple[NDArray[Any], ...]) -> Assignment:
     """Runs on a worker: one shard's assignment, with its flows per destination."""
     return Network(arcs.tail, arcs.head, arcs.frequency, arcs.cost).assign(
-        demand, destinations, skims=arcs.skims, origins=arcs.origins,
-        arc_flows="per_destination")
-
-
-def _total_cost(node_costs: NDArray[np.float32], volumes: NDArray[np.float32]) -> float:
-    """Cost times trips over the trips that arrive, as the core sums it: in float32, over the
-    origins in node order for each destination, then over the destinations in order."""
-    arriving = (volumes != 0) & np.isfinite(node_costs)
-    products = np.zeros_like(node_costs)
-    products[arriving] = node_costs[arriving] * volumes[arriving]
-    per_destination = np.cumsum(products, axis=1, dtype=np.float32)[:, -1]
-    return float(np.cumsum(per_destination, dtype=np.float32)[-1])
+        demand, destinations, skims=arcs.skims, boarding=arcs.boarding, origins=arcs.origins,
+        layout="origin", arc_flows="per_destination")

@@ -3,10 +3,7 @@
 
 The network is assigned at the node level, toward the zones' destination nodes only and with
 the zones' origin nodes as the rows kept, which saves the strategies toward the stops that a
-``LineNetwork.assign`` would also compute. Transfers need the chance of arriving without
-boarding, which the node level does not give, but it is 0 or 1 here: a traveller at a node with
-an attractive walk takes it and nothing else, so until the first boarding the route is fixed;
-so it is 1 exactly where the expected number of boardings is 0.
+``LineNetwork.assign`` would also compute; the core writes the matrices a row per origin.
 """
 
 from __future__ import annotations
@@ -17,6 +14,7 @@ import numpy as np
 from numpy.typing import NDArray
 
 from .. import Assignment, CongestedAssignment, CongestedLoop, CongestionSettings
+from ..results import shallow_fields
 from .model import ZoneModel
 
 F32 = NDArray[np.float32]
@@ -79,9 +77,10 @@ def trip_list(model: ZoneModel, demand: NDArray[np.float64]) -> TripList:
 def assign_zones(model: ZoneModel, demand: NDArray[np.float64], *,
                  progress: bool = False) -> ZoneSkims:
     """The uncongested assignment of `demand` (trips, ``[origin zone, destination zone]``)."""
-    result = model.line_network.network.assign(
-        trip_list(model, demand), model.destination_nodes, skims=model.line_network.arc_skims,
-        origins=model.origin_nodes, progress=progress)
+    lines = model.line_network
+    result = lines.network.assign(
+        trip_list(model, demand), model.destination_nodes, skims=lines.arc_skims,
+        boarding=lines.boarding, origins=model.origin_nodes, layout="origin", progress=progress)
     return zone_skims(model, result)
 
 
@@ -94,26 +93,26 @@ def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
     (runs per minute) is ``W * vehicle_capacity``. `congestion` is that of
     ``Network.assign_congested``."""
     capacity = model.feed_lines.window_minutes * vehicle_capacity
-    result = model.line_network.network.assign_congested(
+    lines = model.line_network
+    result = lines.network.assign_congested(
         trip_list(model, demand), model.destination_nodes, capacity, congestion,
-        skims=model.line_network.arc_skims, origins=model.origin_nodes, progress=progress)
+        skims=lines.arc_skims, boarding=lines.boarding, origins=model.origin_nodes,
+        layout="origin", progress=progress)
     return zone_skims(model, result)
 
 
 def zone_skims(model: ZoneModel, result: Assignment) -> ZoneSkims:
-    """The zone matrices of an assignment toward the destination nodes, from the origin
-    nodes, with its total arc flows."""
+    """The zone matrices of an assignment toward the destination nodes, from the origin nodes,
+    a row per origin (``layout="origin"``), with boardings and its total arc flows. Their
+    diagonals are set to 0 in place."""
     assert result.arc_flows is not None and result.arc_flows.ndim == 1
-    matrices = {"cost": result.node_costs, "waiting_time": result.waiting_time,
-                **result.skims}
-    boardings = result.skims["boardings"]
-    matrices["transfers"] = boardings - np.float32(1) + (boardings == 0).astype(np.float32)
-    by_origin = {name: np.ascontiguousarray(matrix.T) for name, matrix in matrices.items()}
-    for matrix in by_origin.values():
+    assert result.boardings is not None and result.transfers is not None
+    matrices = {"cost": result.node_costs, "waiting_time": result.waiting_time, **result.skims,
+                "boardings": result.boardings, "transfers": result.transfers}
+    for matrix in matrices.values():
         np.fill_diagonal(matrix, 0)
-    loop = (CongestedLoop(result.iterations, result.gaps, result.converged,
-                          result.effective_frequencies)
+    loop = (CongestedLoop(**shallow_fields(result, CongestedLoop))
             if isinstance(result, CongestedAssignment) else None)
-    return ZoneSkims(**by_origin, arc_flows=result.arc_flows,
+    return ZoneSkims(**matrices, arc_flows=result.arc_flows,
                      line_loads=[result.arc_flows[arcs] for arcs in model.line_network.ride_arcs],
                      total_cost=result.total_cost, unassigned=result.unassigned, loop=loop)
