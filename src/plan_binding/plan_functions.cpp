@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "assignment/plan/plan_assign.hpp"
+#include "binding/float_value.hpp"
+#include "binding/index_value.hpp"
 #include "binding/interpreter_lock.hpp"
 #include "binding/interruptible.hpp"
 #include "binding/parameter_groups.hpp"
@@ -48,12 +50,6 @@ std::vector<ArrayView> array_tuple(PyObject* value, const char* name, std::size_
         expect_size(arrays.back(), size, name);
     }
     return arrays;
-}
-
-float to_float(PyObject* value, const char* name) {
-    const double number = PyFloat_AsDouble(value);
-    if (number == -1.0 && PyErr_Occurred() != nullptr) raise_shape(name, "a number is needed");
-    return static_cast<float>(number);
 }
 
 // The demand: a (destinations, node_count) array or three arrays of triples.
@@ -220,18 +216,16 @@ struct PlanCongestionGroup {
             throw PyErrorSet();
         }
         ArrayView capacity(slot(bound, first), "capacity", Element::f32, 1, false);
-        const float alpha = to_float(slot(bound, first + 1), "average_decay_factor");
-        const float beta = to_float(slot(bound, first + 2), "beta");
-        const float tol = to_float(slot(bound, first + 3), "tol");
-        const std::size_t max_iters = PyLong_AsSize_t(slot(bound, first + 4));
-        if (PyErr_Occurred() != nullptr) throw PyErrorSet();
+        // Each member is initialised in declaration order, which is the parameter order.
+        const CongestionParameters parameters{
+            .capacity = 0.0f,
+            .average_decay_factor = bound.extract(first + 1, to_f32),
+            .beta = bound.extract(first + 2, to_f32),
+            .tol = bound.extract(first + 3, to_f32),
+            .max_iters = bound.extract(first + 4, to_index)};
         return CongestionArguments{
             .capacity = std::move(capacity),
-            .parameters = {.capacity = 0.0f,
-                           .average_decay_factor = alpha,
-                           .beta = beta,
-                           .tol = tol,
-                           .max_iters = max_iters},
+            .parameters = parameters,
             .effective_frequencies = ArrayView(slot(bound, first + 5), "effective_frequencies",
                                                Element::f32, 1, true)};
     }
