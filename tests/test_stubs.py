@@ -108,14 +108,8 @@ def test_the_stub_types_calls_and_results(mypy, tmp_path):
 
 
 def test_the_planner_core_stub_matches_its_binding():
-    """vemo_plan._core.pyi declares the one assign entry twice (uncongested, congested): both
-    list the binding's parameters in its order, the first with the binding's defaults."""
     core = pytest.importorskip("vemo_plan._core")
     tree = ast.parse((ROOT / "python" / "vemo_plan" / "_core.pyi").read_text())
-    overloads = [node for node in tree.body
-                 if isinstance(node, ast.FunctionDef) and node.name == "assign"]
-    assert len(overloads) == 2
-    uncongested, congested = overloads
-    assert stub_signature(uncongested) == core.assign.__text_signature__
-    names = [arg.arg for arg in congested.args.args + congested.args.kwonlyargs]
-    assert names == [arg.arg for arg in uncongested.args.args]
+    [assign] = [node for node in tree.body
+                if isinstance(node, ast.FunctionDef) and node.name == "assign"]
+    assert stub_signature(assign) == core.assign.__text_signature__

@@ -2,11 +2,11 @@
 # keeps no policy, and writes its results into the arrays passed as outputs, with the
 # interpreter lock released. Node-level outputs are (destinations, origins), or (origins,
 # destinations) with origin_major. `assign` runs the congested loop when its parameters (capacity
-# to effective_frequencies) are given, all of them; it then returns (total_cost, iterations,
-# gaps, converged) and calls progress(iteration, gap), else progress(destinations done).
+# to effective_frequencies) are given, all of them: it then returns (total_cost, iterations,
+# gaps, converged) and calls progress(iteration, gap); without them it returns the total cost
+# and calls progress(destinations done).
 
 from collections.abc import Callable
-from typing import overload
 
 import numpy as np
 from numpy.typing import NDArray
@@ -23,7 +23,6 @@ class Network:
     def __init__(self, tail: _U64, head: _U64, frequency: _F32, cost: _F32, /) -> None: ...
 
 def advise_small_pages(array: NDArray[np.generic], /) -> None: ...
-@overload
 def assign(
     network: Network,
     destinations: _U64,
@@ -39,36 +38,11 @@ def assign(
     arc_flows: _F32 | None,
     unassigned: NDArray[np.float64],
     destination_costs: _F32,
-    capacity: None = None,
-    average_decay_factor: None = None,
-    beta: None = None,
-    tol: None = None,
-    max_iters: None = None,
-    effective_frequencies: None = None,
-    progress: Callable[[int], None] | None = None,
-) -> float: ...
-@overload
-def assign(
-    network: Network,
-    destinations: _U64,
-    demand: _F32 | _SparseDemand,
-    origins: _U64,
-    skim_values: tuple[_F32, ...],
-    boarding: NDArray[np.uint8] | None,
-    origin_major: bool,
-    node_costs: _F32,
-    waiting_time: _F32,
-    skims: _F32,
-    no_boarding: _F32 | None,
-    arc_flows: _F32 | None,
-    unassigned: NDArray[np.float64],
-    destination_costs: _F32,
-    *,
-    capacity: _F32,
-    average_decay_factor: float,
-    beta: float,
-    tol: float,
-    max_iters: int,
-    effective_frequencies: _F32,
-    progress: Callable[[int, float], None] | None = None,
-) -> tuple[float, int, list[float], bool]: ...
+    capacity: _F32 | None = None,
+    average_decay_factor: float | None = None,
+    beta: float | None = None,
+    tol: float | None = None,
+    max_iters: int | None = None,
+    effective_frequencies: _F32 | None = None,
+    progress: Callable[[int], None] | Callable[[int, float], None] | None = None,
+) -> float | tuple[float, int, list[float], bool]: ...

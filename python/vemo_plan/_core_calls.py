@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 from dataclasses import dataclass
-from typing import Any, NamedTuple, TypeAlias
+from typing import Any, NamedTuple, TypeAlias, cast
 
 import numpy as np
 from numpy.typing import NDArray
@@ -18,6 +18,8 @@ F32: TypeAlias = NDArray[np.float32]
 U64: TypeAlias = NDArray[np.uint64]
 # Dense (destinations, node_count) trips, or (origin nodes, destination positions, trips).
 Demand: TypeAlias = F32 | tuple[U64, U64, F32]
+# What the core returns for the congested loop: total cost, iterations, gaps, converged.
+LoopResult: TypeAlias = tuple[float, int, list[float], bool]
 
 
 @dataclass(frozen=True)
@@ -86,7 +88,7 @@ def assign(network: _core.Network, request: Request) -> tuple[Outputs, float]:
     with _progress.destinations(request.progress, len(request.destinations)) as progress:
         total_cost = _core.assign(network, **_inputs(request), **outputs._asdict(),
                                   progress=progress)
-    return outputs, total_cost
+    return outputs, cast(float, total_cost)
 
 
 def assign_congested(network: _core.Network, request: Request,
@@ -96,11 +98,11 @@ def assign_congested(network: _core.Network, request: Request,
     outputs = _allocate(request, network.arc_count)
     effective_frequencies = np.empty(network.arc_count, np.float32)
     with _progress.iterations(request.progress, congestion.settings.max_iters) as progress:
-        total_cost, iterations, gaps, converged = _core.assign(
+        total_cost, iterations, gaps, converged = cast(LoopResult, _core.assign(
             network, **_inputs(request), **outputs._asdict(),
             capacity=congestion.capacity, **shallow_fields(congestion.settings),
             effective_frequencies=effective_frequencies,
-            progress=progress)
+            progress=progress))
     return outputs, total_cost, CongestedLoop(
         iterations=iterations, gaps=tuple(gaps), converged=converged,
         effective_frequencies=effective_frequencies)
