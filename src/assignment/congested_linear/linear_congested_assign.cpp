@@ -62,8 +62,7 @@ CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<cons
         Assignment latest = _linear_assign(network, demands, dsts);
         std::vector<float> averaged = averaged_flows(std::move(latest.arc_flows), current.arc_flows,
                                                      parameters.average_decay_factor);
-        const bool settled = options.at_fixed_point == AtFixedPoint::stop &&
-                             same_bits(averaged, current.arc_flows);
+        const bool settled = same_bits(averaged, current.arc_flows);
         current.arc_flows = std::move(averaged);
         current.node_costs = std::move(latest.node_costs);
         const float next_gap =
@@ -80,19 +79,6 @@ CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<cons
                                   ? std::vector<float>(arcs.arc_freqs.begin(), arcs.arc_freqs.end())
                                   : std::move(effective_freqs);
     return current;
-}
-
-CongestedAssignment _linear_congested_assign(
-    std::span<const std::size_t> from, std::span<const std::size_t> to,
-    std::span<const float> arc_freqs, std::span<const float> costs,
-    std::span<const float> demands, std::span<const std::size_t> dsts, float average_decay_factor,
-    float beta, float capacity, float tol, std::size_t max_iters) {
-    return _linear_congested_assign({from, to, arc_freqs, costs}, demands, dsts,
-                                    {.capacity = capacity,
-                                     .average_decay_factor = average_decay_factor,
-                                     .beta = beta,
-                                     .tol = tol,
-                                     .max_iters = max_iters});
 }
 
 Assignment linear_congested_assign(ArcVectors arcs, std::vector<float> demands,

@@ -29,31 +29,18 @@ struct CongestedAssignment : Assignment {
     bool converged = false;
 };
 
-// Whether the loop ends once an iteration leaves the averaged flows unchanged bit for bit. Every
-// later iteration would repeat that one exactly, so ending there changes nothing but the time;
-// running on exists for the tests that show it.
-enum class AtFixedPoint { stop, run_on };
-
 // What a caller may add to the loop: a capacity per arc instead of `capacity` (per_arc of
 // ArcCapacity), and a report after every iteration, on the calling thread, of the iteration's
 // number (from 1) and gap.
 struct CongestionOptions {
     std::span<const float> capacity_per_arc = {};
     const FunctionRef<void(std::size_t iteration, float gap)>* on_iteration = nullptr;
-    AtFixedPoint at_fixed_point = AtFixedPoint::stop;
 };
 
 CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<const float> demands,
                                              std::span<const std::size_t> dsts,
                                              const CongestionParameters& parameters,
                                              const CongestionOptions& options = {});
-
-// The same with the arc list spelled out and the scalars in this function's documented order.
-CongestedAssignment _linear_congested_assign(
-    std::span<const std::size_t> from, std::span<const std::size_t> to,
-    std::span<const float> arc_freqs, std::span<const float> costs,
-    std::span<const float> demands, std::span<const std::size_t> dsts, float average_decay_factor,
-    float beta, float capacity, float tol, std::size_t max_iters);
 
 // `_linear_congested_assign` on vectors it owns.
 Assignment linear_congested_assign(ArcVectors arcs, std::vector<float> demands,

@@ -70,13 +70,6 @@ Assignment _linear_assign(Network& network, std::span<const float> demands,
     return result;
 }
 
-Assignment _linear_assign(std::span<const std::size_t> from, std::span<const std::size_t> to,
-                          std::span<const float> arc_freqs, std::span<const float> costs,
-                          std::span<const float> demands, std::span<const std::size_t> dsts) {
-    Network network({from, to, arc_freqs, costs});
-    return _linear_assign(network, demands, dsts);
-}
-
 Assignment linear_assign(ArcVectors arcs, std::vector<float> demands,
                          std::vector<std::size_t> dsts, DestinationDone done) {
     Network network(arcs.view());
