@@ -27,9 +27,7 @@ void assign_destination(const Network& network, const SearchGraph<Index>& graph,
     std::span<float> arc_flows(result.arc_flows.data() + k * arc_count, arc_count);
     std::fill(node_costs.begin(), node_costs.end(), std::numeric_limits<float>::infinity());
     std::copy_n(demands.begin() + k * n, n, state.node_volumes.begin());
-    std::fill(state.node_frequencies.begin(), state.node_frequencies.end(), 0.0f);
-    std::fill(state.entered.begin(), state.entered.end(), 0);
-    state.strategy.clear();
+    state.reset();
 
     find_strategy(network.arcs(), graph, dsts[k], node_costs, state);
     load_demand(graph, state, arc_flows);
