@@ -11,7 +11,6 @@
 
 #include <math.h>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
