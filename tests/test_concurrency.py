@@ -107,3 +107,22 @@ def test_the_interpreter_exits_cleanly_while_a_daemon_thread_is_in_a_call(run_py
         for _ in range(6):
             done = run_python(DAEMON_AT_EXIT.format(tests=tests))
             assert (done.returncode, done.stderr) == (0, ""), threads
+
+
+BOTH_MODULES = """
+import os
+import vemo, vemo_plan
+
+arcs = [0, 0, 1], [2, 1, 2], [0.125, 0.5, float("inf")], [12, 5, 10]
+before = set(os.listdir("/proc/self/task"))  # the interpreter's and its libraries' threads
+vemo.linear_assign(*arcs, [60, 0, 0, 7, 0, 9], [2, 1])
+vemo_plan.Network(*arcs).assign([[60, 0, 0], [7, 0, 9]], [2, 1])
+print(len(set(os.listdir("/proc/self/task")) - before))
+"""
+
+
+def test_both_modules_share_one_worker_pool(run_python, monkeypatch):
+    # The threads the two calls started: the pool's, which each module once had of its own.
+    monkeypatch.setenv("RAYON_NUM_THREADS", "2")
+    done = run_python(BOTH_MODULES)
+    assert (done.returncode, done.stderr, done.stdout) == (0, "", "2\n")

@@ -2,6 +2,10 @@
 
 namespace vemo {
 
+constinit thread_local detail::CurrentCall detail::current_call;
+
+const char* Cancelled::what() const noexcept { return "the call was cancelled"; }
+
 void Cancellation::poll_if_due() {
     if (Clock::now() < next_poll_) return;
     if (!interrupted_ && poll_()) {

@@ -20,9 +20,10 @@
 
 namespace vemo {
 
-class Cancelled : public std::exception {
+// Exported, with what() out of line, as InternalFailure is (failure.hpp).
+class [[gnu::visibility("default")]] Cancelled : public std::exception {
 public:
-    const char* what() const noexcept override { return "the call was cancelled"; }
+    const char* what() const noexcept override;
 };
 
 // The state one call shares between its calling thread and the threads working for it.
@@ -69,7 +70,8 @@ struct CurrentCall {
     Cancellation* cancellation = nullptr;
     bool polls = false;
 };
-inline thread_local CurrentCall current_call;
+// Defined in the core library, so that the modules and the pool's threads share it.
+extern constinit thread_local CurrentCall current_call;
 
 }  // namespace detail
 

@@ -26,6 +26,8 @@ std::string_view short_path(std::string_view path) {
 
 }  // namespace
 
+const char* InternalFailure::what() const noexcept { return message_.c_str(); }
+
 void fail(std::string message, std::source_location where) {
     const auto path = short_path(where.file_name());
     std::fprintf(stderr, "\nthread '%s' failed at %.*s:%u:%u:\n%s\n", current_thread_name().c_str(),

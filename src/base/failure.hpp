@@ -21,10 +21,12 @@
 
 namespace vemo {
 
-class InternalFailure : public std::exception {
+// Exported, with what() out of line: its type information lives in the core library alone, so a
+// module catches the very type that a worker thread threw.
+class [[gnu::visibility("default")]] InternalFailure : public std::exception {
 public:
     explicit InternalFailure(std::string message) : message_(std::move(message)) {}
-    const char* what() const noexcept override { return message_.c_str(); }
+    const char* what() const noexcept override;
     const std::string& message() const noexcept { return message_; }
 
 private:

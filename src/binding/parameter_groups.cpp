@@ -22,7 +22,7 @@ LineDescriptionArguments LineDescriptionGroup::extract(const BoundArguments& bou
 }
 
 CongestionParameters CongestionGroup::extract(const BoundArguments& bound, std::size_t first) {
-    return {bound.extract(first, to_f32),
+    return {{.shared = bound.extract(first, to_f32)},
             bound.extract_or(first + 1, to_f32, kDefaultAverageDecayFactor),
             bound.extract_or(first + 2, to_f32, kDefaultBeta),
             bound.extract_or(first + 3, to_f32, kDefaultTol),

@@ -4,7 +4,8 @@
 #include <string>
 
 #include "binding/entry_points.hpp"
-#include "lib/call_boundary.hpp"
+#include "binding/error_boundary.hpp"
+#include "binding/panic_exception.hpp"
 
 namespace vemo {
 namespace {
@@ -13,7 +14,8 @@ namespace {
 template <const ModuleFunction& function>
 PyObject* call_entry_point(PyObject* /*module*/, PyObject* const* args, Py_ssize_t positional_count,
                            PyObject* keyword_names) noexcept {
-    return call_boundary([&] { return function.call(args, positional_count, keyword_names); });
+    return error_boundary<raise_panic>(
+        [&] { return function.call(args, positional_count, keyword_names); });
 }
 
 // Its documentation is only a text signature, so the interpreter exposes __text_signature__

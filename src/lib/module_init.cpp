@@ -4,9 +4,10 @@
 #include <string>
 
 #include "base/failure.hpp"
+#include "binding/error_boundary.hpp"
+#include "binding/panic_exception.hpp"
 #include "binding/python_error.hpp"
 #include "binding/python_text.hpp"
-#include "lib/call_boundary.hpp"
 #include "lib/function_table.hpp"
 
 namespace vemo {
@@ -68,5 +69,5 @@ PyRef create_module() {
 }  // namespace vemo
 
 PyMODINIT_FUNC PyInit_vemo(void) {
-    return vemo::call_boundary([] { return vemo::create_module(); });
+    return vemo::error_boundary<vemo::raise_panic>([] { return vemo::create_module(); });
 }

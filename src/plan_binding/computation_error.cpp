@@ -11,6 +11,12 @@ PyObject* type = nullptr;
 // Before the module has made its type, a failure can only come from making the module.
 PyObject* computation_error_type() { return type != nullptr ? type : PyExc_RuntimeError; }
 
+void raise_computation_error(std::string_view message) noexcept {
+    const PyRef text = PyRef::steal(
+        PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
+    if (text) PyErr_SetObject(computation_error_type(), text.get());
+}
+
 void add_computation_error(PyObject* module) {
     if (type == nullptr) {
         type = PyErr_NewExceptionWithDoc(

@@ -2,11 +2,10 @@
 // RuntimeError, so that `except Exception` and task schedulers such as Dask see it.
 #pragma once
 
-#include <exception>
+#include <string_view>
+#include <utility>
 
-#include "base/failure.hpp"
-#include "binding/py_ref.hpp"
-#include "binding/python_error.hpp"
+#include "binding/error_boundary.hpp"
 
 namespace vemo {
 
@@ -16,22 +15,14 @@ PyObject* computation_error_type();
 // Creates the type and adds it to `module` as ComputationError.
 void add_computation_error(PyObject* module);
 
-// Runs `body` (which returns a PyRef) and returns its object as a new reference, or null with a
-// Python exception set: the one already set, or ComputationError for any C++ failure.
+// Sets ComputationError(message) as the current exception, or the interpreter's exception from
+// decoding the message.
+void raise_computation_error(std::string_view message) noexcept;
+
+// The error boundary of the planner's module: any C++ failure becomes ComputationError.
 template <class Body>
 PyObject* plan_boundary(Body&& body) noexcept {
-    try {
-        return body().release();
-    } catch (const PyErrorSet&) {
-        ensure_error_set();
-    } catch (const InternalFailure& failure) {
-        PyErr_SetString(computation_error_type(), failure.message().c_str());
-    } catch (const std::exception& error) {
-        PyErr_SetString(computation_error_type(), error.what());
-    } catch (...) {
-        PyErr_SetString(computation_error_type(), "unknown C++ exception");
-    }
-    return nullptr;
+    return error_boundary<raise_computation_error>(std::forward<Body>(body));
 }
 
 }  // namespace vemo

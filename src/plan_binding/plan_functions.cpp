@@ -218,7 +218,7 @@ struct PlanCongestionGroup {
         ArrayView capacity(slot(bound, first), "capacity", Element::f32, 1, false);
         // Each member is initialised in declaration order, which is the parameter order.
         const CongestionParameters parameters{
-            .capacity = 0.0f,
+            .capacity = {.per_arc = capacity.span<const float>()},
             .average_decay_factor = bound.extract(first + 1, to_f32),
             .beta = bound.extract(first + 2, to_f32),
             .tol = bound.extract(first + 3, to_f32),
@@ -287,8 +287,7 @@ PyRef congested(const InputArguments& in, const PlanOutputs& outputs,
                                       static_cast<double>(gap)));
     };
     const FunctionRef<void(std::size_t, float)> on_iteration(report_iteration);
-    const CongestionOptions options{.capacity_per_arc = congestion.capacity.span<const float>(),
-                                    .on_iteration = &on_iteration};
+    const CongestionOptions options{.on_iteration = &on_iteration};
     const PlanInputs inputs = in.inputs();
     const CongestedPlan result = run_unlocked([&] {
         return plan_assign_congested(in.network->arcs(), inputs, outputs, congestion.parameters,

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "assignment/linear/linear_assign.hpp"
 #include "base/cancellation.hpp"
+#include "core_adapters.hpp"
 #include "parallel/pool.hpp"
 
 namespace vemo::parallel {
@@ -125,7 +125,7 @@ TEST(Cancellation, ALongSearchStopsPartWay) {
 
     CountingPoll poll{.answer_from = 2};
     const CancellableCall call(poll);
-    EXPECT_THROW(_linear_assign(from, to, freqs, costs, demands, dsts), Cancelled);
+    EXPECT_THROW(testing::assign_arcs(from, to, freqs, costs, demands, dsts), Cancelled);
     EXPECT_EQ(poll.asked, 2);
 }
 

@@ -8,25 +8,21 @@
 #include <random>
 #include <vector>
 
-#include "assignment/congested_linear/effective_freqs.hpp"
+#include "core_adapters.hpp"
 #include "failure_message.hpp"
 
 namespace vemo {
 namespace {
 
+using testing::effective_freqs;
 using testing::failure_message;
 
 constexpr float inf = std::numeric_limits<float>::infinity();
 
-std::vector<float> effective(const std::vector<float>& freqs, const std::vector<std::size_t>& to,
-                             const std::vector<float>& flows, float capacity, float beta) {
-    return _calc_effective_freqs(freqs, to, flows, capacity, beta);
-}
-
 // Arc 0 (the arc under test) and arc 1 (no waiting) both enter node 4, one destination:
 // V_0 = volume, T = volume + other.
 float single_arc(float freq, float volume, float other, float capacity = 100, float beta = 0.2f) {
-    return effective({freq, inf}, {4, 4}, {volume, other}, capacity, beta)[0];
+    return effective_freqs({freq, inf}, {4, 4}, {volume, other}, capacity, beta)[0];
 }
 
 TEST(EffectiveFreqs, FloorIsTheDocumentedFloat) {
@@ -43,7 +39,8 @@ TEST(EffectiveFreqs, WorkedExamples) {
 }
 
 TEST(EffectiveFreqs, InfiniteNominalFrequenciesStayInfinite) {
-    EXPECT_EQ(effective({-inf, inf}, {1, 1}, {5, 5}, 100, 0.2f), (std::vector<float>{inf, inf}));
+    EXPECT_EQ(effective_freqs({-inf, inf}, {1, 1}, {5, 5}, 100, 0.2f),
+              (std::vector<float>{inf, inf}));
 }
 
 TEST(EffectiveFreqs, SaturatedOrDegenerateArcsGetTheFloor) {
@@ -97,26 +94,26 @@ TEST(EffectiveFreqs, LinearFormMatchesTheDirectFormulaBitForBit) {
             to[a] = random() % nodes;
         }
         for (float& f : flows) f = random() % 3 == 0 ? 0.0f : flow(random);
-        EXPECT_EQ(_calc_effective_freqs(freqs, to, flows, 20, 0.2f),
+        EXPECT_EQ(effective_freqs(freqs, to, flows, 20, 0.2f),
                   direct_effective_freqs(freqs, to, flows, 20, 0.2f));
     }
 }
 
 TEST(EffectiveFreqs, FlowSumsStartingPastTheFlowsFail) {
     // No destinations: arc 0's own sum may start at the end, but arc 1 shares its head.
-    EXPECT_EQ(failure_message([] { effective({0.5f, inf}, {3, 3}, {}, 1, 1); }),
+    EXPECT_EQ(failure_message([] { effective_freqs({0.5f, inf}, {3, 3}, {}, 1, 1); }),
               "range start index 1 out of range for slice of length 0");
-    EXPECT_EQ(failure_message([] { effective({inf, 0.5f}, {3, 4}, {}, 1, 1); }),
+    EXPECT_EQ(failure_message([] { effective_freqs({inf, 0.5f}, {3, 4}, {}, 1, 1); }),
               "range start index 1 out of range for slice of length 0");
     // Arc 0 alone at its head reads nothing past the end and succeeds.
-    EXPECT_EQ(effective({0.5f, inf}, {3, 4}, {}, 1, 1), (std::vector<float>{0.5f, inf}));
+    EXPECT_EQ(effective_freqs({0.5f, inf}, {3, 4}, {}, 1, 1), (std::vector<float>{0.5f, inf}));
 }
 
 TEST(EffectiveFreqs, MissingHeadOfAFiniteArcFails) {
-    EXPECT_EQ(failure_message([] { effective({inf, 0.5f}, {3}, {1, 1}, 1, 1); }),
+    EXPECT_EQ(failure_message([] { effective_freqs({inf, 0.5f}, {3}, {1, 1}, 1, 1); }),
               "index out of bounds: the len is 1 but the index is 1");
     // An infinite-frequency arc needs no head.
-    EXPECT_EQ(effective({0.5f, inf}, {3}, {0, 1}, 10, 1), (std::vector<float>{0.5f, inf}));
+    EXPECT_EQ(effective_freqs({0.5f, inf}, {3}, {0, 1}, 10, 1), (std::vector<float>{0.5f, inf}));
 }
 
 }  // namespace

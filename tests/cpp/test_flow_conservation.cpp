@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "assignment/linear/linear_assign.hpp"
 #include "assignment/utils/mat2graph.hpp"
+#include "core_adapters.hpp"
 
 namespace vemo {
 namespace {
@@ -23,7 +23,8 @@ struct Case {
 };
 
 void expect_conserved(const Case& c, unsigned seed) {
-    const Assignment result = _linear_assign(c.from, c.to, c.arc_freqs, c.costs, c.demands, c.dsts);
+    const Assignment result =
+        testing::assign_arcs(c.from, c.to, c.arc_freqs, c.costs, c.demands, c.dsts);
     const std::size_t n = result.node_costs.size() / c.dsts.size();
     const std::size_t m = c.from.size();
     for (std::size_t k = 0; k < c.dsts.size(); ++k) {
@@ -115,8 +116,8 @@ TEST(FlowConservation, TwoLinesThroughASharedStopDeliverEveryTrip) {
     const std::size_t n = 5 + 6;
     const std::vector<float> block(net.demands.begin() + n, net.demands.begin() + 2 * n);
     const std::vector<std::size_t> destination{2};
-    const Assignment result =
-        _linear_assign(net.arcs.from, net.arcs.to, net.arcs.arc_freqs, net.arcs.costs, block, destination);
+    const Assignment result = testing::assign_arcs(net.arcs.from, net.arcs.to, net.arcs.arc_freqs,
+                                                   net.arcs.costs, block, destination);
     float arrived = 0.0f;
     for (std::size_t a = 0; a < net.arcs.from.size(); ++a)
         if (net.arcs.to[a] == 2) arrived += result.arc_flows[a];

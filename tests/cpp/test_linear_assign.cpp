@@ -1,11 +1,10 @@
-#include "assignment/linear/linear_assign.hpp"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <vector>
 
+#include "core_adapters.hpp"
 #include "failure_message.hpp"
 
 namespace vemo {
@@ -18,7 +17,7 @@ struct Network {
     std::vector<float> arc_freqs, costs;
 
     Assignment assign(const std::vector<float>& demands, const std::vector<std::size_t>& dsts) const {
-        return _linear_assign(from, to, arc_freqs, costs, demands, dsts);
+        return testing::assign_arcs(from, to, arc_freqs, costs, demands, dsts);
     }
 };
 
@@ -143,7 +142,7 @@ TEST(LinearAssign, ZeroCostTiesAtSharedStopsLoseNoTrips) {
 }
 
 TEST(LinearAssign, FailuresCarryTheirMessages) {
-    EXPECT_EQ(failure_message([] { _linear_assign({}, {}, {}, {}, {}, {}); }),
+    EXPECT_EQ(failure_message([] { testing::assign_arcs({}, {}, {}, {}, {}, {}); }),
               "a required value was absent: the arc list `from` is empty");
     EXPECT_EQ(failure_message([] { worked.assign({60, 0, 0}, {3}); }),
               "index out of bounds: the len is 3 but the index is 3");

@@ -27,7 +27,7 @@ struct LineCase {
     }
     MatAssignment congested(float capacity, float tol, std::size_t max_iters) const {
         return mat_linear_congested_assign(alignments, freqs, travel_times, demands,
-                                           {.capacity = capacity,
+                                           {.capacity = {.shared = capacity},
                                             .average_decay_factor = 0.01f,
                                             .beta = 0.2f,
                                             .tol = tol,

@@ -10,9 +10,9 @@
 #include <random>
 #include <vector>
 
-#include "assignment/linear/linear_assign.hpp"
 #include "assignment/plan/plan_assign.hpp"
 #include "assignment/utils/sum_flows.hpp"
+#include "core_adapters.hpp"
 
 namespace vemo {
 namespace {
@@ -74,7 +74,8 @@ TEST(PlanAssign, AgreesWithTheAssignmentItBuildsOn) {
         const Assignment totals = c.plan(FlowResult::total, unassigned_again);
 
         std::vector<float> reachable_demand = c.demands;
-        const Assignment plain = _linear_assign(c.from, c.to, c.arc_freqs, c.costs, c.demands, c.dsts);
+        const Assignment plain =
+            testing::assign_arcs(c.from, c.to, c.arc_freqs, c.costs, c.demands, c.dsts);
         for (std::size_t k = 0; k < c.dsts.size(); ++k) {
             double lost = 0.0;
             for (std::size_t i = 0; i < c.nodes; ++i) {
@@ -87,7 +88,7 @@ TEST(PlanAssign, AgreesWithTheAssignmentItBuildsOn) {
             ASSERT_EQ(unassigned[k], lost) << "seed " << seed;
         }
         const Assignment loaded =
-            _linear_assign(c.from, c.to, c.arc_freqs, c.costs, reachable_demand, c.dsts);
+            testing::assign_arcs(c.from, c.to, c.arc_freqs, c.costs, reachable_demand, c.dsts);
         ASSERT_EQ(per_destination.node_costs, plain.node_costs) << "seed " << seed;
         ASSERT_EQ(per_destination.arc_flows, loaded.arc_flows) << "seed " << seed;
         ASSERT_EQ(totals.arc_flows, strided_sums(loaded.arc_flows, c.from.size(), c.from.size()))

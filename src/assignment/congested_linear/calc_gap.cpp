@@ -10,7 +10,6 @@
 #include "assignment/congested_linear/calc_gap.hpp"
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "base/failure.hpp"
@@ -18,8 +17,6 @@
 
 namespace vemo {
 namespace {
-
-constexpr std::size_t kNoTail = std::numeric_limits<std::size_t>::max();
 
 struct NodeTerms {
     float excess = 0.0f;
@@ -45,14 +42,6 @@ struct GapSums {
     float numerator = 0.0f;
     float denominator = 0.0f;
 };
-
-// The tail of every indexed arc, or kNoTail for a tail not below node_count (never visited).
-std::vector<std::size_t> tails_of(const OutgoingArcs& outgoing, std::size_t node_count) {
-    std::vector<std::size_t> tails = filled_vector(outgoing.arcs.size(), kNoTail);
-    for (std::size_t node = 0; node < node_count; ++node)
-        for (const std::size_t a : outgoing.of(node)) tails[a] = node;
-    return tails;
-}
 
 // The read-only inputs of one evaluation, and the terms of one destination.
 struct GapInputs {
@@ -86,7 +75,7 @@ struct GapInputs {
         std::fill(terms.begin(), terms.end(), NodeTerms{});
         for (std::size_t a = 0; a < tails.size(); ++a) {
             const std::size_t tail = tails[a];
-            if (tail == kNoTail || tail == destination) continue;
+            if (tail == destination) continue;
             add_arc_terms(terms[tail], arc_terms(k, tail, a));
         }
         GapSums sums;
@@ -116,23 +105,12 @@ float gap_of(const GapInputs& inputs, std::span<const std::size_t> dsts) {
 
 }  // namespace
 
-float _calc_gap(std::size_t node_count, const OutgoingArcs& outgoing,
-                std::span<const float> averaged_flows, std::size_t arc_count,
-                std::span<const float> node_costs, std::span<const std::size_t> to,
-                std::span<const float> costs, std::span<const float> effective_freqs,
-                std::span<const std::size_t> dsts) {
-    const std::vector<std::size_t> tails = tails_of(outgoing, node_count);
-    return gap_of({node_count, tails, averaged_flows, arc_count, node_costs, to, costs,
-                   effective_freqs},
-                  dsts);
-}
-
 float relative_gap(const Network& network, std::span<const float> averaged_flows,
                    std::span<const float> node_costs, std::span<const float> effective_freqs,
                    std::span<const std::size_t> dsts) {
     const ArcList& arcs = network.arcs();
-    return gap_of({network.node_count(), network.tails(), averaged_flows, network.arc_count(),
-                   node_costs, arcs.to, arcs.costs, effective_freqs},
+    return gap_of({network.node_count(), arcs.from, averaged_flows, network.arc_count(), node_costs,
+                   arcs.to, arcs.costs, effective_freqs},
                   dsts);
 }
 

@@ -11,7 +11,6 @@
 
 #include <math.h>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -55,15 +54,6 @@ float effective_freq(float freq, float volume, float inflow, float capacity, flo
 }
 
 }  // namespace
-
-std::vector<float> _calc_effective_freqs(std::span<const float> arc_freqs,
-                                         std::span<const std::size_t> to,
-                                         std::span<const float> averaged_flows, float capacity,
-                                         float beta) {
-    const std::size_t node_count = to.empty() ? 0 : *std::max_element(to.begin(), to.end()) + 1;
-    return effective_frequencies(arc_freqs, to, node_count, averaged_flows, {.shared = capacity},
-                                 beta);
-}
 
 std::vector<float> effective_frequencies(std::span<const float> arc_freqs,
                                          std::span<const std::size_t> to, std::size_t node_count,

@@ -13,20 +13,6 @@ namespace vemo {
 // The lowest effective frequency of a finite-frequency arc: 0.001001001, not 0.001.
 inline constexpr float kEffectiveFreqFloor = std::bit_cast<float>(std::uint32_t{0x3A833405});
 
-// One entry per arc a of arc_freqs (n = len(arc_freqs) arcs, the stride of the destination blocks
-// of `averaged_flows`):
-// - +inf when arc_freqs[a] is infinite;
-// - otherwise, with V_a the averaged flow of arc a over all destinations, T the sum of V_b over
-//   every arc b of `to` entering to[a] and μ = arc_freqs[a] × capacity: when μ > T,
-//   arc_freqs[a] × (1 − powf(V_a / ((μ − T) + V_a), beta)) raised to the floor if below it;
-//   else the floor.
-// Fails with an index out of bounds when `to` has no head for a finite-frequency arc, and with a
-// range start failure when a flow sum would start past the end of `averaged_flows`.
-std::vector<float> _calc_effective_freqs(std::span<const float> arc_freqs,
-                                         std::span<const std::size_t> to,
-                                         std::span<const float> averaged_flows, float capacity,
-                                         float beta);
-
 // The capacity per unit of frequency of each arc: one value for every arc, or one per arc.
 struct ArcCapacity {
     float shared = 0.0f;
@@ -35,8 +21,16 @@ struct ArcCapacity {
     float of(std::size_t a) const noexcept { return per_arc.empty() ? shared : per_arc[a]; }
 };
 
-// The same where the node count is known (every entry of `to` must be below it), with arc a's
-// μ = arc_freqs[a] × capacity.of(a).
+// One entry per arc a of arc_freqs (n = len(arc_freqs) arcs, the stride of the destination blocks
+// of `averaged_flows`):
+// - +inf when arc_freqs[a] is infinite;
+// - otherwise, with V_a the averaged flow of arc a over all destinations, T the sum of V_b over
+//   every arc b of `to` entering to[a] and μ = arc_freqs[a] × capacity.of(a): when μ > T,
+//   arc_freqs[a] × (1 − powf(V_a / ((μ − T) + V_a), beta)) raised to the floor if below it;
+//   else the floor.
+// Every entry of `to` must be below node_count. Fails with an index out of bounds when `to` has
+// no head for a finite-frequency arc, and with a range start failure when a flow sum would start
+// past the end of `averaged_flows`.
 std::vector<float> effective_frequencies(std::span<const float> arc_freqs,
                                          std::span<const std::size_t> to, std::size_t node_count,
                                          std::span<const float> averaged_flows,

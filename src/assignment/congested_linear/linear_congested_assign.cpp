@@ -49,20 +49,18 @@ CongestedAssignment congested_loop(Network& network, std::span<const std::size_t
                                    const CongestionOptions& options, LoopAssignment assign) {
     const ArcList nominal = network.arcs();  // use_frequencies replaces the network's own
     CongestedAssignment current{assign(network, 0)};
-    const ArcCapacity capacity{parameters.capacity, options.capacity_per_arc};
 
     float gap = std::numeric_limits<float>::infinity();
     std::vector<float> effective_freqs;
     while (gap > parameters.tol) {
         cancellation_point();
         effective_freqs = effective_frequencies(nominal.arc_freqs, nominal.to, network.node_count(),
-                                                current.arc_flows, capacity, parameters.beta);
+                                                current.arc_flows, parameters.capacity, parameters.beta);
         network.use_frequencies(effective_freqs);
         Assignment latest = assign(network, current.iterations + 1);
         std::vector<float> averaged = averaged_flows(std::move(latest.arc_flows), current.arc_flows,
                                                      parameters.average_decay_factor);
-        const bool settled = options.at_fixed_point == AtFixedPoint::stop &&
-                             same_bits(averaged, current.arc_flows);
+        const bool settled = same_bits(averaged, current.arc_flows);
         current.arc_flows = std::move(averaged);
         current.node_costs = std::move(latest.node_costs);
         const float next_gap =
@@ -81,34 +79,21 @@ CongestedAssignment congested_loop(Network& network, std::span<const std::size_t
     return current;
 }
 
-CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<const float> demands,
+CongestedAssignment congested_assign_on_arcs(const ArcList& arcs, std::span<const float> demands,
                                              std::span<const std::size_t> dsts,
                                              const CongestionParameters& parameters,
                                              const CongestionOptions& options) {
     Network network(arcs);
     auto assign = [&](Network& current, std::size_t) {
-        return _linear_assign(current, demands, dsts);
+        return assign_on_network(current, demands, dsts);
     };
     return congested_loop(network, dsts, parameters, options, LoopAssignment(assign));
-}
-
-CongestedAssignment _linear_congested_assign(
-    std::span<const std::size_t> from, std::span<const std::size_t> to,
-    std::span<const float> arc_freqs, std::span<const float> costs,
-    std::span<const float> demands, std::span<const std::size_t> dsts, float average_decay_factor,
-    float beta, float capacity, float tol, std::size_t max_iters) {
-    return _linear_congested_assign({from, to, arc_freqs, costs}, demands, dsts,
-                                    {.capacity = capacity,
-                                     .average_decay_factor = average_decay_factor,
-                                     .beta = beta,
-                                     .tol = tol,
-                                     .max_iters = max_iters});
 }
 
 Assignment linear_congested_assign(ArcVectors arcs, std::vector<float> demands,
                                    std::vector<std::size_t> dsts,
                                    const CongestionParameters& parameters) {
-    return _linear_congested_assign(arcs.view(), demands, dsts, parameters);
+    return congested_assign_on_arcs(arcs.view(), demands, dsts, parameters);
 }
 
 }  // namespace vemo

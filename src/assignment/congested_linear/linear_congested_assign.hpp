@@ -6,13 +6,14 @@
 #include <span>
 #include <vector>
 
+#include "assignment/congested_linear/effective_freqs.hpp"
 #include "assignment/linear/linear_assign.hpp"
 
 namespace vemo {
 
-// The scalars of the congested loop, in the order of the Python functions.
+// The parameters of the congested loop, in the order of the Python functions.
 struct CongestionParameters {
-    float capacity;
+    ArcCapacity capacity;
     float average_decay_factor;
     float beta;
     float tol;
@@ -29,44 +30,29 @@ struct CongestedAssignment : Assignment {
     bool converged = false;
 };
 
-// Whether the loop ends once an iteration leaves the averaged flows unchanged bit for bit. Every
-// later iteration would repeat that one exactly, so ending there changes nothing but the time;
-// running on exists for the tests that show it.
-enum class AtFixedPoint { stop, run_on };
-
-// What a caller may add to the loop: a capacity per arc instead of `capacity` (per_arc of
-// ArcCapacity), and a report after every iteration, on the calling thread, of the iteration's
-// number (from 1) and gap.
+// What a caller may add to the loop: a report after every iteration, on the calling thread, of
+// the iteration's number (from 1) and gap.
 struct CongestionOptions {
-    std::span<const float> capacity_per_arc = {};
     const FunctionRef<void(std::size_t iteration, float gap)>* on_iteration = nullptr;
-    AtFixedPoint at_fixed_point = AtFixedPoint::stop;
 };
 
-CongestedAssignment _linear_congested_assign(const ArcList& arcs, std::span<const float> demands,
+CongestedAssignment congested_assign_on_arcs(const ArcList& arcs, std::span<const float> demands,
                                              std::span<const std::size_t> dsts,
                                              const CongestionParameters& parameters,
                                              const CongestionOptions& options = {});
 
 // One assignment of the loop toward every destination with the network's current frequencies:
 // pass 0 with the nominal ones, pass i with those of iteration i. Its node costs and flows are
-// per destination, as _linear_assign gives them.
+// per destination, as assign_on_network gives them.
 using LoopAssignment = FunctionRef<Assignment(Network& network, std::size_t pass)>;
 
-// The loop of _linear_congested_assign on `network` (built on the nominal frequencies), its
+// The loop of congested_assign_on_arcs on `network` (built on the nominal frequencies), its
 // assignments made by `assign`: a caller may do more with each one than the loop needs.
 CongestedAssignment congested_loop(Network& network, std::span<const std::size_t> dsts,
                                    const CongestionParameters& parameters,
                                    const CongestionOptions& options, LoopAssignment assign);
 
-// The same with the arc list spelled out and the scalars in this function's documented order.
-CongestedAssignment _linear_congested_assign(
-    std::span<const std::size_t> from, std::span<const std::size_t> to,
-    std::span<const float> arc_freqs, std::span<const float> costs,
-    std::span<const float> demands, std::span<const std::size_t> dsts, float average_decay_factor,
-    float beta, float capacity, float tol, std::size_t max_iters);
-
-// `_linear_congested_assign` on vectors it owns.
+// `congested_assign_on_arcs` on vectors it owns.
 Assignment linear_congested_assign(ArcVectors arcs, std::vector<float> demands,
                                    std::vector<std::size_t> dsts,
                                    const CongestionParameters& parameters);

@@ -17,7 +17,7 @@ MatAssignment mat_linear_congested_assign(std::vector<std::vector<std::size_t>> 
     const LineNetwork net = mat2graph(std::move(alignments), std::move(freqs),
                                       std::move(travel_time_mat), std::move(demands_mat));
     const std::vector<std::size_t> dsts = destination_stops(stop_count);
-    return line_results(_linear_congested_assign(net.arcs.view(), net.demands, dsts, parameters),
+    return line_results(congested_assign_on_arcs(net.arcs.view(), net.demands, dsts, parameters),
                         net.demands, stop_count);
 }
 

@@ -4,6 +4,7 @@
 // flows are written straight into its blocks of the call's results.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,6 +22,14 @@ struct DestinationState {
           entered(filled_vector<std::uint8_t>(node_count, 0)),
           queue(arc_count) {
         reserve_exactly(strategy, arc_count);
+    }
+
+    // Clears what the last destination's search left, for the next one. The node volumes are
+    // the caller's to fill with that destination's demand.
+    void reset() noexcept {
+        std::fill(node_frequencies.begin(), node_frequencies.end(), 0.0f);
+        std::fill(entered.begin(), entered.end(), 0);
+        strategy.clear();
     }
 
     // Combined frequency of each node's attractive arcs.

@@ -27,9 +27,7 @@ void assign_destination(const Network& network, const SearchGraph<Index>& graph,
     std::span<float> arc_flows(result.arc_flows.data() + k * arc_count, arc_count);
     std::fill(node_costs.begin(), node_costs.end(), std::numeric_limits<float>::infinity());
     std::copy_n(demands.begin() + k * n, n, state.node_volumes.begin());
-    std::fill(state.node_frequencies.begin(), state.node_frequencies.end(), 0.0f);
-    std::fill(state.entered.begin(), state.entered.end(), 0);
-    state.strategy.clear();
+    state.reset();
 
     find_strategy(network.arcs(), graph, dsts[k], node_costs, state);
     load_demand(graph, state, arc_flows);
@@ -56,7 +54,7 @@ void assign_all(const Network& network, const SearchGraph<Index>& graph,
 
 }  // namespace
 
-Assignment _linear_assign(Network& network, std::span<const float> demands,
+Assignment assign_on_network(Network& network, std::span<const float> demands,
                           std::span<const std::size_t> dsts, const DestinationDone* done) {
     Assignment result;
     result.node_costs =
@@ -70,17 +68,10 @@ Assignment _linear_assign(Network& network, std::span<const float> demands,
     return result;
 }
 
-Assignment _linear_assign(std::span<const std::size_t> from, std::span<const std::size_t> to,
-                          std::span<const float> arc_freqs, std::span<const float> costs,
-                          std::span<const float> demands, std::span<const std::size_t> dsts) {
-    Network network({from, to, arc_freqs, costs});
-    return _linear_assign(network, demands, dsts);
-}
-
 Assignment linear_assign(ArcVectors arcs, std::vector<float> demands,
                          std::vector<std::size_t> dsts, DestinationDone done) {
     Network network(arcs.view());
-    return _linear_assign(network, demands, dsts, &done);
+    return assign_on_network(network, demands, dsts, &done);
 }
 
 }  // namespace vemo

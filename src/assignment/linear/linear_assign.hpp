@@ -26,15 +26,10 @@ using DestinationDone = FunctionRef<void(const Assignment& result, std::size_t k
 // (node_count entries) loaded towards dsts[k]. done(result, k), if given, is called for
 // k = 0, 1, ... in turn, each as soon as destination k is assigned, while later destinations
 // are still being computed (after them all with a pool of one thread).
-Assignment _linear_assign(Network& network, std::span<const float> demands,
+Assignment assign_on_network(Network& network, std::span<const float> demands,
                           std::span<const std::size_t> dsts, const DestinationDone* done = nullptr);
 
-// The same on the arc list (from, to, arc_freqs, costs).
-Assignment _linear_assign(std::span<const std::size_t> from, std::span<const std::size_t> to,
-                          std::span<const float> arc_freqs, std::span<const float> costs,
-                          std::span<const float> demands, std::span<const std::size_t> dsts);
-
-// `_linear_assign` on vectors it owns, which are released before it returns.
+// `assign_on_network` on vectors it owns, which are released before it returns.
 Assignment linear_assign(ArcVectors arcs, std::vector<float> demands,
                          std::vector<std::size_t> dsts, DestinationDone done);
 

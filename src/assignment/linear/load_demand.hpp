@@ -7,6 +7,7 @@
 
 #include "assignment/linear/destination_state.hpp"
 #include "assignment/linear/search_graph.hpp"
+#include "assignment/linear/strategy_walk.hpp"
 
 namespace vemo {
 
@@ -17,22 +18,15 @@ namespace vemo {
 template <class Index, class TakeFlow>
 void load_strategy_flows(const SearchGraph<Index>& graph, DestinationState<Index>& state,
                          TakeFlow&& take) {
-    // The records of the strategy's arcs lie scattered over the graph, and the nodes they name
-    // over the node arrays: each is fetched this many arcs ahead, the record first, then, once
-    // it has arrived, its nodes.
-    constexpr std::size_t kFetchAhead = 8;
     std::vector<float>& volumes = state.node_volumes;
     const std::vector<float>& node_frequencies = state.node_frequencies;
-    const std::vector<Index>& strategy = state.strategy;
-    for (std::size_t i = strategy.size(); i-- > 0;) {
-        if (i >= 2 * kFetchAhead) __builtin_prefetch(&graph.at(strategy[i - 2 * kFetchAhead]));
-        if (i >= kFetchAhead) {
-            const SearchArc<Index>& next = graph.at(strategy[i - kFetchAhead]);
-            __builtin_prefetch(&node_frequencies[next.tail]);
-            __builtin_prefetch(&volumes[next.tail]);
-            __builtin_prefetch(&volumes[next.head]);
-        }
-        const auto [a, tail, head, frequency] = graph.at(strategy[i]);
+    auto fetch_nodes = [&](const SearchArc<Index>& next) __attribute__((always_inline)) {
+        __builtin_prefetch(&node_frequencies[next.tail]);
+        __builtin_prefetch(&volumes[next.tail]);
+        __builtin_prefetch(&volumes[next.head]);
+    };
+    auto load_arc = [&](const SearchArc<Index>& arc) {
+        const auto [a, tail, head, frequency] = arc;
         float flow;
         if (std::isinf(frequency)) {
             flow = volumes[tail];
@@ -45,7 +39,8 @@ void load_strategy_flows(const SearchGraph<Index>& graph, DestinationState<Index
         }
         take(static_cast<std::size_t>(a), flow);
         volumes[head] = flow + volumes[head];
-    }
+    };
+    walk_strategy<StrategyOrder::reversed>(graph, state.strategy, fetch_nodes, load_arc);
 }
 
 // The loading, writing each attractive arc's flow into `arc_flows` (all 0 on entry).

@@ -57,7 +57,7 @@ MatAssignment mat_linear_assign(std::vector<std::vector<std::size_t>> alignments
                                       std::move(travel_time_mat), std::move(demands_mat));
     const std::vector<std::size_t> dsts = destination_stops(stop_count);
     Network network(net.arcs.view());
-    return line_results(_linear_assign(network, net.demands, dsts), net.demands, stop_count);
+    return line_results(assign_on_network(network, net.demands, dsts), net.demands, stop_count);
 }
 
 }  // namespace vemo

@@ -28,8 +28,6 @@ public:
     const ArcList& arcs() const noexcept { return arcs_; }
     std::size_t node_count() const noexcept { return node_count_; }
     std::size_t arc_count() const noexcept { return arcs_.arc_count(); }
-    // The tail of every arc.
-    std::span<const std::size_t> tails() const noexcept { return arcs_.from; }
 
     // Reads the frequencies from `arc_freqs` from now on (it must outlive their use): a search
     // graph already built has its copies rewritten in place, its grouping of arcs kept.

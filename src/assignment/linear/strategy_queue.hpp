@@ -21,11 +21,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <span>
 #include <vector>
 
 #include "assignment/linear/cache_line_allocator.hpp"
+#include "assignment/linear/queue_priority.hpp"
 #include "base/failure.hpp"
 
 namespace vemo {
@@ -43,7 +43,7 @@ public:
     explicit StrategyQueue(std::size_t arc_count) : position_(filled_vector(arc_count, kAbsent)) {
         reserve_exactly(heap_, arc_count + 1);
         heap_.resize(arc_count + 1);
-        heap_[0] = {kHighest, 0};
+        heap_[0] = {kHighestPriority, 0};
     }
 
     bool empty() const noexcept { return count_ == 0; }
@@ -59,7 +59,7 @@ public:
 
     // Queues `arc` with the lowest priority, which never moves past a parent: a push without
     // the sift. Undefined if `arc` is already queued.
-    void push_lowest(Index arc) { place(grow(), {kLowest, arc}); }
+    void push_lowest(Index arc) { place(grow(), {kLowestPriority, arc}); }
 
     // The arc the next pop returns unless a priority changes first. Undefined on an empty queue.
     Index top() const noexcept { return heap_[kRoot].arc; }
@@ -92,8 +92,6 @@ public:
 private:
     static constexpr Index kAbsent = 0;
     static constexpr Index kRoot = 1;
-    static constexpr std::int32_t kLowest = std::numeric_limits<std::int32_t>::min();
-    static constexpr std::int32_t kHighest = std::numeric_limits<std::int32_t>::max();
     // Descendants three levels down: one cache line of 8-byte entries.
     static constexpr std::size_t kPrefetchSpan = 8;
 

@@ -97,9 +97,7 @@ private:
                                                                                   node_count);
         std::fill(costs.begin(), costs.end(), std::numeric_limits<float>::infinity());
         inputs_.demand.fill(k, search.node_volumes);
-        std::fill(search.node_frequencies.begin(), search.node_frequencies.end(), 0.0f);
-        std::fill(search.entered.begin(), search.entered.end(), 0);
-        search.strategy.clear();
+        search.reset();
 
         const std::size_t destination = inputs_.dsts[k];
         find_strategy(network_.arcs(), graph, destination, costs, search);

@@ -21,6 +21,7 @@
 
 #include "assignment/linear/destination_state.hpp"
 #include "assignment/linear/search_graph.hpp"
+#include "assignment/linear/strategy_walk.hpp"
 
 namespace vemo {
 
@@ -47,12 +48,6 @@ public:
     }
 
 private:
-    // The strategy list's records are scattered over the graph, and the nodes and skim values
-    // they name over their arrays: each read would wait on memory. They are fetched this many
-    // arcs ahead in two steps, the graph's record first, then, once it has arrived, what it
-    // names.
-    static constexpr std::size_t kFetchAhead = 8;
-
     std::size_t skim_count_;
     bool with_boarding_;
     std::size_t width_;  // doubles per node
@@ -75,32 +70,29 @@ void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationSt
     }
     if (with_boarding_) values_[destination * width + width - 1] = 1.0;
 
-    const std::vector<Index>& strategy = state.strategy;
-    for (std::size_t i = 0; i < strategy.size(); ++i) {
-        // Written out here: GCC drops a call to a function that only prefetches.
-        if (i + 2 * kFetchAhead < strategy.size())
-            __builtin_prefetch(&graph.at(strategy[i + 2 * kFetchAhead]));
-        if (i + kFetchAhead < strategy.size()) {
-            const SearchArc<Index>& next = graph.at(strategy[i + kFetchAhead]);
-            __builtin_prefetch(&frequencies[next.tail]);
-            __builtin_prefetch(&values_[next.tail * width]);
-            __builtin_prefetch(&values_[next.head * width]);
-            for (const std::span<const float> values : skim_values)
-                __builtin_prefetch(values.data() + next.arc);
-        }
-        const auto [a, tail, head, frequency] = graph.at(strategy[i]);
+    // The nodes' values and the arcs' skim inputs, besides the graph's records.
+    auto fetch_named = [&](const SearchArc<Index>& next) __attribute__((always_inline)) {
+        __builtin_prefetch(&frequencies[next.tail]);
+        __builtin_prefetch(&values_[next.tail * width]);
+        __builtin_prefetch(&values_[next.head * width]);
+        for (const std::span<const float> values : skim_values)
+            __builtin_prefetch(values.data() + next.arc);
+    };
+    auto add_arc = [&](const SearchArc<Index>& arc) {
+        const auto [a, tail, head, frequency] = arc;
         const double combined = frequencies[tail];
         const double share = std::isinf(frequency) ? 1.0
                              : combined == 0.0     ? 0.0
                                                    : frequency / combined;
-        if (share == 0.0) continue;
+        if (share == 0.0) return;
         double* const to = &values_[tail * width];
         const double* const from = &values_[head * width];
         to[0] += share * from[0];
         for (std::size_t k = 0; k < skim_count; ++k)
             to[1 + k] += share * (skim_values[k][a] + from[1 + k]);
         if (with_boarding_ && boarding[a] == 0) to[width - 1] += share * from[width - 1];
-    }
+    };
+    walk_strategy<StrategyOrder::selected>(graph, state.strategy, fetch_named, add_arc);
 }
 
 }  // namespace vemo
