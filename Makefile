@@ -19,7 +19,7 @@ CTEST := $(VENV)/bin/ctest
 CPP_FLAGS := -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja \
              -DVEMO_BUILD_EXTENSION=OFF -DVEMO_BUILD_TESTS=ON
 
-.PHONY: all install test test-python test-cpp demo bench bench-plan asan asan-python tsan clean
+.PHONY: all install test test-python test-cpp format format-check demo bench bench-plan asan asan-python tsan clean
 
 all: install
 
@@ -47,6 +47,15 @@ test-cpp: $(VENV)/.ready
 	$(CMAKE) -S . -B $(CPP_BUILD) $(CPP_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	$(CMAKE) --build $(CPP_BUILD)
 	$(CTEST) --test-dir $(CPP_BUILD) --output-on-failure -j2
+
+# Every C++ file as .clang-format lays it out: `format` rewrites them, `format-check` fails on
+# any that differs.
+CPP_SOURCES = $(shell git ls-files 'src/*.cpp' 'src/*.hpp' 'tests/cpp/*.cpp' 'tests/cpp/*.hpp')
+format: $(VENV)/.ready
+	$(VENV)/bin/clang-format -i $(CPP_SOURCES)
+
+format-check: $(VENV)/.ready
+	@$(VENV)/bin/clang-format --dry-run --Werror $(CPP_SOURCES) && echo "C++ layout: $(words $(CPP_SOURCES)) files as .clang-format lays them out"
 
 # The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: $(VENV)/.ready

@@ -76,9 +76,7 @@ extern constinit thread_local CurrentCall current_call;
 }  // namespace detail
 
 // The cancellation of the call this thread works for, or null.
-inline Cancellation* current_cancellation() noexcept {
-    return detail::current_call.cancellation;
-}
+inline Cancellation* current_cancellation() noexcept { return detail::current_call.cancellation; }
 
 // Whether this thread is the calling thread of a cancellable call, the one that polls.
 inline bool polls_here() noexcept { return detail::current_call.polls; }

@@ -12,8 +12,8 @@ bool on_main_thread() {
     PyObject* threading = modules != nullptr ? PyDict_GetItemString(modules, "threading") : nullptr;
     if (threading == nullptr) return true;
     PyRef main_thread = PyRef::steal(PyObject_GetAttrString(threading, "_main_thread"));
-    PyRef ident = main_thread ? PyRef::steal(PyObject_GetAttrString(main_thread.get(), "_ident"))
-                              : PyRef();
+    PyRef ident =
+        main_thread ? PyRef::steal(PyObject_GetAttrString(main_thread.get(), "_ident")) : PyRef();
     const unsigned long main_ident = ident ? PyLong_AsUnsignedLong(ident.get()) : 0;
     if (PyErr_Occurred() != nullptr) {
         PyErr_Clear();

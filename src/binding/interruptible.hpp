@@ -14,10 +14,10 @@
 #include <type_traits>
 #include <utility>
 
-#include "binding/interpreter_lock.hpp"
-#include "binding/python_error.hpp"
 #include "base/cancellation.hpp"
 #include "base/function_ref.hpp"
+#include "binding/interpreter_lock.hpp"
+#include "binding/python_error.hpp"
 
 namespace vemo {
 

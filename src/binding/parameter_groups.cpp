@@ -9,10 +9,11 @@ namespace vemo {
 
 // Each member is initialised in declaration order, which is the parameter order.
 ArcListArguments ArcListGroup::extract(const BoundArguments& bound, std::size_t first) {
-    return {.arcs = {bound.extract(first, to_index_vector), bound.extract(first + 1, to_index_vector),
-                     bound.extract(first + 2, to_f32_vector), bound.extract(first + 3, to_f32_vector)},
-            .demands = bound.extract(first + 4, to_f32_vector),
-            .dsts = bound.extract(first + 5, to_index_vector)};
+    return {
+        .arcs = {bound.extract(first, to_index_vector), bound.extract(first + 1, to_index_vector),
+                 bound.extract(first + 2, to_f32_vector), bound.extract(first + 3, to_f32_vector)},
+        .demands = bound.extract(first + 4, to_f32_vector),
+        .dsts = bound.extract(first + 5, to_index_vector)};
 }
 
 LineDescriptionArguments LineDescriptionGroup::extract(const BoundArguments& bound,

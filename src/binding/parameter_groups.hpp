@@ -24,8 +24,8 @@ struct ArcListArguments {
 };
 
 struct ArcListGroup {
-    static constexpr Parameter kParameters[] = {{"from"},    {"to"},     {"arc_freqs"},
-                                                {"costs"},   {"demands"}, {"dsts"}};
+    static constexpr Parameter kParameters[] = {{"from"},  {"to"},      {"arc_freqs"},
+                                                {"costs"}, {"demands"}, {"dsts"}};
     using Value = ArcListArguments;
     static Value extract(const BoundArguments& bound, std::size_t first);
 };
@@ -107,8 +107,7 @@ private:
     static std::tuple<typename Groups::Value...> extract(const BoundArguments& bound,
                                                          std::index_sequence<Index...>) {
         // A braced list is evaluated left to right: the groups convert in parameter order.
-        return std::tuple<typename Groups::Value...>{
-            Groups::extract(bound, first_of(Index))...};
+        return std::tuple<typename Groups::Value...>{Groups::extract(bound, first_of(Index))...};
     }
 
     const char* name_;

@@ -30,7 +30,6 @@ PyRef py_linear_assign(PyObject* const* args, Py_ssize_t positional_count,
 
 }  // namespace
 
-constinit const ModuleFunction linear_assign_function{kDeclaration.description(),
-                                                      py_linear_assign};
+constinit const ModuleFunction linear_assign_function{kDeclaration.description(), py_linear_assign};
 
 }  // namespace vemo

@@ -24,7 +24,7 @@ PyRef py_mat_linear_congested_assign(PyObject* const* args, Py_ssize_t positiona
 
 }  // namespace
 
-constinit const ModuleFunction mat_linear_congested_assign_function{
-    kDeclaration.description(), py_mat_linear_congested_assign};
+constinit const ModuleFunction mat_linear_congested_assign_function{kDeclaration.description(),
+                                                                    py_mat_linear_congested_assign};
 
 }  // namespace vemo

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "base/failure.hpp"
-#include "binding/python_text.hpp"
 #include "binding/panic_exception.hpp"
+#include "binding/python_text.hpp"
 
 namespace vemo {
 namespace {

@@ -103,8 +103,8 @@ AssignmentLists::~AssignmentLists() {
         if (!*list || destination_count_ == 0) continue;
         // Blocks 0 .. added_ - 1 are set; a block interrupted half-way leaves NULL items, which
         // the list skips when freed.
-        const Py_ssize_t block = PyList_GET_SIZE(list->get()) /
-                                 static_cast<Py_ssize_t>(destination_count_);
+        const Py_ssize_t block =
+            PyList_GET_SIZE(list->get()) / static_cast<Py_ssize_t>(destination_count_);
         const Py_ssize_t kept =
             block * static_cast<Py_ssize_t>(std::min(added_ + 1, destination_count_));
         if (kept < PyList_GET_SIZE(list->get())) Py_SET_SIZE(list->get(), kept);

@@ -23,8 +23,8 @@
 #include <utility>
 #include <vector>
 
-#include "parallel/completion_order.hpp"
 #include "base/function_ref.hpp"
+#include "parallel/completion_order.hpp"
 #include "parallel/job.hpp"
 
 namespace vemo::parallel {
@@ -37,10 +37,10 @@ void run(Job& job);
 
 // Runs `job` on the process-wide pool and alongside() on the calling thread meanwhile, then
 // waits for the job; rethrows the job's failure, else alongside's. A failure of alongside()
-// cancels the job's call, if cancellable, and is rethrown rather than the Cancelled it causes. With a pool of one thread
-// (one core at a time, as configured), on a pool thread, or for a job of one chunk (nothing to
-// overlap, and handing over to the calling thread would only add a wake-up), alongside() runs
-// after the job.
+// cancels the job's call, if cancellable, and is rethrown rather than the Cancelled it causes. With
+// a pool of one thread (one core at a time, as configured), on a pool thread, or for a job of one
+// chunk (nothing to overlap, and handing over to the calling thread would only add a wake-up),
+// alongside() runs after the job.
 void run_alongside(Job& job, FunctionRef<void()> alongside);
 
 // Calls body(begin, end) for consecutive chunks of at most `grain` indices covering [0, count).

@@ -34,8 +34,9 @@ ArrayView::ArrayView(PyObject* array, const char* name, Element element, int dim
         throw PyErrorSet();
     }
     if ((dimensions != 0 && view_.ndim != dimensions) || !holds(view_, element)) {
-        PyErr_Format(PyExc_TypeError, "%s: an array of %d dimension(s) of the expected type is needed",
-                     name, dimensions);
+        PyErr_Format(PyExc_TypeError,
+                     "%s: an array of %d dimension(s) of the expected type is needed", name,
+                     dimensions);
         PyBuffer_Release(&view_);
         view_ = {};
         throw PyErrorSet();

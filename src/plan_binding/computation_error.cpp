@@ -19,10 +19,10 @@ void raise_computation_error(std::string_view message) noexcept {
 
 void add_computation_error(PyObject* module) {
     if (type == nullptr) {
-        type = PyErr_NewExceptionWithDoc(
-            "vemo_plan.ComputationError",
-            "An internal failure of the computation, with its message.", PyExc_RuntimeError,
-            nullptr);
+        type =
+            PyErr_NewExceptionWithDoc("vemo_plan.ComputationError",
+                                      "An internal failure of the computation, with its message.",
+                                      PyExc_RuntimeError, nullptr);
         if (type == nullptr) raise_current_error();
     }
     require_status(PyModule_AddObjectRef(module, "ComputationError", type));

@@ -9,8 +9,15 @@ namespace vemo {
 namespace {
 
 PyModuleDef module_definition = {
-    PyModuleDef_HEAD_INIT, "vemo_plan._core", "The computation behind vemo_plan.", -1, nullptr,
-    nullptr, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT,
+    "vemo_plan._core",
+    "The computation behind vemo_plan.",
+    -1,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 PyRef create_module() {

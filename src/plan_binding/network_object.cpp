@@ -26,8 +26,7 @@ struct Prepared {
 };
 
 struct NetworkObject {
-    PyObject_HEAD
-    Prepared* prepared;
+    PyObject_HEAD Prepared* prepared;
 };
 
 PyTypeObject* network_type = nullptr;
@@ -70,7 +69,8 @@ void network_dealloc(PyObject* self) {
 }
 
 PyObject* node_count(PyObject* self, void*) {
-    return PyLong_FromSize_t(reinterpret_cast<NetworkObject*>(self)->prepared->network.node_count());
+    return PyLong_FromSize_t(
+        reinterpret_cast<NetworkObject*>(self)->prepared->network.node_count());
 }
 
 PyObject* arc_count(PyObject* self, void*) {

@@ -61,7 +61,8 @@ struct DemandArgument {
         if (PyTuple_Check(value)) {
             if (PyTuple_GET_SIZE(value) != 3)
                 raise_shape("demand", "a tuple of three arrays is needed");
-            views.emplace_back(PyTuple_GET_ITEM(value, 0), "demand origins", Element::u64, 1, false);
+            views.emplace_back(PyTuple_GET_ITEM(value, 0), "demand origins", Element::u64, 1,
+                               false);
             views.emplace_back(PyTuple_GET_ITEM(value, 1), "demand positions", Element::u64, 1,
                                false);
             views.emplace_back(PyTuple_GET_ITEM(value, 2), "demand trips", Element::f32, 1, false);
@@ -150,14 +151,15 @@ struct OutputArguments {
         }
         expect_size(unassigned, destinations, "unassigned");
         expect_size(destination_costs, destinations, "destination_costs");
-        PlanOutputs out{.origins = in.origins.span<const std::size_t>(),
-                        .origin_major = origin_major,
-                        .node_costs = node_costs.span<float>(),
-                        .waiting_time = waiting_time.span<float>(),
-                        .skims = skims.span<float>(),
-                        .no_boarding = no_boarding ? no_boarding->span<float>() : std::span<float>(),
-                        .unassigned = unassigned.span<double>(),
-                        .destination_costs = destination_costs.span<float>()};
+        PlanOutputs out{
+            .origins = in.origins.span<const std::size_t>(),
+            .origin_major = origin_major,
+            .node_costs = node_costs.span<float>(),
+            .waiting_time = waiting_time.span<float>(),
+            .skims = skims.span<float>(),
+            .no_boarding = no_boarding ? no_boarding->span<float>() : std::span<float>(),
+            .unassigned = unassigned.span<double>(),
+            .destination_costs = destination_costs.span<float>()};
         if (arc_flows) {
             out.arc_flows = arc_flows->span<float>();
             out.flow_result =
@@ -168,9 +170,9 @@ struct OutputArguments {
 };
 
 struct OutputGroup {
-    static constexpr Parameter kParameters[] = {{"origin_major"}, {"node_costs"}, {"waiting_time"},
-                                                {"skims"},        {"no_boarding"}, {"arc_flows"},
-                                                {"unassigned"},   {"destination_costs"}};
+    static constexpr Parameter kParameters[] = {
+        {"origin_major"}, {"node_costs"}, {"waiting_time"}, {"skims"},
+        {"no_boarding"},  {"arc_flows"},  {"unassigned"},   {"destination_costs"}};
     using Value = OutputArguments;
 
     static Value extract(const BoundArguments& bound, std::size_t first) {
@@ -179,14 +181,15 @@ struct OutputGroup {
         return {
             .origin_major = origin_major == 1,
             .node_costs = ArrayView(slot(bound, first + 1), "node_costs", Element::f32, 2, true),
-            .waiting_time = ArrayView(slot(bound, first + 2), "waiting_time", Element::f32, 2, true),
+            .waiting_time =
+                ArrayView(slot(bound, first + 2), "waiting_time", Element::f32, 2, true),
             .skims = ArrayView(slot(bound, first + 3), "skims", Element::f32, 3, true),
             .no_boarding =
                 optional_view(slot(bound, first + 4), "no_boarding", Element::f32, 2, true),
             .arc_flows = optional_view(slot(bound, first + 5), "arc_flows", Element::f32, 0, true),
             .unassigned = ArrayView(slot(bound, first + 6), "unassigned", Element::f64, 1, true),
-            .destination_costs = ArrayView(slot(bound, first + 7), "destination_costs",
-                                           Element::f32, 1, true)};
+            .destination_costs =
+                ArrayView(slot(bound, first + 7), "destination_costs", Element::f32, 1, true)};
     }
 };
 
@@ -200,8 +203,8 @@ struct CongestionArguments {
 
 struct PlanCongestionGroup {
     static constexpr Parameter kParameters[] = {
-        {"capacity", "None"}, {"average_decay_factor", "None"}, {"beta", "None"},
-        {"tol", "None"},      {"max_iters", "None"},            {"effective_frequencies", "None"}};
+        {"capacity", "None"},  {"average_decay_factor", "None"}, {"beta", "None"}, {"tol", "None"},
+        {"max_iters", "None"}, {"effective_frequencies", "None"}};
     using Value = std::optional<CongestionArguments>;
 
     static Value extract(const BoundArguments& bound, std::size_t first) {
@@ -226,8 +229,8 @@ struct PlanCongestionGroup {
         return CongestionArguments{
             .capacity = std::move(capacity),
             .parameters = parameters,
-            .effective_frequencies = ArrayView(slot(bound, first + 5), "effective_frequencies",
-                                               Element::f32, 1, true)};
+            .effective_frequencies =
+                ArrayView(slot(bound, first + 5), "effective_frequencies", Element::f32, 1, true)};
     }
 };
 
@@ -268,9 +271,9 @@ PyRef uncongested(const InputArguments& in, const PlanOutputs& outputs, PyObject
     const PlanInputs inputs = in.inputs();
     auto report = [&] { progress.report(); };
     const FunctionRef<void()> reporting(report);
-    const float total_cost = run_unlocked(
-        [&] { return plan_assign(*in.network, inputs, outputs, &progress.finished); },
-        callback == Py_None ? nullptr : &reporting);
+    const float total_cost =
+        run_unlocked([&] { return plan_assign(*in.network, inputs, outputs, &progress.finished); },
+                     callback == Py_None ? nullptr : &reporting);
     progress.report();
     return require(PyFloat_FromDouble(total_cost));
 }

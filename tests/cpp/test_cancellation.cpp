@@ -89,8 +89,9 @@ TEST(Cancellation, AFailedDoneStopsTheLoopAndIsWhatComesBack) {
     SlowItems items{std::chrono::milliseconds(5)};
     const CancellableCall call(poll);
     try {
-        for_each_with_state(100, [] { return 0; }, std::ref(items),
-                            [](std::size_t) { throw std::runtime_error("done failed"); });
+        for_each_with_state(
+            100, [] { return 0; }, std::ref(items),
+            [](std::size_t) { throw std::runtime_error("done failed"); });
         FAIL() << "expected a failure";
     } catch (const std::runtime_error& failure) {
         EXPECT_STREQ(failure.what(), "done failed");

@@ -85,7 +85,10 @@ TEST(Congested, ZeroMaxItersSetsNoLimit) {
 TEST(Congested, ALoopEndsWhereItsFlowsSettleWithTheResultsOfRunningOn) {
     // One route, no choice: the averaged flows settle on the demand, while a gap that must be
     // below -inf is never met.
-    const Network net{.from = {0, 1}, .to = {1, 2}, .arc_freqs = {0.1f, inf}, .costs = {5, 3},
+    const Network net{.from = {0, 1},
+                      .to = {1, 2},
+                      .arc_freqs = {0.1f, inf},
+                      .costs = {5, 3},
                       .demands = {0.7f, 0, 0}};
     const CongestedAssignment settled = net.congested({.capacity = 8, .tol = -inf, .max_iters = 0});
     EXPECT_GT(settled.iterations, 1u);

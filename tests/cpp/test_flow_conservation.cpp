@@ -98,8 +98,8 @@ TEST(FlowConservation, RandomLineNetworks) {
             }
         }
         LineNetwork net = mat2graph(alignments, freqs, times, demands);
-        Case c{std::move(net.arcs.from), std::move(net.arcs.to), {}, std::move(net.arcs.arc_freqs),
-               std::move(net.arcs.costs), std::move(net.demands)};
+        Case c{std::move(net.arcs.from),      std::move(net.arcs.to),    {},
+               std::move(net.arcs.arc_freqs), std::move(net.arcs.costs), std::move(net.demands)};
         for (std::size_t d = 1; d < stops; ++d) c.dsts.push_back(d);
         expect_conserved(c, seed);
     }

@@ -16,7 +16,8 @@ struct Network {
     std::vector<std::size_t> from, to;
     std::vector<float> arc_freqs, costs;
 
-    Assignment assign(const std::vector<float>& demands, const std::vector<std::size_t>& dsts) const {
+    Assignment assign(const std::vector<float>& demands,
+                      const std::vector<std::size_t>& dsts) const {
         return testing::assign_arcs(from, to, arc_freqs, costs, demands, dsts);
     }
 };
@@ -36,8 +37,7 @@ TEST(LinearAssign, WorkedExample) {
 TEST(LinearAssign, DestinationsAreIndependentBlocks) {
     // Destination 2 twice, with different demand blocks, then destination 1.
     const Assignment result = worked.assign({60, 0, 0, 30, 0, 0, 7, 0, 9}, {2, 2, 1});
-    EXPECT_EQ(result.node_costs,
-              (std::vector<float>{15.2f, 10, 0, 15.2f, 10, 0, 6.0f, 0, inf}));
+    EXPECT_EQ(result.node_costs, (std::vector<float>{15.2f, 10, 0, 15.2f, 10, 0, 6.0f, 0, inf}));
     EXPECT_EQ(result.arc_flows, (std::vector<float>{12, 48, 48, 6, 24, 24, 0, 7, 0}));
 }
 
@@ -126,11 +126,10 @@ TEST(LinearAssign, LoopsAreNeverAttractive) {
 // network is built: stops 0..4, line-stop nodes 5..10. 100 trips from each of stops 0 and 1
 // to stop 2 must all arrive, although line 2's boarding and alighting arcs at stop 1 tie.
 TEST(LinearAssign, ZeroCostTiesAtSharedStopsLoseNoTrips) {
-    const Network net{
-        {0, 5, 1, 6, 6, 7, 3, 8, 1, 9, 9, 10},
-        {5, 6, 6, 1, 7, 2, 8, 9, 9, 1, 10, 4},
-        {0.1f, inf, 0.1f, inf, inf, inf, 0.1f, inf, 0.1f, inf, inf, inf},
-        {0, 5, 0, 0, 5, 0, 0, 5, 0, 0, 5, 0}};
+    const Network net{{0, 5, 1, 6, 6, 7, 3, 8, 1, 9, 9, 10},
+                      {5, 6, 6, 1, 7, 2, 8, 9, 9, 1, 10, 4},
+                      {0.1f, inf, 0.1f, inf, inf, inf, 0.1f, inf, 0.1f, inf, inf, inf},
+                      {0, 5, 0, 0, 5, 0, 0, 5, 0, 0, 5, 0}};
     std::vector<float> demands(11, 0.0f);
     demands[0] = 100;
     demands[1] = 100;

@@ -31,7 +31,8 @@ Matrix zeros(std::size_t stops) { return Matrix(stops, std::vector<float>(stops,
 std::vector<Arc> arcs_of(const LineNetwork& net) {
     std::vector<Arc> arcs;
     for (std::size_t a = 0; a < net.arcs.from.size(); ++a)
-        arcs.emplace_back(net.arcs.from[a], net.arcs.to[a], net.arcs.arc_freqs[a], net.arcs.costs[a]);
+        arcs.emplace_back(net.arcs.from[a], net.arcs.to[a], net.arcs.arc_freqs[a],
+                          net.arcs.costs[a]);
     return arcs;
 }
 

@@ -49,10 +49,10 @@ struct RandomCase {
     Assignment plan(FlowResult flows, std::vector<double>& unassigned) const {
         Network network({from, to, arc_freqs, costs});
         const PlanDemand demand = PlanDemand::dense(demands);
-        Assignment result{std::vector<float>(dsts.size() * nodes),
-                          std::vector<float>(flows == FlowResult::total
-                                                 ? from.size()
-                                                 : dsts.size() * from.size())};
+        Assignment result{
+            std::vector<float>(dsts.size() * nodes),
+            std::vector<float>(flows == FlowResult::total ? from.size()
+                                                          : dsts.size() * from.size())};
         std::vector<float> waiting(result.node_costs.size());
         unassigned.assign(dsts.size(), -1.0);
         plan_assign(network, {dsts, demand, {}, {}},

@@ -1,10 +1,10 @@
-#include "assignment/linear/queue_priority.hpp"
-
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 #include <limits>
+
+#include "assignment/linear/queue_priority.hpp"
 
 namespace vemo {
 namespace {

@@ -54,8 +54,9 @@ CongestedAssignment congested_loop(Network& network, std::span<const std::size_t
     std::vector<float> effective_freqs;
     while (gap > parameters.tol) {
         cancellation_point();
-        effective_freqs = effective_frequencies(nominal.arc_freqs, nominal.to, network.node_count(),
-                                                current.arc_flows, parameters.capacity, parameters.beta);
+        effective_freqs =
+            effective_frequencies(nominal.arc_freqs, nominal.to, network.node_count(),
+                                  current.arc_flows, parameters.capacity, parameters.beta);
         network.use_frequencies(effective_freqs);
         Assignment latest = assign(network, current.iterations + 1);
         std::vector<float> averaged = averaged_flows(std::move(latest.arc_flows), current.arc_flows,
@@ -73,9 +74,10 @@ CongestedAssignment congested_loop(Network& network, std::span<const std::size_t
         gap = next_gap;
     }
     if (current.iterations == 0) current.converged = true;  // tol let no iteration run
-    current.effective_freqs = current.iterations == 0
-                                  ? std::vector<float>(nominal.arc_freqs.begin(), nominal.arc_freqs.end())
-                                  : std::move(effective_freqs);
+    current.effective_freqs =
+        current.iterations == 0
+            ? std::vector<float>(nominal.arc_freqs.begin(), nominal.arc_freqs.end())
+            : std::move(effective_freqs);
     return current;
 }
 

@@ -31,8 +31,8 @@
 #include <cstdint>
 
 #include "assignment/linear/queue_priority.hpp"
-#include "base/failure.hpp"
 #include "base/cancellation.hpp"
+#include "base/failure.hpp"
 
 namespace vemo {
 namespace {

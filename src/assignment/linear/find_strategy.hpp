@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <span>
 
-#include "assignment/utils/arc_list.hpp"
 #include "assignment/linear/destination_state.hpp"
 #include "assignment/linear/search_graph.hpp"
+#include "assignment/utils/arc_list.hpp"
 
 namespace vemo {
 

@@ -55,21 +55,20 @@ void assign_all(const Network& network, const SearchGraph<Index>& graph,
 }  // namespace
 
 Assignment assign_on_network(Network& network, std::span<const float> demands,
-                          std::span<const std::size_t> dsts, const DestinationDone* done) {
+                             std::span<const std::size_t> dsts, const DestinationDone* done) {
     Assignment result;
     result.node_costs =
         filled_vector(checked_size_product(dsts.size(), network.node_count()), 0.0f);
     result.arc_flows = filled_vector(checked_size_product(dsts.size(), network.arc_count()), 0.0f);
     if (dsts.empty()) return result;
     network.prepare();
-    network.with_search_graph([&](const auto& graph) {
-        assign_all(network, graph, demands, dsts, result, done);
-    });
+    network.with_search_graph(
+        [&](const auto& graph) { assign_all(network, graph, demands, dsts, result, done); });
     return result;
 }
 
-Assignment linear_assign(ArcVectors arcs, std::vector<float> demands,
-                         std::vector<std::size_t> dsts, DestinationDone done) {
+Assignment linear_assign(ArcVectors arcs, std::vector<float> demands, std::vector<std::size_t> dsts,
+                         DestinationDone done) {
     Network network(arcs.view());
     return assign_on_network(network, demands, dsts, &done);
 }

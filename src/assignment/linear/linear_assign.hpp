@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "assignment/utils/arc_list.hpp"
 #include "assignment/linear/network.hpp"
+#include "assignment/utils/arc_list.hpp"
 #include "base/function_ref.hpp"
 
 namespace vemo {
@@ -27,10 +27,11 @@ using DestinationDone = FunctionRef<void(const Assignment& result, std::size_t k
 // k = 0, 1, ... in turn, each as soon as destination k is assigned, while later destinations
 // are still being computed (after them all with a pool of one thread).
 Assignment assign_on_network(Network& network, std::span<const float> demands,
-                          std::span<const std::size_t> dsts, const DestinationDone* done = nullptr);
+                             std::span<const std::size_t> dsts,
+                             const DestinationDone* done = nullptr);
 
 // `assign_on_network` on vectors it owns, which are released before it returns.
-Assignment linear_assign(ArcVectors arcs, std::vector<float> demands,
-                         std::vector<std::size_t> dsts, DestinationDone done);
+Assignment linear_assign(ArcVectors arcs, std::vector<float> demands, std::vector<std::size_t> dsts,
+                         DestinationDone done);
 
 }  // namespace vemo

@@ -5,10 +5,10 @@
 #include <numeric>
 #include <utility>
 
-#include "base/failure.hpp"
 #include "assignment/utils/graph2mat.hpp"
 #include "assignment/utils/mat2graph.hpp"
 #include "assignment/utils/sum_flows.hpp"
+#include "base/failure.hpp"
 #include "parallel/pool.hpp"
 
 namespace vemo {

@@ -10,8 +10,8 @@
 #include <utility>
 #include <variant>
 
-#include "assignment/utils/arc_list.hpp"
 #include "assignment/linear/search_graph.hpp"
+#include "assignment/utils/arc_list.hpp"
 #include "base/failure.hpp"
 
 namespace vemo {

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "assignment/utils/arc_list.hpp"
-#include "base/failure.hpp"
 #include "assignment/utils/grouped_index.hpp"
+#include "base/failure.hpp"
 
 namespace vemo {
 

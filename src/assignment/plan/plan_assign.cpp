@@ -64,8 +64,7 @@ public:
         network_.with_search_graph([&](const auto& graph) {
             using Index = std::decay_t<decltype(graph.at(0).arc)>;
             parallel::for_each_with_state(
-                inputs_.dsts.size(),
-                [&] { return PlanState<Index>(network_, inputs_); },
+                inputs_.dsts.size(), [&] { return PlanState<Index>(network_, inputs_); },
                 [&](PlanState<Index>& state, std::size_t k) {
                     assign_destination(graph, state, k);
                     if (finished != nullptr) finished->fetch_add(1, std::memory_order_relaxed);
@@ -92,9 +91,9 @@ private:
         DestinationState<Index>& search = state.search;
         const std::size_t node_count = network_.node_count();
         const std::span<float> costs =
-            loop_ == nullptr ? std::span<float>(state.node_costs)
-                             : std::span<float>(loop_->kept.node_costs).subspan(k * node_count,
-                                                                                  node_count);
+            loop_ == nullptr
+                ? std::span<float>(state.node_costs)
+                : std::span<float>(loop_->kept.node_costs).subspan(k * node_count, node_count);
         std::fill(costs.begin(), costs.end(), std::numeric_limits<float>::infinity());
         inputs_.demand.fill(k, search.node_volumes);
         search.reset();

@@ -20,7 +20,7 @@ struct PlanInputs {
     std::span<const std::size_t> dsts;
     const PlanDemand& demand;
     std::span<const std::span<const float>> skim_values;  // per skim, one value per arc
-    std::span<const std::uint8_t> boarding;  // one flag per arc, or empty
+    std::span<const std::uint8_t> boarding;               // one flag per arc, or empty
 };
 
 enum class FlowResult { none, total, per_destination };
@@ -36,8 +36,8 @@ struct PlanOutputs {
     std::span<float> skims = {};
     std::span<float> no_boarding = {};
     FlowResult flow_result = FlowResult::none;
-    std::span<float> arc_flows = {};    // arc_count totals, or destinations × arc_count
-    std::span<double> unassigned = {};  // per destination
+    std::span<float> arc_flows = {};          // arc_count totals, or destinations × arc_count
+    std::span<double> unassigned = {};        // per destination
     std::span<float> destination_costs = {};  // per destination, or empty
 };
 

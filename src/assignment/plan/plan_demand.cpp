@@ -15,8 +15,8 @@ PlanDemand PlanDemand::dense(std::span<const float> blocks) {
 }
 
 PlanDemand PlanDemand::triples(std::span<const std::size_t> origins,
-                               std::span<const std::size_t> positions,
-                               std::span<const float> trips, std::size_t destinations) {
+                               std::span<const std::size_t> positions, std::span<const float> trips,
+                               std::size_t destinations) {
     PlanDemand demand;
     demand.origins_ = origins;
     demand.trips_ = trips;

@@ -27,7 +27,7 @@ private:
     std::span<const float> blocks_;
     std::span<const std::size_t> origins_;
     std::span<const float> trips_;
-    std::vector<std::size_t> first_of_;  // per destination position, into by_position_
+    std::vector<std::size_t> first_of_;     // per destination position, into by_position_
     std::vector<std::size_t> by_position_;  // triple indices grouped by position, in order
 };
 
