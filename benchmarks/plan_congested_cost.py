@@ -39,7 +39,8 @@ def main():
     calls = {
         "uncongested": lambda: network.assign(trips, destinations, skims=columns, origins=stops),
         "congested, 1 iteration": lambda: network.assign_congested(
-            trips, destinations, 50.0, tol=0.0, max_iters=1, skims=columns, origins=stops),
+            trips, destinations, 50.0, vemo_plan.CongestionSettings(tol=0.0, max_iters=1),
+            skims=columns, origins=stops),
     }
     times = round_times(args.rounds, calls)
     print(f"{network.arc_count} arcs, {len(destinations)} destinations, "
