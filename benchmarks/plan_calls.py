@@ -72,7 +72,7 @@ def computation_call(network, dsts, trips, fresh_flows=False):
         origin_major=False, node_costs=np.empty((count, 1), np.float32),
         waiting_time=np.empty((count, 1), np.float32),
         skims=np.empty((0, count, 1), np.float32), no_boarding=None,
-        unassigned=np.empty(count, np.float64))
+        unassigned=np.empty(count, np.float64), destination_costs=np.empty(count, np.float32))
 
     def call():
         flows = _core_calls.new_result(reused.shape) if fresh_flows else reused
