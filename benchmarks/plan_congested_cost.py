@@ -39,7 +39,7 @@ def main():
     calls = {
         "uncongested": lambda: network.assign(trips, destinations, skims=columns, origins=stops),
         "congested, 1 iteration": lambda: network.assign_congested(
-            trips, destinations, 50.0, vemo_plan.CongestionSettings(tol=0.0, max_iters=1),
+            trips, destinations, 50.0, vemo_plan.AveragingModel(tol=0.0, max_iters=1),
             skims=columns, origins=stops),
     }
     times = round_times(args.rounds, calls)

@@ -8,7 +8,7 @@ between stops and the load on every line segment, first uncongested, then conges
 
 from pathlib import Path
 
-from vemo_plan import CongestionSettings, LineNetwork
+from vemo_plan import AveragingModel, LineNetwork
 
 STOPS = ["Station", "Market", "Harbour", "University", "Hospital", "Stadium", "Airport"]
 STATION, MARKET, HARBOUR, UNIVERSITY, HOSPITAL, STADIUM, AIRPORT = range(len(STOPS))
@@ -104,7 +104,7 @@ def main(picture: Path | None = None):
     lines = LineNetwork(alignments, freqs, minutes)
     plain = lines.assign(demand)
     congested = lines.assign_congested(
-        demand, capacity, CongestionSettings(average_decay_factor=0.1, max_iters=200))
+        demand, capacity, AveragingModel(average_decay_factor=0.1, max_iters=200))
 
     print(f"Small city: {len(STOPS)} stops, {len(alignments)} line directions, "
           f"{sum(sum(row) for row in demand):.0f} trips in the peak hour")

@@ -70,8 +70,7 @@ CALLS = {
     )(*plan_calls(200, 800)),
     "Network.assign_congested": lambda: (
         lambda network, trips, dsts: (network.assign_congested, (trips, dsts, 5.0),
-                                      {"congestion": vemo_plan.CongestionSettings(tol=0.0,
-                                                                                  max_iters=0)})
+                                      {"model": vemo_plan.AveragingModel(tol=0.0, max_iters=0)})
     )(*plan_calls(60, 60)),
 }
 

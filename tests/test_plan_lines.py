@@ -8,7 +8,7 @@ import pytest
 
 import vemo
 from plan_cases import random_lines, same_bits, vemo_blocks
-from vemo_plan import ArcKind, CongestionSettings, LineNetwork
+from vemo_plan import ArcKind, AveragingModel, LineNetwork
 
 INF, NAN = math.inf, math.nan
 SEEDS = range(10)
@@ -40,7 +40,7 @@ def test_congested_results_are_vemos_on_the_same_arcs(seed):
     (alignments, frequencies, times, demand), walking = random_lines(seed, walks=2)
     lines = LineNetwork(alignments, frequencies, times, walking=walking)
     result = lines.assign_congested(
-        demand, 3.0, CongestionSettings(average_decay_factor=0.3, tol=0.0, max_iters=5),
+        demand, 3.0, AveragingModel(average_decay_factor=0.3, tol=0.0, max_iters=5),
         arc_flows="per_destination")
     network, stops = lines.network, lines.stop_count
     blocks = np.zeros((stops, network.node_count), np.float32)  # row d: the trips toward d
@@ -68,7 +68,7 @@ def test_capacity_per_line_reaches_its_boarding_arcs():
     # Two lines side by side from stop 0 to stop 1; only the second is short of room.
     lines = LineNetwork([[0, 1], [0, 1]], [0.1, 0.1], [[0, 10], [0, 0]])
     result = lines.assign_congested([[0, 100], [0, 0]], [1e9, 1e-3],
-                                    CongestionSettings(tol=0.0, max_iters=3))
+                                    AveragingModel(tol=0.0, max_iters=3))
     boarding = lines.arc_kind == ArcKind.BOARD
     roomy, crowded = result.effective_frequencies[boarding] / np.float32(0.1)
     assert roomy > 0.9 and crowded < 0.02

@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 
 from plan_cases import random_network, same_bits, vemo_blocks
-from vemo_plan import CongestionSettings, Network
+from vemo_plan import AveragingModel, Network
 
 SEEDS = range(10)
 
@@ -32,7 +32,7 @@ def test_uncongested_results_are_vemos_bit_for_bit(seed):
 def test_congested_results_are_vemos_bit_for_bit(seed):
     arcs, demand, destinations = random_network(seed)
     result = Network(*arcs).assign_congested(
-        demand, destinations, 8.0, CongestionSettings(average_decay_factor=0.3, tol=0.0,
+        demand, destinations, 8.0, AveragingModel(average_decay_factor=0.3, tol=0.0,
                                                       max_iters=6), arc_flows="per_destination")
     costs, flows, _ = vemo_blocks(arcs, demand, destinations, (8.0, 0.3, 0.2, 0.0, 6))
     assert same_bits(result.node_costs, costs)
@@ -46,7 +46,7 @@ def test_congested_results_are_vemos_bit_for_bit(seed):
 def test_a_loop_stopped_by_max_iters_has_not_converged():
     arcs, demand, destinations = random_network(0)
     result = Network(*arcs).assign_congested(demand, destinations, 0.5,
-                                             CongestionSettings(tol=0.0, max_iters=1))
+                                             AveragingModel(tol=0.0, max_iters=1))
     assert (result.iterations, result.converged) == (1, False)
 
 
@@ -131,7 +131,7 @@ def test_progress_bars_count_destinations_and_iterations(monkeypatch):
     network = Network(*arcs)
     network.assign(demand, destinations, progress=True)
     result = network.assign_congested(demand, destinations, 5.0,
-                                      CongestionSettings(tol=0.0, max_iters=4), progress=True)
+                                      AveragingModel(tol=0.0, max_iters=4), progress=True)
     uncongested, congested = RecordingBar.made[-2:]
     assert (uncongested.total, uncongested.n) == (3, 3)
     assert (congested.total, congested.n) == (4, result.iterations)
@@ -142,7 +142,7 @@ THREADS_SCRIPT = """
     import hashlib, sys
     sys.path.insert(0, {tests!r})
     from plan_cases import random_lines, random_network
-    from vemo_plan import CongestionSettings, LineNetwork, Network
+    from vemo_plan import AveragingModel, LineNetwork, Network
     arcs, demand, destinations = random_network(7, nodes=40, arcs=150, destinations=12)
     (alignments, frequencies, times, trips), walking = random_lines(7, walks=4)
     lines = LineNetwork(alignments, frequencies, times, walking=walking)
@@ -150,7 +150,7 @@ THREADS_SCRIPT = """
         Network(*arcs).assign(demand, destinations, skims={{"cost": arcs[3]}},
                               arc_flows="per_destination"),
         Network(*arcs).assign_congested(demand, destinations, 5.0,
-                                        CongestionSettings(tol=0.0, max_iters=5)),
+                                        AveragingModel(tol=0.0, max_iters=5)),
         lines.assign(trips),
     ]
     digest = hashlib.sha256()

@@ -9,11 +9,11 @@ import numpy as np
 import pytest
 
 import vemo_plan
-from vemo_plan import CongestionSettings, LineNetwork, Network
+from vemo_plan import AveragingModel, CapacityModel, CrowdingModel, LineNetwork, Network
 
 INF, NAN = math.inf, math.nan
 ZEROS = np.zeros((3, 3))
-SETTINGS = {field.name for field in dataclasses.fields(CongestionSettings)}
+SETTINGS = {field.name for field in dataclasses.fields(AveragingModel)}
 
 
 def network():
@@ -30,12 +30,12 @@ def assign(**change):
 
 
 def congested(**change):
-    """assign_congested with arguments, or fields of its CongestionSettings, changed."""
+    """assign_congested with arguments, or fields of its AveragingModel, changed."""
     settings = {name: change.pop(name) for name in SETTINGS & change.keys()}
 
     def call():
         arguments = {"demand": np.zeros((1, 3)), "destinations": [2], "capacity": 1.0,
-                     "congestion": CongestionSettings(**settings)} | change
+                     "model": AveragingModel(**settings)} | change
         return network().assign_congested(**arguments)
     return call
 
@@ -106,8 +106,14 @@ CASES = [
     (congested(max_iters=1.5), TypeError, "max_iters must be an integer, not float"),
     (congested(max_iters=-1), ValueError,
      "max_iters must be between 0 (no limit) and 9223372036854775807: got -1"),
-    (congested(congestion={"tol": 0}), TypeError,
-     "congestion must be a CongestionSettings, not dict"),
+    (congested(model={"tol": 0}), TypeError, "model must be a model's name or record, not dict"),
+    (congested(model="wardrop"), ValueError,
+     "model must be one of 'capacity', 'crowding', 'averaging': got 'wardrop'"),
+    (lambda: CapacityModel(max_iters=0), ValueError,
+     "max_iters must be between 1 and 9223372036854775807: got 0"),
+    (lambda: CrowdingModel(beta=0.5), ValueError, "beta must be at least 1: got 0.5"),
+    (congested(model="crowding", capacity=[1, NAN, 1]), ValueError,
+     "capacity must be positive (inf: none): arc 1 has nan"),
     (line_network([], [], ZEROS), ValueError, "alignments must hold at least one line"),
     (line_network(5, [1], ZEROS), TypeError,
      "alignments must be a sequence of stop sequences, one per line"),

@@ -9,7 +9,7 @@ and openmatrix), with its command line ``vemo-plan``.
 
 from ._core import ComputationError
 from ._line_arcs import ArcKind
-from .congestion import CongestionSettings
+from .congestion import AveragingModel, CapacityModel, CongestionModel, CrowdingModel
 from .lines import LineNetwork
 from .network import Network
 from .results import (Assignment, CongestedAssignment, CongestedLineAssignment, CongestedLoop,
@@ -17,6 +17,7 @@ from .results import (Assignment, CongestedAssignment, CongestedLineAssignment, 
 
 __version__ = "0.1.0"
 __all__ = [
-    "ArcKind", "Assignment", "CongestedAssignment", "CongestedLineAssignment", "CongestedLoop",
-    "ComputationError", "CongestionSettings", "LineAssignment", "LineNetwork", "Network",
+    "ArcKind", "Assignment", "AveragingModel", "CapacityModel", "ComputationError",
+    "CongestedAssignment", "CongestedLineAssignment", "CongestedLoop", "CongestionModel",
+    "CrowdingModel", "LineAssignment", "LineNetwork", "Network",
 ]

@@ -1,10 +1,11 @@
 # Type information for the compiled core. It takes C-contiguous arrays of exactly these dtypes,
 # keeps no policy, and writes its results into the arrays passed as outputs, with the
 # interpreter lock released. Node-level outputs are (destinations, origins), or (origins,
-# destinations) with origin_major. `assign` runs the congested loop when its parameters (capacity
-# to effective_frequencies) are given, all of them: it then returns (total_cost, iterations,
-# gaps, converged) and calls progress(iteration, gap); without them it returns the total cost
-# and calls progress(destinations done).
+# destinations) with origin_major. `assign` runs a congested model ("averaging", "capacity" or
+# "crowding") when its parameters (model to arc_values) are given, all of them: it then writes
+# the final frequencies (crowding: costs) into arc_values, returns (total_cost, gaps,
+# stop_reason) and calls progress(iteration, gap); without them it returns the total cost and
+# calls progress(destinations done).
 
 from collections.abc import Callable
 
@@ -38,11 +39,13 @@ def assign(
     arc_flows: _F32 | None,
     unassigned: NDArray[np.float64],
     destination_costs: _F32,
+    model: str | None = None,
     capacity: _F32 | None = None,
+    alpha: float | None = None,
     average_decay_factor: float | None = None,
     beta: float | None = None,
     tol: float | None = None,
     max_iters: int | None = None,
-    effective_frequencies: _F32 | None = None,
+    arc_values: _F32 | None = None,
     progress: Callable[[int], None] | Callable[[int, float], None] | None = None,
-) -> float | tuple[float, int, list[float], bool]: ...
+) -> float | tuple[float, list[float], str]: ...

@@ -11,15 +11,17 @@ from numpy.typing import NDArray
 from . import _core
 from . import progress as _progress  # the calls below name their callback `progress`
 from ._validate import ArcFlows
-from .congestion import CongestionSettings
+from .congestion import CongestionModel, CrowdingModel
 from .results import CongestedLoop, shallow_fields
 
 F32: TypeAlias = NDArray[np.float32]
 U64: TypeAlias = NDArray[np.uint64]
 # Dense (destinations, node_count) trips, or (origin nodes, destination positions, trips).
 Demand: TypeAlias = F32 | tuple[U64, U64, F32]
-# What the core returns for the congested loop: total cost, iterations, gaps, converged.
-LoopResult: TypeAlias = tuple[float, int, list[float], bool]
+# What the core returns for a congested model: total cost, gaps, why it stopped.
+LoopResult: TypeAlias = tuple[float, list[float], str]
+# The core's parameters of the models that do not have them: unread.
+_UNUSED = {"alpha": 0.0, "average_decay_factor": 1.0}
 
 
 @dataclass(frozen=True)
@@ -39,10 +41,10 @@ class Request:
 
 @dataclass(frozen=True)
 class Congestion:
-    """The congested loop: a capacity per arc and the loop's settings."""
+    """A congested model: a capacity per arc and the model's settings."""
 
     capacity: F32
-    settings: CongestionSettings
+    model: CongestionModel
 
 
 class Outputs(NamedTuple):
@@ -91,21 +93,25 @@ def assign(network: _core.Network, request: Request) -> tuple[Outputs, float]:
     return outputs, cast(float, total_cost)
 
 
-def assign_congested(network: _core.Network, request: Request,
-                     congestion: Congestion) -> tuple[Outputs, float, CongestedLoop]:
-    """The results of the congested loop's last assignment with its averaged flows, the total
-    cost, and how the loop ended."""
+def assign_congested(network: _core.Network, request: Request, congestion: Congestion,
+                     nominal: tuple[F32, F32]) -> tuple[Outputs, float, CongestedLoop]:
+    """The results of the congested model's last assignment, with the model's flows, its total
+    cost, and how the loop ended; `nominal` holds the network's frequencies and costs, the
+    model's own where it does not change them."""
     outputs = _allocate(request, network.arc_count)
-    effective_frequencies = np.empty(network.arc_count, np.float32)
-    with _progress.iterations(request.progress, congestion.settings.max_iters) as progress:
-        total_cost, iterations, gaps, converged = cast(LoopResult, _core.assign(
-            network, **_inputs(request), **outputs._asdict(),
-            capacity=congestion.capacity, **shallow_fields(congestion.settings),
-            effective_frequencies=effective_frequencies,
-            progress=progress))
+    arc_values = np.empty(network.arc_count, np.float32)
+    model = congestion.model
+    with _progress.iterations(request.progress, model.max_iters) as progress:
+        total_cost, gaps, stop_reason = cast(LoopResult, _core.assign(
+            network, **_inputs(request), **outputs._asdict(), model=model.name,
+            capacity=congestion.capacity, **(_UNUSED | shallow_fields(model)),
+            arc_values=arc_values, progress=progress))
+    frequency, cost = nominal
+    crowding = isinstance(model, CrowdingModel)
     return outputs, total_cost, CongestedLoop(
-        iterations=iterations, gaps=tuple(gaps), converged=converged,
-        effective_frequencies=effective_frequencies)
+        iterations=len(gaps), gaps=tuple(gaps), converged=stop_reason != "iteration limit",
+        stop_reason=stop_reason, effective_frequencies=frequency if crowding else arc_values,
+        arc_costs=arc_values if crowding else cost)
 
 
 def _inputs(request: Request) -> dict[str, Any]:

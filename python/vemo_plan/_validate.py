@@ -14,7 +14,7 @@ from typing import Any, Literal, TypeAlias, cast
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
 
-Rule: TypeAlias = Literal["finite", "frequency", "positive"]
+Rule: TypeAlias = Literal["finite", "frequency", "positive", "capacity"]
 ArcFlows: TypeAlias = Literal["total", "per_destination", "none"]
 ARC_FLOWS: tuple[ArcFlows, ...] = ("total", "per_destination", "none")
 Layout: TypeAlias = Literal["destination", "origin"]
@@ -34,6 +34,8 @@ _RULES: dict[Rule, tuple[str, _Bounds, _Mask]] = {
                   lambda v: np.isnan(v) | (v < 0)),
     "positive": ("must be positive and finite", lambda lo, hi: bool(lo > 0 and hi < np.inf),
                  lambda v: ~np.isfinite(v) | (v <= 0)),
+    "capacity": ("must be positive (inf: none)", lambda lo, hi: bool(lo > 0 and hi == hi),
+                 lambda v: np.isnan(v) | (v <= 0)),
 }
 _MAX_ITERS = 2**63 - 1
 
@@ -138,16 +140,17 @@ def triple(values: object, name: str, parts: str) -> Sequence[Any]:
     return values
 
 
-def per_item(values: ArrayLike, name: str, count: int, item: str) -> NDArray[np.float32]:
-    """A positive, finite scalar or one such value per item, as `count` float32 values."""
+def per_item(values: ArrayLike, name: str, count: int, item: str,
+             rule: Rule = "positive") -> NDArray[np.float32]:
+    """A scalar or one value per item keeping `rule`, as `count` float32 values."""
     converted, original = float32(values, name, ndim=None)
     if converted.ndim == 0:
-        require("positive", name, converted, original, lambda i: "got")
+        require(rule, name, converted, original, lambda i: "got")
         return np.full(count, converted, np.float32)
     if converted.shape != (count,):
         raise ValueError(f"{name} must be a number or one value per {item} ({count}); "
                          f"it has shape {converted.shape}")
-    require("positive", name, converted, original, at(item))
+    require(rule, name, converted, original, at(item))
     return converted
 
 
@@ -157,24 +160,37 @@ def real(value: object, name: str) -> float:
     return float(value)
 
 
+def exponent(value: object, name: str) -> float:
+    number = real(value, name)
+    if not 0 <= number < np.inf:
+        raise ValueError(f"{name} must be finite and not negative: got {number!r}")
+    return number
+
+
+def tolerance(value: object) -> float:
+    number = real(value, "tol")
+    if not number >= 0:
+        raise ValueError(f"tol must not be negative or NaN: got {number!r}")
+    return number
+
+
+def iterations(value: object, *, least: int) -> int:
+    """max_iters, an integer from `least` (0 meaning no limit) up."""
+    if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+        raise TypeError(f"max_iters must be an integer, not {type(value).__name__}")
+    if not least <= int(value) <= _MAX_ITERS:
+        low = "0 (no limit)" if least == 0 else str(least)
+        raise ValueError(f"max_iters must be between {low} and {_MAX_ITERS}: got {int(value)}")
+    return int(value)
+
+
 def congestion(average_decay_factor: object, beta: object, tol: object,
                max_iters: object) -> tuple[float, float, float, int]:
-    """The congested loop's parameters, checked."""
+    """The averaging loop's parameters, checked."""
     alpha = real(average_decay_factor, "average_decay_factor")
     if not 0 < alpha <= 1:
         raise ValueError(f"average_decay_factor must be in (0, 1]: got {alpha!r}")
-    exponent = real(beta, "beta")
-    if not 0 <= exponent < np.inf:
-        raise ValueError(f"beta must be finite and not negative: got {exponent!r}")
-    tolerance = real(tol, "tol")
-    if not tolerance >= 0:
-        raise ValueError(f"tol must not be negative or NaN: got {tolerance!r}")
-    if isinstance(max_iters, bool) or not isinstance(max_iters, numbers.Integral):
-        raise TypeError(f"max_iters must be an integer, not {type(max_iters).__name__}")
-    if not 0 <= int(max_iters) <= _MAX_ITERS:
-        raise ValueError(f"max_iters must be between 0 (no limit) and {_MAX_ITERS}: "
-                         f"got {int(max_iters)}")
-    return alpha, exponent, tolerance, int(max_iters)
+    return alpha, exponent(beta, "beta"), tolerance(tol), iterations(max_iters, least=0)
 
 
 def one_of(value: object, name: str, choices: tuple[str, ...]) -> str:

@@ -11,7 +11,7 @@ from numpy.typing import ArrayLike, NDArray
 from . import _validate as check
 from ._line_arcs import ArcKind, line_arcs, line_ends, line_starts
 from ._validate import ArcFlows
-from .congestion import CongestionSettings
+from .congestion import CongestionModel, CrowdingModel, congestion_model
 from .network import Network, read_only
 from .results import (Assignment, CongestedLineAssignment, CongestedLoop, LineAssignment,
                       shallow_fields, summed_in_order)
@@ -37,6 +37,7 @@ class LineNetwork:
     Attributes:
         network: the ``Network`` of every arc.
         stop_count, line_count: the numbers of stops and lines.
+        line_frequencies: float32 ``(line_count,)``, as given.
         arc_kind: uint8 ``(arc_count,)``, an ``ArcKind`` code per arc.
         arc_line: int64 ``(arc_count,)``, the line of each arc, -1 for walking links.
         ride_arcs: one array per line, the arc of each of its segments in order.
@@ -55,6 +56,7 @@ class LineNetwork:
     ride_arcs: list[NDArray[np.intp]]
     boarding: NDArray[np.bool_]
     arc_skims: dict[str, NDArray[np.float32]]
+    line_frequencies: NDArray[np.float32]
 
     def __init__(self, alignments: Iterable[ArrayLike], frequencies: ArrayLike,
                  travel_time_mat: ArrayLike, *,
@@ -121,6 +123,7 @@ class LineNetwork:
         rides = np.flatnonzero(arcs.kind == ArcKind.RIDE)
         self.ride_arcs = [read_only(line) for line in np.split(rides, np.cumsum(lengths - 1)[:-1])]
         self.boarding = read_only(arcs.kind == ArcKind.BOARD)
+        self.line_frequencies = read_only(frequencies)
         self.arc_skims = {
             "in_vehicle_time": read_only(np.where(arcs.kind == ArcKind.RIDE, arcs.cost,
                                                   np.float32(0))),
@@ -146,30 +149,43 @@ class LineNetwork:
             layout="origin", arc_flows=arc_flows, progress=progress)))
 
     def assign_congested(self, demand_mat: ArrayLike, capacity: ArrayLike,
-                         congestion: CongestionSettings = CongestionSettings(), *,
+                         model: str | CongestionModel = "capacity", *,
                          arc_flows: ArcFlows = "total",
                          progress: bool = False) -> CongestedLineAssignment:
-        """``assign`` with congestion: frequencies of crowded lines lowered, iterated.
+        """``assign`` with congestion, solved by `model`'s loop (see
+        ``Network.assign_congested``).
 
         Args:
             capacity: trips per unit of frequency, one number or one per line: with buses
-                per minute and an hour's demand, 60 times the riders a bus carries.
+                per minute and an hour's demand, 60 times the riders a bus carries. A line of
+                frequency ``f`` carries ``f * capacity`` riders a segment; the crowding model
+                crowds its ride arcs at that load.
             progress: show a progress bar over the iterations, with the gap (needs tqdm).
-
-        ``congestion`` is that of ``Network.assign_congested``; the results are those of the
-        last assignment, with the averaged arc flows.
         """
         trips = self._trips(demand_mat)
         per_line = check.per_item(capacity, "capacity", self.line_count, "line")
-        # Only boarding arcs have a finite frequency; congestion leaves the others alone,
-        # whatever their capacity.
-        per_arc = np.ones(self.network.arc_count, np.float32)
-        per_arc[self.boarding] = per_line[self.arc_line[self.boarding]]
+        chosen = congestion_model(model)
+        if isinstance(chosen, CrowdingModel):
+            per_arc = np.full(self.network.arc_count, np.inf, np.float32)
+            rides = self.arc_kind == ArcKind.RIDE
+            line = self.arc_line[rides]
+            per_arc[rides] = per_line[line] * self.line_frequencies[line]
+        else:
+            # Only boarding arcs have a finite frequency; congestion leaves the others alone,
+            # whatever their capacity.
+            per_arc = np.ones(self.network.arc_count, np.float32)
+            per_arc[self.boarding] = per_line[self.arc_line[self.boarding]]
         stops = np.arange(self.stop_count)
         result = self.network.assign_congested(
-            trips, stops, per_arc, congestion, skims=self.arc_skims, boarding=self.boarding,
+            trips, stops, per_arc, chosen, skims=self.arc_skims, boarding=self.boarding,
             origins=stops, layout="origin", arc_flows=arc_flows, progress=progress)
-        return CongestedLineAssignment(**self._fields(result), **shallow_fields(result, CongestedLoop))
+        fields = self._fields(result)
+        loads = fields["line_loads"]
+        carried = per_line * self.line_frequencies
+        return CongestedLineAssignment(
+            **fields, **shallow_fields(result, CongestedLoop),
+            capacity_use=None if loads is None else [
+                load / carried[i] for i, load in enumerate(loads)])
 
     def _trips(self, demand_mat: ArrayLike) -> tuple[NDArray[np.intp], NDArray[np.intp],
                                                        NDArray[np.float32]]:

@@ -12,7 +12,7 @@ from . import _core, _core_calls
 from . import _validate as check
 from ._core_calls import Congestion, Demand, Outputs, Request
 from ._validate import ArcFlows, Layout
-from .congestion import CongestionSettings, checked_settings
+from .congestion import CongestionModel, CrowdingModel, congestion_model
 from .results import Assignment, CongestedAssignment, shallow_fields
 
 _SPARSE_DEMAND = "(origin_nodes, destination_positions, trips)"
@@ -124,26 +124,35 @@ class Network:
     def assign_congested(
             self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
             destinations: ArrayLike, capacity: ArrayLike,
-            congestion: CongestionSettings = CongestionSettings(), *,
+            model: str | CongestionModel = "capacity", *,
             skims: Mapping[str, ArrayLike] | None = None, boarding: ArrayLike | None = None,
             origins: ArrayLike | None = None, layout: Layout = "destination",
             arc_flows: ArcFlows = "total", progress: bool = False) -> CongestedAssignment:
-        """``assign`` with congestion: frequencies of crowded arcs lowered, iterated.
+        """``assign`` with congestion, solved by `model`'s loop.
 
         Args:
-            capacity: trips per unit of frequency, one number or one per arc; arc ``a`` can
-                carry ``frequency[a] * capacity[a]``.
-            congestion: how the loop averages and when it stops (``CongestionSettings``).
+            capacity: one number or one per arc. For ``"capacity"`` and ``"averaging"``, trips
+                per unit of frequency: arc ``a`` can carry ``frequency[a] * capacity[a]``,
+                positive and finite. For ``"crowding"``, the flow at which the arc's time is
+                ``1 + alpha`` times its own; ``inf`` for arcs that do not crowd.
+            model: ``"capacity"`` (``CapacityModel()``), ``"crowding"``, ``"averaging"``, or
+                a model record with its settings.
             progress: show a progress bar over the iterations, with the gap (needs tqdm).
 
         The other arguments are those of ``assign``. The results are those of the last
-        assignment, with the averaged arc flows.
+        iteration's assignment, with the model's arc flows: for the capacity and crowding
+        models, the flows whose gap was last measured, whose frequencies or costs the last
+        assignment used.
         """
         request = self._request(demand, destinations, skims, boarding, origins, layout,
                                 arc_flows, progress)
-        loop = Congestion(check.per_item(capacity, "capacity", self.arc_count, "arc"),
-                          checked_settings(congestion))
-        outputs, total_cost, ended = _core_calls.assign_congested(self._core, request, loop)
+        chosen = congestion_model(model)
+        # The crowding model takes +inf for arcs that do not crowd.
+        loop = Congestion(check.per_item(
+            capacity, "capacity", self.arc_count, "arc",
+            "capacity" if isinstance(chosen, CrowdingModel) else "positive"), chosen)
+        outputs, total_cost, ended = _core_calls.assign_congested(
+            self._core, request, loop, (self.frequency, self.cost))
         return CongestedAssignment(**_fields(request, outputs, total_cost), **shallow_fields(ended))
 
     def _request(self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],

@@ -15,20 +15,27 @@ from numpy.typing import NDArray
 
 @dataclass(frozen=True, eq=False)
 class CongestedLoop:
-    """How the congested loop ended.
+    """How a congested model's loop ended.
 
     Attributes:
-        iterations: assignments run after the uncongested one.
+        iterations: assignments run after the first, under the nominal network.
         gaps: the relative gap after each iteration.
-        converged: whether the loop stopped before ``max_iters``: its gap reached ``tol`` or
-            its averaged flows no longer changed.
-        effective_frequencies: float32 ``(arc_count,)``, the frequencies of the last iteration.
+        converged: whether the loop stopped before ``max_iters``.
+        stop_reason: ``"tolerance"`` (the gap reached ``tol``), ``"iteration limit"`` or
+            ``"settled"`` (the flows no longer changed).
+        effective_frequencies: float32 ``(arc_count,)``, the frequencies of the last
+            iteration, those the returned flows produce (the nominal ones for the crowding
+            model).
+        arc_costs: float32 ``(arc_count,)``, the arc costs of the last iteration, those the
+            returned flows produce (the nominal ones but for the crowding model).
     """
 
     iterations: int
     gaps: tuple[float, ...]
     converged: bool
+    stop_reason: str
     effective_frequencies: NDArray[np.float32]
+    arc_costs: NDArray[np.float32]
 
 
 @dataclass(frozen=True, eq=False)
@@ -71,7 +78,7 @@ class Assignment:
 @dataclass(frozen=True, eq=False)
 class CongestedAssignment(CongestedLoop, Assignment):
     """The result of ``Network.assign_congested``: an ``Assignment`` from the loop's last
-    assignment, with the averaged arc flows, and how the loop ended (``CongestedLoop``)."""
+    assignment, with the model's arc flows, and how the loop ended (``CongestedLoop``)."""
 
 
 @dataclass(frozen=True, eq=False)
@@ -108,7 +115,15 @@ class LineAssignment:
 @dataclass(frozen=True, eq=False)
 class CongestedLineAssignment(CongestedLoop, LineAssignment):
     """The result of ``LineNetwork.assign_congested``: a ``LineAssignment`` from the loop's
-    last assignment, with the averaged arc flows, and how the loop ended (``CongestedLoop``)."""
+    last assignment, with the model's arc flows, and how the loop ended (``CongestedLoop``).
+
+    Attributes:
+        capacity_use: per line, each segment's riders over what the line carries
+            (frequency times capacity); above 1 where demand exceeds it. None with
+            ``arc_flows="none"``.
+    """
+
+    capacity_use: list[NDArray[np.float32]] | None
 
 
 def summed_in_order(rows: Iterable[NDArray[np.float32]]) -> NDArray[np.float32]:

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "assignment/plan/equilibrium.hpp"
 #include "assignment/plan/plan_assign.hpp"
 #include "binding/float_value.hpp"
 #include "binding/index_value.hpp"
@@ -193,18 +194,44 @@ struct OutputGroup {
     }
 };
 
-// The congested loop's parameters and the array its effective frequencies are written into;
-// all left out for the uncongested assignment.
+// The congested model, its parameters and the array its final frequencies (averaging, capacity)
+// or costs (crowding) are written into; all left out for the uncongested assignment. The
+// averaging model takes average_decay_factor and ignores alpha, the others the reverse.
+enum class PlanModel { averaging, capacity, crowding };
+
 struct CongestionArguments {
+    PlanModel model;
     ArrayView capacity;
-    CongestionParameters parameters;
-    ArrayView effective_frequencies;
+    float alpha;
+    float average_decay_factor;
+    float beta;
+    double tol;
+    std::size_t max_iters;
+    ArrayView arc_values;
 };
+
+PlanModel to_model(PyObject* value) {
+    const char* text = PyUnicode_Check(value) ? PyUnicode_AsUTF8(value) : nullptr;
+    if (text == nullptr) PyErr_Clear();
+    const std::string name = text == nullptr ? "" : text;
+    if (name == "averaging") return PlanModel::averaging;
+    if (name == "capacity") return PlanModel::capacity;
+    if (name == "crowding") return PlanModel::crowding;
+    raise_shape("model", "'averaging', 'capacity' or 'crowding' is needed");
+}
+
+double to_f64(PyObject* value) {
+    const double number = PyFloat_AsDouble(value);
+    if (number == -1.0 && PyErr_Occurred() != nullptr) throw PyErrorSet();
+    return number;
+}
 
 struct PlanCongestionGroup {
     static constexpr Parameter kParameters[] = {
-        {"capacity", "None"},  {"average_decay_factor", "None"}, {"beta", "None"}, {"tol", "None"},
-        {"max_iters", "None"}, {"effective_frequencies", "None"}};
+        {"model", "None"},     {"capacity", "None"},
+        {"alpha", "None"},     {"average_decay_factor", "None"},
+        {"beta", "None"},      {"tol", "None"},
+        {"max_iters", "None"}, {"arc_values", "None"}};
     using Value = std::optional<CongestionArguments>;
 
     static Value extract(const BoundArguments& bound, std::size_t first) {
@@ -214,23 +241,20 @@ struct PlanCongestionGroup {
         if (given == 0) return std::nullopt;
         if (given != std::size(kParameters)) {
             PyErr_SetString(PyExc_TypeError,
-                            "assign(): the congested loop needs all of capacity, "
-                            "average_decay_factor, beta, tol, max_iters and effective_frequencies");
+                            "assign(): a congested model needs all of model, capacity, alpha, "
+                            "average_decay_factor, beta, tol, max_iters and arc_values");
             throw PyErrorSet();
         }
-        ArrayView capacity(slot(bound, first), "capacity", Element::f32, 1, false);
         // Each member is initialised in declaration order, which is the parameter order.
-        const CongestionParameters parameters{
-            .capacity = {.per_arc = capacity.span<const float>()},
-            .average_decay_factor = bound.extract(first + 1, to_f32),
-            .beta = bound.extract(first + 2, to_f32),
-            .tol = bound.extract(first + 3, to_f32),
-            .max_iters = bound.extract(first + 4, to_index)};
         return CongestionArguments{
-            .capacity = std::move(capacity),
-            .parameters = parameters,
-            .effective_frequencies =
-                ArrayView(slot(bound, first + 5), "effective_frequencies", Element::f32, 1, true)};
+            .model = bound.extract(first, to_model),
+            .capacity = ArrayView(slot(bound, first + 1), "capacity", Element::f32, 1, false),
+            .alpha = bound.extract(first + 2, to_f32),
+            .average_decay_factor = bound.extract(first + 3, to_f32),
+            .beta = bound.extract(first + 4, to_f32),
+            .tol = bound.extract(first + 5, to_f64),
+            .max_iters = bound.extract(first + 6, to_index),
+            .arc_values = ArrayView(slot(bound, first + 7), "arc_values", Element::f32, 1, true)};
     }
 };
 
@@ -244,6 +268,9 @@ struct ProgressGroup {
         return slot(bound, first);
     }
 };
+
+// progress(iteration, gap) of a congested loop, on the calling thread.
+using ReportIteration = FunctionRef<void(std::size_t, double)>;
 
 constexpr Declaration<InputGroup, OutputGroup, PlanCongestionGroup, ProgressGroup> kDeclaration{
     "assign"};
@@ -278,32 +305,90 @@ PyRef uncongested(const InputArguments& in, const PlanOutputs& outputs, PyObject
     return require(PyFloat_FromDouble(total_cost));
 }
 
+// The congested loop's results: (total_cost, gaps, stop_reason).
+PyRef loop_result(float total_cost, const std::vector<double>& gaps, const char* stop_reason) {
+    PyRef gap_list = require(PyList_New(static_cast<Py_ssize_t>(gaps.size())));
+    for (std::size_t i = 0; i < gaps.size(); ++i) {
+        PyList_SET_ITEM(gap_list.get(), static_cast<Py_ssize_t>(i),
+                        require(PyFloat_FromDouble(gaps[i])).release());
+    }
+    return require(
+        Py_BuildValue("(dOs)", static_cast<double>(total_cost), gap_list.get(), stop_reason));
+}
+
+const char* stop_reason_text(StopReason reason) {
+    switch (reason) {
+        case StopReason::tolerance:
+            return "tolerance";
+        case StopReason::iteration_limit:
+            return "iteration limit";
+        case StopReason::settled:
+            return "settled";
+    }
+    return "";
+}
+
+PyRef averaging(const InputArguments& in, const PlanOutputs& outputs,
+                const CongestionArguments& congestion, const ReportIteration& on_iteration) {
+    const CongestionParameters parameters{
+        .capacity = {.per_arc = congestion.capacity.span<const float>()},
+        .average_decay_factor = congestion.average_decay_factor,
+        .beta = congestion.beta,
+        .tol = static_cast<float>(congestion.tol),
+        .max_iters = congestion.max_iters};
+    auto report = [&](std::size_t iteration, float gap) { on_iteration(iteration, gap); };
+    const FunctionRef<void(std::size_t, float)> reporting(report);
+    const CongestionOptions options{.on_iteration = &reporting};
+    const PlanInputs inputs = in.inputs();
+    const CongestedPlan result = run_unlocked([&] {
+        return plan_assign_congested(in.network->arcs(), inputs, outputs, parameters, options,
+                                     congestion.arc_values.span<float>());
+    });
+    // The loop ends on its own at the tolerance (or before any iteration) or once its flows
+    // settle.
+    StopReason reason = StopReason::iteration_limit;
+    if (result.converged) {
+        reason = result.gaps.empty() || !(result.gaps.back() > parameters.tol)
+                     ? StopReason::tolerance
+                     : StopReason::settled;
+    }
+    return loop_result(result.total_cost,
+                       std::vector<double>(result.gaps.begin(), result.gaps.end()),
+                       stop_reason_text(reason));
+}
+
+PyRef equilibrium(const InputArguments& in, const PlanOutputs& outputs,
+                  const CongestionArguments& congestion, const ReportIteration& on_iteration) {
+    const EquilibriumSettings settings{
+        .model = congestion.model == PlanModel::capacity ? EquilibriumModel::capacity
+                                                         : EquilibriumModel::crowding,
+        .capacity = {.per_arc = congestion.capacity.span<const float>()},
+        .alpha = congestion.alpha,
+        .beta = congestion.beta,
+        .tol = congestion.tol,
+        .max_iters = congestion.max_iters};
+    const PlanInputs inputs = in.inputs();
+    const EquilibriumResult result = run_unlocked([&] {
+        return plan_equilibrium(in.network->arcs(), inputs, outputs, settings, &on_iteration,
+                                congestion.arc_values.span<float>());
+    });
+    return loop_result(result.total_cost, result.gaps, stop_reason_text(result.stop_reason));
+}
+
 PyRef congested(const InputArguments& in, const PlanOutputs& outputs,
                 const CongestionArguments& congestion, PyObject* callback) {
     const std::size_t arcs = in.network->arc_count();
     expect_size(congestion.capacity, arcs, "capacity");
-    expect_size(congestion.effective_frequencies, arcs, "effective_frequencies");
-    auto report_iteration = [&](std::size_t iteration, float gap) {
+    expect_size(congestion.arc_values, arcs, "arc_values");
+    auto report_iteration = [&](std::size_t iteration, double gap) {
         if (callback == Py_None) return;
         const HeldInterpreterLock held;
-        require(PyObject_CallFunction(callback, "nd", static_cast<Py_ssize_t>(iteration),
-                                      static_cast<double>(gap)));
+        require(PyObject_CallFunction(callback, "nd", static_cast<Py_ssize_t>(iteration), gap));
     };
-    const FunctionRef<void(std::size_t, float)> on_iteration(report_iteration);
-    const CongestionOptions options{.on_iteration = &on_iteration};
-    const PlanInputs inputs = in.inputs();
-    const CongestedPlan result = run_unlocked([&] {
-        return plan_assign_congested(in.network->arcs(), inputs, outputs, congestion.parameters,
-                                     options, congestion.effective_frequencies.span<float>());
-    });
-    PyRef gaps = require(PyList_New(static_cast<Py_ssize_t>(result.gaps.size())));
-    for (std::size_t i = 0; i < result.gaps.size(); ++i) {
-        PyList_SET_ITEM(gaps.get(), static_cast<Py_ssize_t>(i),
-                        require(PyFloat_FromDouble(result.gaps[i])).release());
-    }
-    return require(Py_BuildValue("(dnOO)", static_cast<double>(result.total_cost),
-                                 static_cast<Py_ssize_t>(result.iterations), gaps.get(),
-                                 result.converged ? Py_True : Py_False));
+    const ReportIteration on_iteration(report_iteration);
+    if (congestion.model == PlanModel::averaging)
+        return averaging(in, outputs, congestion, on_iteration);
+    return equilibrium(in, outputs, congestion, on_iteration);
 }
 
 PyRef assign(PyObject* const* args, Py_ssize_t positional_count, PyObject* keyword_names) {
@@ -321,8 +406,8 @@ PyObject* assign_entry(PyObject*, PyObject* const* args, Py_ssize_t positional_c
 // The text signature lives as long as the function object: the process.
 const std::string kAssignDocument =
     kDeclaration.description().text_signature() +
-    "The assignment, written into the given arrays: the total cost, or with the congested "
-    "loop's parameters (total_cost, iterations, gaps, converged).";
+    "The assignment, written into the given arrays: the total cost, or with a congested "
+    "model's parameters (total_cost, gaps, stop_reason).";
 
 PyMethodDef functions[] = {
     {"assign", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(assign_entry)),

@@ -15,7 +15,7 @@ from typing import Any
 import numpy as np
 from numpy.typing import NDArray
 
-from .. import CongestionSettings
+from .. import AveragingModel
 from ..progress import open_bar
 from . import gtfs
 from ._files import written
@@ -79,7 +79,7 @@ class Job:
         "--congested", "also assign with congestion", more={"action": "store_true"})))
     vehicle_capacity: float = field(default=80.0, metadata=options(Option(
         "--capacity", "riders a vehicle carries (%(default)g)", number(float, 0, above=True))))
-    congestion: CongestionSettings = field(default=ZONE_CONGESTION, metadata=nested(
+    congestion: AveragingModel = field(default=ZONE_CONGESTION, metadata=nested(
         max_iters=Option("--max-iters", "most congested iterations (%(default)g)",
                          number(int, 1)),
         average_decay_factor=Option(

@@ -13,7 +13,7 @@ from dataclasses import dataclass
 import numpy as np
 from numpy.typing import NDArray
 
-from .. import Assignment, CongestedAssignment, CongestedLoop, CongestionSettings
+from .. import Assignment, CongestedAssignment, CongestedLoop, AveragingModel
 from ..results import shallow_fields
 from .model import ZoneModel
 
@@ -22,7 +22,7 @@ TripList = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float64]]
 # The matrices of ZoneSkims, in the order they are written.
 SKIMS = ("cost", "waiting_time", "in_vehicle_time", "walking_time", "boardings", "transfers")
 # The job's congested loop, which averages faster and stops sooner than Network's default.
-ZONE_CONGESTION = CongestionSettings(average_decay_factor=0.05, max_iters=400)
+ZONE_CONGESTION = AveragingModel(average_decay_factor=0.05, max_iters=400)
 
 
 @dataclass(frozen=True, eq=False)
@@ -86,7 +86,7 @@ def assign_zones(model: ZoneModel, demand: NDArray[np.float64], *,
 
 def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
                            vehicle_capacity: float,
-                           congestion: CongestionSettings = ZONE_CONGESTION, *,
+                           congestion: AveragingModel = ZONE_CONGESTION, *,
                            progress: bool = False) -> ZoneSkims:
     """``assign_zones`` with congestion: a line can carry `vehicle_capacity` riders per run, so
     with `demand` for the feed's time window of W minutes its capacity per unit of frequency

@@ -35,6 +35,11 @@ void Network::use_frequencies(std::span<const float> arc_freqs) {
         graph_);
 }
 
+void Network::use_costs(std::span<const float> costs) {
+    arcs_.costs = costs;
+    graph_.emplace<std::monostate>();
+}
+
 void Network::prepare() {
     if (!std::holds_alternative<std::monostate>(graph_)) return;
     if (SearchGraph<std::uint32_t>::fits(arc_count(), node_count_))

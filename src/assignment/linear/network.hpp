@@ -33,6 +33,10 @@ public:
     // graph already built has its copies rewritten in place, its grouping of arcs kept.
     void use_frequencies(std::span<const float> arc_freqs);
 
+    // Reads the costs from `costs` from now on (it must outlive their use): the search graph,
+    // which holds its own copies, is built again by the next prepare().
+    void use_costs(std::span<const float> costs);
+
     // Builds the search graph, whose indices are 32 bits wide when the network allows, unless
     // it is built already. Assignments build it after allocating their results, so that a
     // call too large to hold is refused for its results first.

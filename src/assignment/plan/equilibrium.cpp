@@ -1,0 +1,223 @@
+// Implementation notes. Flows are kept per destination (v, destinations × arc_count) beside the
+// latest assignment's loading of every destination's strategy (y, the same shape). Pass 0 assigns
+// under the nominal network, counts the trips that cannot arrive and starts v at its loading.
+// Iteration n then sets the network the flows v produce (effective frequencies from v, or
+// crowded costs from its totals), assigns under it, which gives the cheapest costs and y, and
+// measures the gap of v (equilibrium_gap.hpp). It stops there at the tolerance or the iteration
+// limit, so that the flows returned are those whose gap was measured and the network the one
+// they produce; otherwise v moves toward y by a step λ: v + λ (y - v), in float32, element by
+// element. The capacity model takes a self-regulated average (averaging_step): a step that
+// shrinks fast after the gap rises and slowly while it falls; the crowding model the λ in [0, 1] that minimises its objective along y - v, found by bisection
+// on the objective's derivative, whose waiting part is taken along the chord from W(v) to W(y)
+// (an upper bound, W being convex): the step never raises the objective. A step that leaves v
+// unchanged bit for bit ends the loop as settled.
+#include "assignment/plan/equilibrium.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "assignment/congested_linear/effective_freqs.hpp"
+#include "assignment/plan/equilibrium_gap.hpp"
+#include "assignment/plan/plan_run.hpp"
+#include "assignment/utils/sum_flows.hpp"
+#include "base/cancellation.hpp"
+#include "base/failure.hpp"
+#include "parallel/pool.hpp"
+
+namespace vemo {
+namespace {
+
+using plan_detail::LoopPass;
+using plan_detail::PlanRun;
+
+constexpr std::size_t kStepGrain = 16384;
+constexpr int kBisections = 50;
+constexpr double kGrowthOnRise = 2.0;
+constexpr double kGrowthOnFall = 0.2;
+
+// The crowding model's time of an arc at `load`, in double.
+double crowded_time(double cost, double capacity, double alpha, double beta, double load) {
+    if (!std::isfinite(capacity) || load <= 0.0) return cost;
+    return cost * (1.0 + alpha * std::pow(load / capacity, beta));
+}
+
+// v + λ (y - v) in place; whether any entry changed.
+bool step_toward(std::span<float> flows, std::span<const float> loaded, float lambda) {
+    std::vector<std::uint8_t> changed =
+        filled_vector<std::uint8_t>((flows.size() + kStepGrain - 1) / kStepGrain, 0);
+    parallel::for_each_chunk(flows.size(), kStepGrain, [&](std::size_t begin, std::size_t end) {
+        bool moved = false;
+        for (std::size_t i = begin; i < end; ++i) {
+            const float next = flows[i] + lambda * (loaded[i] - flows[i]);
+            moved |= next != flows[i];
+            flows[i] = next;
+        }
+        changed[begin / kStepGrain] = moved;
+    });
+    return std::any_of(changed.begin(), changed.end(), [](std::uint8_t c) { return c != 0; });
+}
+
+class EquilibriumLoop {
+public:
+    EquilibriumLoop(const ArcList& arcs, const PlanInputs& inputs, const PlanOutputs& outputs,
+                    const EquilibriumSettings& settings)
+        : nominal_(arcs),
+          inputs_(inputs),
+          outputs_(outputs),
+          settings_(settings),
+          network_(arcs),
+          destinations_(inputs.dsts.size()),
+          arc_count_(arcs.arc_count()),
+          flows_(filled_vector(checked_size_product(destinations_, arc_count_), 0.0f)),
+          loaded_(filled_vector(flows_.size(), 0.0f)),
+          frequencies_(arcs.arc_freqs.begin(), arcs.arc_freqs.end()),
+          costs_(arcs.costs.begin(), arcs.costs.end()) {}
+
+    EquilibriumResult run(const FunctionRef<void(std::size_t, double)>* on_iteration) {
+        EquilibriumResult result;
+        assign(true, false);
+        std::copy(loaded_.begin(), loaded_.end(), flows_.begin());
+        for (std::size_t n = 1;; ++n) {
+            cancellation_point();
+            const std::vector<float> totals = strided_sums(flows_, arc_count_, arc_count_);
+            use_network_of(totals);
+            const double waiting = strategy_waiting(nominal_, frequencies_, flows_, destinations_,
+                                                    network_.node_count());
+            const double total = flow_cost(costs_, totals) + waiting;
+            const Assigned assigned = assign(false, true);
+            result.total_cost = assigned.total_cost;
+            const double gap = equilibrium_gap(total, assigned.minimal_cost);
+            result.gaps.push_back(gap);
+            if (on_iteration != nullptr) (*on_iteration)(n, gap);
+            if (!(gap > settings_.tol)) {
+                result.stop_reason = StopReason::tolerance;
+                break;
+            }
+            if (n == settings_.max_iters) {
+                result.stop_reason = StopReason::iteration_limit;
+                break;
+            }
+            const double lambda =
+                settings_.model == EquilibriumModel::capacity
+                    ? averaging_step(result.gaps)
+                    : crowding_step(totals, assigned.minimal_cost, waiting);
+            if (!step_toward(flows_, loaded_, static_cast<float>(lambda))) {
+                result.stop_reason = StopReason::settled;
+                break;
+            }
+        }
+        return result;
+    }
+
+    // The flows whose gap was last measured, as the planner asked for them, and the network
+    // they produce.
+    void write(std::span<float> arc_values) const {
+        if (outputs_.flow_result == FlowResult::per_destination) {
+            std::copy(flows_.begin(), flows_.end(), outputs_.arc_flows.begin());
+        } else if (outputs_.flow_result == FlowResult::total) {
+            const std::vector<float> totals = strided_sums(flows_, arc_count_, arc_count_);
+            std::copy(totals.begin(), totals.end(), outputs_.arc_flows.begin());
+        }
+        const std::vector<float>& values =
+            settings_.model == EquilibriumModel::capacity ? frequencies_ : costs_;
+        std::copy(values.begin(), values.end(), arc_values.begin());
+    }
+
+private:
+    struct Assigned {
+        float total_cost;
+        double minimal_cost;  // MC of the gap
+    };
+
+    // One assignment under the network in use, its loading of every strategy into loaded_.
+    Assigned assign(bool first, bool writes_results) {
+        const LoopPass pass{{}, loaded_, first, writes_results};
+        PlanRun run(network_, inputs_, outputs_, &pass);
+        const float total_cost = run.run(nullptr);
+        double minimal = 0.0;
+        for (const double cost : run.precise_costs()) minimal += cost;
+        return {total_cost, minimal};
+    }
+
+    // Self-regulated averaging: λ = 1 / η, η growing by kGrowthOnRise after a gap that did not
+    // fall (the flows overshot: the next steps must be shorter) and by kGrowthOnFall after one
+    // that fell. With both growths 1 this is the method of successive averages, λ = 1 / (n + 1).
+    double averaging_step(const std::vector<double>& gaps) {
+        const std::size_t n = gaps.size();
+        step_divisor_ += n >= 2 && !(gaps[n - 1] < gaps[n - 2]) ? kGrowthOnRise : kGrowthOnFall;
+        return 1.0 / step_divisor_;
+    }
+
+    void use_network_of(std::span<const float> totals) {
+        if (settings_.model == EquilibriumModel::capacity) {
+            frequencies_ =
+                effective_frequencies(nominal_.arc_freqs, nominal_.to, network_.node_count(),
+                                      flows_, settings_.capacity, settings_.beta);
+            network_.use_frequencies(frequencies_);
+            return;
+        }
+        for (std::size_t a = 0; a < arc_count_; ++a) {
+            costs_[a] = static_cast<float>(crowded_time(nominal_.costs[a], settings_.capacity.of(a),
+                                                        settings_.alpha, settings_.beta,
+                                                        totals[a]));
+        }
+        network_.use_costs(costs_);
+    }
+
+    // The λ in [0, 1] where the derivative of the crowding objective along y - v,
+    //   Σ_a t_a(V_a + λ D_a) D_a + (W(y) - W(v)),   D = Y - V,
+    // changes sign. W(y) = MC - Σ_a t_a Y_a: the loading of the cheapest strategies costs MC.
+    double crowding_step(std::span<const float> totals, double minimal, double waiting) const {
+        const std::vector<float> loaded = strided_sums(loaded_, arc_count_, arc_count_);
+        const double waiting_change = (minimal - flow_cost(costs_, loaded)) - waiting;
+        auto slope = [&](double lambda) {
+            double sum = waiting_change;
+            for (std::size_t a = 0; a < arc_count_; ++a) {
+                const double change = static_cast<double>(loaded[a]) - totals[a];
+                if (change == 0.0) continue;
+                sum += change * crowded_time(nominal_.costs[a], settings_.capacity.of(a),
+                                             settings_.alpha, settings_.beta,
+                                             totals[a] + lambda * change);
+            }
+            return sum;
+        };
+        if (!(slope(1.0) > 0.0)) return 1.0;
+        double low = 0.0;
+        double high = 1.0;
+        for (int i = 0; i < kBisections; ++i) {
+            const double middle = 0.5 * (low + high);
+            (slope(middle) > 0.0 ? high : low) = middle;
+        }
+        return 0.5 * (low + high);
+    }
+
+    const ArcList nominal_;
+    const PlanInputs& inputs_;
+    const PlanOutputs& outputs_;
+    const EquilibriumSettings& settings_;
+    Network network_;
+    std::size_t destinations_;
+    std::size_t arc_count_;
+    std::vector<float> flows_;
+    std::vector<float> loaded_;
+    std::vector<float> frequencies_;  // in use
+    std::vector<float> costs_;        // in use
+    double step_divisor_ = 1.0;       // η of averaging_step
+};
+
+}  // namespace
+
+EquilibriumResult plan_equilibrium(const ArcList& arcs, const PlanInputs& inputs,
+                                   const PlanOutputs& outputs,
+                                   const EquilibriumSettings& settings,
+                                   const FunctionRef<void(std::size_t, double)>* on_iteration,
+                                   std::span<float> arc_values) {
+    EquilibriumLoop loop(arcs, inputs, outputs, settings);
+    EquilibriumResult result = loop.run(on_iteration);
+    loop.write(arc_values);
+    return result;
+}
+
+}  // namespace vemo

@@ -1,0 +1,225 @@
+// One assignment of the planner's: every destination's search, loading, skims and node-level
+// results, written into the caller's arrays, on the worker pool. The uncongested assignment is one
+// run; a congested loop makes one run per pass and keeps what it needs of each.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "assignment/linear/destination_state.hpp"
+#include "assignment/linear/find_strategy.hpp"
+#include "assignment/linear/load_demand.hpp"
+#include "assignment/plan/ordered_flow_sum.hpp"
+#include "assignment/plan/plan_assign.hpp"
+#include "assignment/plan/strategy_skims.hpp"
+#include "base/failure.hpp"
+#include "parallel/pool.hpp"
+
+namespace vemo {
+namespace plan_detail {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// What one worker reuses from destination to destination.
+template <class Index>
+struct PlanState {
+    PlanState(const Network& network, const PlanInputs& inputs)
+        : search(network.node_count(), network.arc_count()),
+          node_costs(filled_vector(network.node_count(), 0.0f)),
+          skims(network.node_count(), inputs.skim_values.size(), !inputs.boarding.empty()) {}
+
+    DestinationState<Index> search;
+    std::vector<float> node_costs;
+    StrategySkims skims;
+};
+
+// What a pass of a congested loop asks of a run besides the planner's results: every node's cost
+// (if node_costs is not empty) and every destination's loading of its strategy, per destination,
+// kept for the loop, and which of the planner's results it writes. The loop's arc flows are its
+// own, written when it ends, so a pass writes no flows of the planner's.
+struct LoopPass {
+    std::span<float> node_costs;  // destinations × node_count, or empty
+    std::span<float> arc_flows;   // destinations × arc_count
+    bool counts_unassigned;       // the pass under the nominal frequencies and costs
+    bool writes_results;          // a pass whose strategies may be the loop's last
+};
+
+class PlanRun {
+public:
+    PlanRun(Network& network, const PlanInputs& inputs, const PlanOutputs& outputs,
+            const LoopPass* loop = nullptr)
+        : network_(network),
+          inputs_(inputs),
+          outputs_(outputs),
+          loop_(loop),
+          destination_costs_(filled_vector(inputs.dsts.size(), 0.0f)),
+          precise_costs_(filled_vector(inputs.dsts.size(), 0.0)) {
+        for (const std::size_t node : outputs.origins) checked_index(node, network.node_count());
+        if (loop == nullptr && outputs.flow_result == FlowResult::total) {
+            std::fill(outputs.arc_flows.begin(), outputs.arc_flows.end(), 0.0f);
+            totals_.emplace(outputs.arc_flows);
+        }
+    }
+
+    // The total cost: the destinations' costs (node cost × trips) added in order, in float32.
+    float run(std::atomic<std::size_t>* finished) {
+        network_.prepare();
+        network_.with_search_graph([&](const auto& graph) {
+            using Index = std::decay_t<decltype(graph.at(0).arc)>;
+            parallel::for_each_with_state(
+                inputs_.dsts.size(), [&] { return PlanState<Index>(network_, inputs_); },
+                [&](PlanState<Index>& state, std::size_t k) {
+                    assign_destination(graph, state, k);
+                    if (finished != nullptr) finished->fetch_add(1, std::memory_order_relaxed);
+                });
+        });
+        if (!outputs_.destination_costs.empty() && (loop_ == nullptr || loop_->writes_results))
+            std::copy(destination_costs_.begin(), destination_costs_.end(),
+                      outputs_.destination_costs.begin());
+        float total = 0.0f;
+        for (const float cost : destination_costs_) total += cost;
+        return total;
+    }
+
+    // The destinations' costs of the last run, each summed in double.
+    std::span<const double> precise_costs() const noexcept { return precise_costs_; }
+
+private:
+    // Destination k's entry for origin o in a node-level result is at first(k) + o * step().
+    std::size_t first(std::size_t k) const noexcept {
+        return outputs_.origin_major ? k : k * outputs_.origins.size();
+    }
+    std::size_t step() const noexcept { return outputs_.origin_major ? inputs_.dsts.size() : 1; }
+
+    template <class Index>
+    void assign_destination(const SearchGraph<Index>& graph, PlanState<Index>& state,
+                            std::size_t k) {
+        DestinationState<Index>& search = state.search;
+        const std::size_t node_count = network_.node_count();
+        const std::span<float> costs =
+            loop_ == nullptr || loop_->node_costs.empty()
+                ? std::span<float>(state.node_costs)
+                : loop_->node_costs.subspan(k * node_count, node_count);
+        std::fill(costs.begin(), costs.end(), std::numeric_limits<float>::infinity());
+        inputs_.demand.fill(k, search.node_volumes);
+        search.reset();
+
+        const std::size_t destination = inputs_.dsts[k];
+        find_strategy(network_.arcs(), graph, destination, costs, search);
+        leave_unreachable_trips(costs, search.node_volumes, k);
+        if (loop_ == nullptr) {
+            load_flows(graph, state, k);
+        } else {
+            const std::size_t arc_count = network_.arc_count();
+            const std::span<float> row = loop_->arc_flows.subspan(k * arc_count, arc_count);
+            std::fill(row.begin(), row.end(), 0.0f);
+            load_demand(graph, search, row);
+        }
+        if (loop_ != nullptr && !loop_->writes_results) return;
+        state.skims.compute(graph, search, destination, inputs_.skim_values, inputs_.boarding);
+        write_node_results(costs, state.skims, k);
+    }
+
+    // Counts the trips of nodes that cannot reach the destination and takes them out of the
+    // loading; sums node cost × trips over the others, in float32 and in double.
+    void leave_unreachable_trips(std::span<const float> costs, std::vector<float>& volumes,
+                                 std::size_t k) {
+        double unassigned = 0.0;
+        float cost = 0.0f;
+        double precise = 0.0;
+        for (std::size_t i = 0; i < volumes.size(); ++i) {
+            if (volumes[i] == 0.0f) continue;
+            if (std::isfinite(costs[i])) {
+                cost += costs[i] * volumes[i];
+                precise += static_cast<double>(costs[i]) * volumes[i];
+            } else {
+                unassigned += volumes[i];
+                volumes[i] = 0.0f;
+            }
+        }
+        if (loop_ == nullptr || loop_->counts_unassigned) outputs_.unassigned[k] = unassigned;
+        destination_costs_[k] = cost;
+        precise_costs_[k] = precise;
+    }
+
+    template <class Index>
+    void load_flows(const SearchGraph<Index>& graph, PlanState<Index>& state, std::size_t k) {
+        const std::size_t arc_count = network_.arc_count();
+        switch (outputs_.flow_result) {
+            case FlowResult::none:
+                return;
+            case FlowResult::per_destination: {
+                const std::span<float> row = outputs_.arc_flows.subspan(k * arc_count, arc_count);
+                std::fill(row.begin(), row.end(), 0.0f);
+                load_demand(graph, state.search, row);
+                return;
+            }
+            case FlowResult::total: {
+                if (totals_->in_turn(k)) {
+                    const std::span<float> totals = totals_->totals();
+                    load_strategy_flows(graph, state.search,
+                                        [&](std::size_t a, float flow) { totals[a] += flow; });
+                    totals_->pass_turn();
+                    return;
+                }
+                SparseFlows held;
+                reserve_exactly(held.arcs, state.search.strategy.size());
+                reserve_exactly(held.flows, state.search.strategy.size());
+                load_strategy_flows(graph, state.search, [&](std::size_t a, float flow) {
+                    held.arcs.push_back(a);
+                    held.flows.push_back(flow);
+                });
+                totals_->add(k, std::move(held));
+                return;
+            }
+        }
+    }
+
+    // One pass per result (origins were checked against the node count when the run began):
+    // each is a gather from the destination's node values.
+    void write_node_results(std::span<const float> node_costs, const StrategySkims& skims,
+                            std::size_t k) {
+        const std::span<const std::size_t> origins = outputs_.origins;
+        const std::size_t from = first(k);
+        const std::size_t stride = step();
+        const float* const costs = node_costs.data();
+        // An unreached origin's waiting time, skims and no-boarding chance are NaN.
+        auto write = [&](std::span<float> result, auto value_at) {
+            float* const out = result.data() + from;
+            for (std::size_t o = 0; o < origins.size(); ++o) {
+                const std::size_t node = origins[o];
+                out[o * stride] =
+                    std::isfinite(costs[node]) ? static_cast<float>(value_at(node)) : kNaN;
+            }
+        };
+        float* const out_costs = outputs_.node_costs.data() + from;
+        for (std::size_t o = 0; o < origins.size(); ++o) out_costs[o * stride] = costs[origins[o]];
+        if (!outputs_.waiting_time.empty())
+            write(outputs_.waiting_time, [&](std::size_t node) { return skims.waiting(node); });
+        if (!outputs_.no_boarding.empty())
+            write(outputs_.no_boarding, [&](std::size_t node) { return skims.no_boarding(node); });
+        const std::size_t block = inputs_.dsts.size() * origins.size();
+        for (std::size_t s = 0; s < inputs_.skim_values.size(); ++s) {
+            write(outputs_.skims.subspan(s * block, block),
+                  [&](std::size_t node) { return skims.skim(node, s); });
+        }
+    }
+
+    Network& network_;
+    const PlanInputs& inputs_;
+    const PlanOutputs& outputs_;
+    const LoopPass* loop_;
+    std::vector<float> destination_costs_;
+    std::vector<double> precise_costs_;
+    std::optional<OrderedFlowSum> totals_;
+};
+
+}  // namespace plan_detail
+}  // namespace vemo
