@@ -163,29 +163,44 @@ class LineNetwork:
             progress: show a progress bar over the iterations, with the gap (needs tqdm).
         """
         trips = self._trips(demand_mat)
-        per_line = check.per_item(capacity, "capacity", self.line_count, "line")
         chosen = congestion_model(model)
-        if isinstance(chosen, CrowdingModel):
-            per_arc = np.full(self.network.arc_count, np.inf, np.float32)
-            rides = self.arc_kind == ArcKind.RIDE
-            line = self.arc_line[rides]
-            per_arc[rides] = per_line[line] * self.line_frequencies[line]
-        else:
-            # Only boarding arcs have a finite frequency; congestion leaves the others alone,
-            # whatever their capacity.
-            per_arc = np.ones(self.network.arc_count, np.float32)
-            per_arc[self.boarding] = per_line[self.arc_line[self.boarding]]
+        per_arc = self.arc_capacity(capacity, chosen)
         stops = np.arange(self.stop_count)
         result = self.network.assign_congested(
             trips, stops, per_arc, chosen, skims=self.arc_skims, boarding=self.boarding,
             origins=stops, layout="origin", arc_flows=arc_flows, progress=progress)
         fields = self._fields(result)
-        loads = fields["line_loads"]
-        carried = per_line * self.line_frequencies
         return CongestedLineAssignment(
             **fields, **shallow_fields(result, CongestedLoop),
-            capacity_use=None if loads is None else [
-                load / carried[i] for i, load in enumerate(loads)])
+            capacity_use=None if fields["line_loads"] is None else self.capacity_use(
+                fields["line_loads"], capacity))
+
+    def arc_capacity(self, capacity: ArrayLike,
+                     model: str | CongestionModel = "capacity") -> NDArray[np.float32]:
+        """The ``capacity`` of ``Network.assign_congested`` for lines that carry `capacity`
+        trips per unit of frequency (one number or one per line) under `model`: the line's
+        capacity on its boarding arcs, or for the crowding model its riders a segment,
+        frequency times capacity, on its ride arcs (+inf on the others)."""
+        per_line = check.per_item(capacity, "capacity", self.line_count, "line")
+        if isinstance(congestion_model(model), CrowdingModel):
+            per_arc = np.full(self.network.arc_count, np.inf, np.float32)
+            rides = self.arc_kind == ArcKind.RIDE
+            line = self.arc_line[rides]
+            per_arc[rides] = per_line[line] * self.line_frequencies[line]
+            return per_arc
+        # Only boarding arcs have a finite frequency; congestion leaves the others alone,
+        # whatever their capacity.
+        per_arc = np.ones(self.network.arc_count, np.float32)
+        per_arc[self.boarding] = per_line[self.arc_line[self.boarding]]
+        return per_arc
+
+    def capacity_use(self, line_loads: list[NDArray[np.float32]],
+                     capacity: ArrayLike) -> list[NDArray[np.float32]]:
+        """Per line, each segment's riders over what the line carries (frequency times
+        `capacity`, trips per unit of frequency): above 1 where demand exceeds it."""
+        carried = check.per_item(capacity, "capacity", self.line_count, "line") * \
+            self.line_frequencies
+        return [load / carried[i] for i, load in enumerate(line_loads)]
 
     def _trips(self, demand_mat: ArrayLike) -> tuple[NDArray[np.intp], NDArray[np.intp],
                                                        NDArray[np.float32]]:

@@ -44,7 +44,9 @@ HeadInflows head_inflows(std::span<const std::size_t> to, std::size_t node_count
     return heads;
 }
 
-float effective_freq(float freq, float volume, float inflow, float capacity, float beta) {
+}  // namespace
+
+float effective_frequency(float freq, float volume, float inflow, float capacity, float beta) {
     const float service = freq * capacity;
     if (!(service > inflow)) return kEffectiveFreqFloor;  // also when either is NaN
     const float ratio = volume / ((service - inflow) + volume);
@@ -52,8 +54,6 @@ float effective_freq(float freq, float volume, float inflow, float capacity, flo
     // NaN compares false and is kept as it is.
     return freq_left < kEffectiveFreqFloor ? kEffectiveFreqFloor : freq_left;
 }
-
-}  // namespace
 
 std::vector<float> effective_frequencies(std::span<const float> arc_freqs,
                                          std::span<const std::size_t> to, std::size_t node_count,
@@ -75,7 +75,8 @@ std::vector<float> effective_frequencies(std::span<const float> arc_freqs,
         if (a > flow_count) fail_range_start(a, flow_count);
         const std::size_t head = checked_at(to, a);
         if (heads.bad_start[head] != kNone) fail_range_start(heads.bad_start[head], flow_count);
-        effective[a] = effective_freq(freq, volumes[a], heads.total[head], capacity.of(a), beta);
+        effective[a] =
+            effective_frequency(freq, volumes[a], heads.total[head], capacity.of(a), beta);
     }
     return effective;
 }

@@ -21,6 +21,11 @@ struct ArcCapacity {
     float of(std::size_t a) const noexcept { return per_arc.empty() ? shared : per_arc[a]; }
 };
 
+// One arc's effective frequency: freq × (1 − powf(volume / ((μ − inflow) + volume), beta)) with
+// μ = freq × capacity, raised to the floor if below it; the floor when μ ≤ inflow or either is
+// NaN.
+float effective_frequency(float freq, float volume, float inflow, float capacity, float beta);
+
 // One entry per arc a of arc_freqs (n = len(arc_freqs) arcs, the stride of the destination blocks
 // of `averaged_flows`):
 // - +inf when arc_freqs[a] is infinite;

@@ -1,16 +1,17 @@
 // Implementation notes. Flows are kept per destination (v, destinations × arc_count) beside the
 // latest assignment's loading of every destination's strategy (y, the same shape). Pass 0 assigns
 // under the nominal network, counts the trips that cannot arrive and starts v at its loading.
-// Iteration n then sets the network the flows v produce (effective frequencies from v, or
-// crowded costs from its totals), assigns under it, which gives the cheapest costs and y, and
+// Iteration n then sets the network the flows v produce (effective frequencies or crowded costs
+// from its totals), assigns under it, which gives the cheapest costs and y, and
 // measures the gap of v (equilibrium_gap.hpp). It stops there at the tolerance or the iteration
 // limit, so that the flows returned are those whose gap was measured and the network the one
 // they produce; otherwise v moves toward y by a step λ: v + λ (y - v), in float32, element by
 // element. The capacity model takes a self-regulated average (averaging_step): a step that
-// shrinks fast after the gap rises and slowly while it falls; the crowding model the λ in [0, 1] that minimises its objective along y - v, found by bisection
-// on the objective's derivative, whose waiting part is taken along the chord from W(v) to W(y)
-// (an upper bound, W being convex): the step never raises the objective. A step that leaves v
-// unchanged bit for bit ends the loop as settled.
+// shrinks fast after the gap rises and slowly while it falls; the crowding model the λ in [0, 1]
+// that minimises its objective along y - v, found by bisection on the objective's derivative, whose
+// waiting part is taken along the chord from W(v) to W(y) (an upper bound, W being convex): the
+// step never raises the objective. A step that leaves v unchanged bit for bit ends the loop as
+// settled.
 #include "assignment/plan/equilibrium.hpp"
 
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include "assignment/congested_linear/effective_freqs.hpp"
 #include "assignment/plan/equilibrium_gap.hpp"
 #include "assignment/plan/plan_run.hpp"
+#include "assignment/utils/grouped_index.hpp"
 #include "assignment/utils/sum_flows.hpp"
 #include "base/cancellation.hpp"
 #include "base/failure.hpp"
@@ -73,7 +75,14 @@ public:
           flows_(filled_vector(checked_size_product(destinations_, arc_count_), 0.0f)),
           loaded_(filled_vector(flows_.size(), 0.0f)),
           frequencies_(arcs.arc_freqs.begin(), arcs.arc_freqs.end()),
-          costs_(arcs.costs.begin(), arcs.costs.end()) {}
+          costs_(arcs.costs.begin(), arcs.costs.end()) {
+        auto tail_of = [&](std::size_t a) { return nominal_.from[a]; };
+        const std::size_t node_count = network_.node_count();
+        first_out_ = group_offsets<std::size_t>(arc_count_, node_count, tail_of);
+        out_arcs_ = filled_vector<std::size_t>(arc_count_, 0);
+        place_in_groups(first_out_, arc_count_, tail_of,
+                        [&](std::size_t slot, std::size_t a) { out_arcs_[slot] = a; });
+    }
 
     EquilibriumResult run(const FunctionRef<void(std::size_t, double)>* on_iteration) {
         EquilibriumResult result;
@@ -99,10 +108,9 @@ public:
                 result.stop_reason = StopReason::iteration_limit;
                 break;
             }
-            const double lambda =
-                settings_.model == EquilibriumModel::capacity
-                    ? averaging_step(result.gaps)
-                    : crowding_step(totals, assigned.minimal_cost, waiting);
+            const double lambda = settings_.model == EquilibriumModel::capacity
+                                      ? averaging_step(result.gaps)
+                                      : crowding_step(totals, assigned.minimal_cost, waiting);
             if (!step_toward(flows_, loaded_, static_cast<float>(lambda))) {
                 result.stop_reason = StopReason::settled;
                 break;
@@ -141,6 +149,19 @@ private:
         return {total_cost, minimal};
     }
 
+    // The riders on board once boarding arc a's riders are on: the flow out of its head on
+    // every arc but those back to its tail, the alighting where one boards. Riders getting off
+    // there leave their room to those getting on.
+    float on_board(std::size_t a, std::span<const float> totals) const {
+        const std::size_t head = nominal_.to[a];
+        float riders = 0.0f;
+        for (std::size_t slot = first_out_[head]; slot < first_out_[head + 1]; ++slot) {
+            const std::size_t b = out_arcs_[slot];
+            if (nominal_.to[b] != nominal_.from[a]) riders += totals[b];
+        }
+        return riders;
+    }
+
     // Self-regulated averaging: λ = 1 / η, η growing by kGrowthOnRise after a gap that did not
     // fall (the flows overshot: the next steps must be shorter) and by kGrowthOnFall after one
     // that fell. With both growths 1 this is the method of successive averages, λ = 1 / (n + 1).
@@ -152,16 +173,19 @@ private:
 
     void use_network_of(std::span<const float> totals) {
         if (settings_.model == EquilibriumModel::capacity) {
-            frequencies_ =
-                effective_frequencies(nominal_.arc_freqs, nominal_.to, network_.node_count(),
-                                      flows_, settings_.capacity, settings_.beta);
+            for (std::size_t a = 0; a < arc_count_; ++a) {
+                const float frequency = nominal_.arc_freqs[a];
+                if (std::isinf(frequency)) continue;
+                frequencies_[a] = effective_frequency(frequency, totals[a], on_board(a, totals),
+                                                      settings_.capacity.of(a), settings_.beta);
+            }
             network_.use_frequencies(frequencies_);
             return;
         }
         for (std::size_t a = 0; a < arc_count_; ++a) {
-            costs_[a] = static_cast<float>(crowded_time(nominal_.costs[a], settings_.capacity.of(a),
-                                                        settings_.alpha, settings_.beta,
-                                                        totals[a]));
+            costs_[a] =
+                static_cast<float>(crowded_time(nominal_.costs[a], settings_.capacity.of(a),
+                                                settings_.alpha, settings_.beta, totals[a]));
         }
         network_.use_costs(costs_);
     }
@@ -202,16 +226,17 @@ private:
     std::size_t arc_count_;
     std::vector<float> flows_;
     std::vector<float> loaded_;
-    std::vector<float> frequencies_;  // in use
-    std::vector<float> costs_;        // in use
-    double step_divisor_ = 1.0;       // η of averaging_step
+    std::vector<float> frequencies_;      // in use
+    std::vector<float> costs_;            // in use
+    double step_divisor_ = 1.0;           // η of averaging_step
+    std::vector<std::size_t> first_out_;  // arcs by tail node, compressed rows
+    std::vector<std::size_t> out_arcs_;
 };
 
 }  // namespace
 
 EquilibriumResult plan_equilibrium(const ArcList& arcs, const PlanInputs& inputs,
-                                   const PlanOutputs& outputs,
-                                   const EquilibriumSettings& settings,
+                                   const PlanOutputs& outputs, const EquilibriumSettings& settings,
                                    const FunctionRef<void(std::size_t, double)>* on_iteration,
                                    std::span<float> arc_values) {
     EquilibriumLoop loop(arcs, inputs, outputs, settings);

@@ -1,7 +1,8 @@
 // Congested assignments solved to an equilibrium, with the planner's results along the final
 // strategies:
 // - the capacity model: a boarding arc loses frequency as the riders wanting to board approach
-//   the room left on board (effective_frequencies); its equilibrium, where every trip is on a
+//   the room left on board (effective_frequency, the room being what the riders staying on
+//   board leave); its equilibrium, where every trip is on a
 //   strategy that is cheapest under the frequencies its flows produce, is reached by averaging
 //   with a shrinking step;
 // - the crowding model: frequencies fixed, the time of every arc with a finite capacity raised
@@ -48,8 +49,7 @@ struct EquilibriumResult {
 // ran. The trips left unassigned are those that cannot arrive under the nominal network.
 // `on_iteration`, if given, is called after every iteration with its number (from 1) and gap.
 EquilibriumResult plan_equilibrium(const ArcList& arcs, const PlanInputs& inputs,
-                                   const PlanOutputs& outputs,
-                                   const EquilibriumSettings& settings,
+                                   const PlanOutputs& outputs, const EquilibriumSettings& settings,
                                    const FunctionRef<void(std::size_t, double)>* on_iteration,
                                    std::span<float> arc_values);
 

@@ -103,10 +103,9 @@ private:
                             std::size_t k) {
         DestinationState<Index>& search = state.search;
         const std::size_t node_count = network_.node_count();
-        const std::span<float> costs =
-            loop_ == nullptr || loop_->node_costs.empty()
-                ? std::span<float>(state.node_costs)
-                : loop_->node_costs.subspan(k * node_count, node_count);
+        const std::span<float> costs = loop_ == nullptr || loop_->node_costs.empty()
+                                           ? std::span<float>(state.node_costs)
+                                           : loop_->node_costs.subspan(k * node_count, node_count);
         std::fill(costs.begin(), costs.end(), std::numeric_limits<float>::infinity());
         inputs_.demand.fill(k, search.node_volumes);
         search.reset();
