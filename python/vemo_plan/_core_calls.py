@@ -109,7 +109,7 @@ def assign_congested(network: _core.Network, request: Request, congestion: Conge
     frequency, cost = nominal
     crowding = isinstance(model, CrowdingModel)
     return outputs, total_cost, CongestedLoop(
-        iterations=len(gaps), gaps=tuple(gaps), converged=stop_reason != "iteration limit",
+        iterations=len(gaps), gaps=tuple(gaps), converged=stop_reason in ("tolerance", "settled"),
         stop_reason=stop_reason, effective_frequencies=frequency if crowding else arc_values,
         arc_costs=arc_values if crowding else cost)
 

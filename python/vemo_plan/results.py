@@ -20,9 +20,11 @@ class CongestedLoop:
     Attributes:
         iterations: assignments run after the first, under the nominal network.
         gaps: the relative gap after each iteration.
-        converged: whether the loop stopped before ``max_iters``.
-        stop_reason: ``"tolerance"`` (the gap reached ``tol``), ``"iteration limit"`` or
-            ``"settled"`` (the flows no longer changed).
+        converged: whether the loop ended at the tolerance or settled.
+        stop_reason: ``"tolerance"`` (the gap reached ``tol``), ``"settled"`` (the flows no
+            longer changed), ``"iteration limit"``, or ``"over capacity"`` (the capacity model:
+            flows over some boarding arc's capacity, the gap no longer falling: the lines cannot
+            carry the demand; see ``capacity_use``).
         effective_frequencies: float32 ``(arc_count,)``, the frequencies of the last
             iteration, those the returned flows produce (the nominal ones for the crowding
             model).

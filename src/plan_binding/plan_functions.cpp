@@ -324,6 +324,8 @@ const char* stop_reason_text(StopReason reason) {
             return "iteration limit";
         case StopReason::settled:
             return "settled";
+        case StopReason::over_capacity:
+            return "over capacity";
     }
     return "";
 }

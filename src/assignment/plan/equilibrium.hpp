@@ -22,7 +22,7 @@ namespace vemo {
 
 enum class EquilibriumModel { capacity, crowding };
 
-enum class StopReason { tolerance, iteration_limit, settled };
+enum class StopReason { tolerance, iteration_limit, settled, over_capacity };
 
 struct EquilibriumSettings {
     EquilibriumModel model;
