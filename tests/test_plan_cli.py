@@ -99,6 +99,10 @@ def bad_inputs(tmp_path):
         (["--start", "7h"], "argument --start: '7h' is not a time HH:MM", 2),
         (["--end", "06:30"], "--end must be after --start", 2),
         (["--capacity", "0"], "argument --capacity: '0' is not a number above 0", 2),
+        (["--congestion-model", "fast"], "argument --congestion-model: invalid choice: 'fast' "
+         "(choose from 'capacity', 'crowding', 'averaging')", 2),
+        (["--decay", "0.5"], "decay (--decay) is the averaging model's, not the capacity "
+         "model's", 2),
         (["--max-connectors", "1.5"],
          "argument --max-connectors: '1.5' is not an integer at least 0", 2),
         (["--dask", "--scheduler", "tcp://127.0.0.1:1"],

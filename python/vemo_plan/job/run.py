@@ -83,13 +83,13 @@ class Job:
     congestion: str | CongestionModel = field(default="capacity", metadata=options(Option(
         "--congestion-model", "the congested model: capacity (boarding as room allows), "
         "crowding (crowded rides take longer) or averaging (vemo's loop) (%(default)s)", str,
-        {"choices": list(ZONE_MODELS)})))
+        {"choices": list(ZONE_MODELS), "metavar": "MODEL"})))
     vehicle_capacity: float | None = field(default=None, metadata=options(Option(
         "--capacity", "riders a vehicle carries, on every line (default: by the route's "
         "mode)", number(float, 0, above=True))))
     route_capacities: Path | None = field(default=None, metadata=options(Option(
         "--route-capacities", "CSV of route_id, capacity: riders a vehicle of each route "
-        "named carries, over --capacity", Path)))
+        "named carries, over --capacity", Path, {"metavar": "CSV"})))
     tol: float | None = field(default=None, metadata=options(Option(
         "--tol", "the congested loop stops once its relative gap is at most this (default: "
         "the model's, " + ", ".join(f"{name} {model.tol:g}" for name, model
