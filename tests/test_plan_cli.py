@@ -19,7 +19,8 @@ SEGMENTS = 22  # of the seven lines of the weekday peak
 
 def test_the_whole_job(tmp_path, capsys):
     out = tmp_path / "out"
-    assert main(["--congested", "--capacity", "60", "--max-iters", "30", "--out", str(out)]) == 0
+    assert main(["--congested", "--congestion-model", "averaging", "--capacity", "60",
+                 "--max-iters", "30", "--out", str(out)]) == 0
     printed = capsys.readouterr().out.splitlines()
     assert printed[:5] == [
         "Feed small_feed: 2025-01-01, 07:00 to 09:00",
@@ -34,7 +35,7 @@ def test_the_whole_job(tmp_path, capsys):
     assert "30 iterations" in printed[6]
     assert printed[7].startswith("  time: feed ") and "congested" in printed[7]
     names = ["skims.omx", "line_loads.csv", "line_loads.geojson", "line_loads.png",
-             "convergence.png"]
+             "convergence.png", "convergence.csv"]
     assert printed[8] == "  wrote " + ", ".join(str(out / name) for name in names)
     assert sorted(path.name for path in out.iterdir()) == sorted(names)
 
@@ -58,7 +59,7 @@ def test_the_whole_job(tmp_path, capsys):
                                        "coordinates": [[-71.24, 46.8], [-71.233, 46.8]]}
     assert [f["properties"]["uncongested_riders"] for f in features] == \
         pytest.approx(list(table["uncongested_riders"]))
-    for picture in names[3:]:
+    for picture in names[3:5]:
         assert (out / picture).read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
 
 
@@ -98,6 +99,10 @@ def bad_inputs(tmp_path):
         (["--start", "7h"], "argument --start: '7h' is not a time HH:MM", 2),
         (["--end", "06:30"], "--end must be after --start", 2),
         (["--capacity", "0"], "argument --capacity: '0' is not a number above 0", 2),
+        (["--congestion-model", "fast"], "argument --congestion-model: invalid choice: 'fast' "
+         "(choose from 'capacity', 'crowding', 'averaging')", 2),
+        (["--decay", "0.5"], "decay (--decay) is the averaging model's, not the capacity "
+         "model's", 2),
         (["--max-connectors", "1.5"],
          "argument --max-connectors: '1.5' is not an integer at least 0", 2),
         (["--dask", "--scheduler", "tcp://127.0.0.1:1"],

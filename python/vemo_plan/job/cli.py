@@ -1,8 +1,9 @@
 """The command line: the whole job in one command.
 
     vemo-plan [FEED] [--day YYYYMMDD] [--start HH:MM] [--end HH:MM] [--zones CSV]
-              [--demand CSV] [--congested [--capacity N]] [--dask | --scheduler ADDRESS]
-              [--out DIR]
+              [--demand CSV] [--congested [--congestion-model MODEL] [--capacity N]
+              [--route-capacities CSV] [--tol T] [--max-iters N] [--decay D]]
+              [--dask | --scheduler ADDRESS] [--out DIR]
 
 Its options are those that the fields of ``Job`` declare (see ``options``). Every error is
 one line on standard error and a non-zero exit: 2 for a wrong command line, 1 for input that
@@ -77,6 +78,10 @@ def _job(args: argparse.Namespace) -> Job:
                            for name, changed in records.items()})
     if not job.end > job.start:
         raise _UsageError("--end must be after --start")
+    try:
+        job.congestion_model()
+    except ValueError as error:
+        raise _UsageError(str(error)) from None
     return job
 
 

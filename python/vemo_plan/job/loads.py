@@ -15,18 +15,19 @@ from ._files import written
 from .gtfs import FeedLines
 
 
-def load_table(feed_lines: FeedLines, vehicle_capacity: float,
+def load_table(feed_lines: FeedLines, vehicle_capacities: NDArray[np.float64],
                line_loads: Mapping[str, list[NDArray[np.float32]]]) -> pd.DataFrame:
     """Per segment: line, route_id, segment (0 from the first stop), from_stop and to_stop
-    (stop numbers), their ids and names, runs_per_hour, capacity (riders the runs in the
-    window carry, `vehicle_capacity` each) and, per name of `line_loads` (e.g.
-    "uncongested"), ``<name>_riders`` and ``<name>_capacity_use`` (riders / capacity)."""
+    (stop numbers), their ids and names, runs_per_hour, vehicle_capacity (riders a run of the
+    line carries, from `vehicle_capacities`), capacity (riders its runs in the window carry)
+    and, per name of `line_loads` (e.g. "uncongested"), ``<name>_riders`` and
+    ``<name>_capacity_use`` (riders / capacity)."""
     counts = [len(stops) - 1 for stops in feed_lines.alignments]
     line = np.repeat(np.arange(len(counts)), counts)
     from_stop = np.concatenate([stops[:-1] for stops in feed_lines.alignments])
     to_stop = np.concatenate([stops[1:] for stops in feed_lines.alignments])
     ids, names = np.array(feed_lines.stop_ids, object), np.array(feed_lines.stop_names, object)
-    capacity = feed_lines.runs[line] * vehicle_capacity
+    capacity = feed_lines.runs[line] * vehicle_capacities[line]
     table = pd.DataFrame({
         "line": np.array(feed_lines.line_names, object)[line],
         "route_id": np.array(feed_lines.route_ids, object)[line],
@@ -35,6 +36,7 @@ def load_table(feed_lines: FeedLines, vehicle_capacity: float,
         "from_stop_id": ids[from_stop], "to_stop_id": ids[to_stop],
         "from_stop_name": names[from_stop], "to_stop_name": names[to_stop],
         "runs_per_hour": feed_lines.frequencies[line] * 60.0,
+        "vehicle_capacity": vehicle_capacities[line],
         "capacity": capacity,
     })
     for name, loads in line_loads.items():
@@ -42,6 +44,19 @@ def load_table(feed_lines: FeedLines, vehicle_capacity: float,
         table[f"{name}_riders"] = riders
         table[f"{name}_capacity_use"] = riders / capacity
     return table
+
+
+def over_capacity(table: pd.DataFrame, name: str) -> pd.DataFrame:
+    """The segments of `table` whose ``<name>_riders`` exceed their capacity by a rider or
+    more (rounded): line, from_stop and to_stop (their names, else ids) and riders over
+    (``over``), the most over first."""
+    over = table[f"{name}_riders"] - table["capacity"]
+    found = table[over >= 0.5]
+    ends = {f"{end}_stop": found[f"{end}_stop_name"].where(found[f"{end}_stop_name"] != "",
+                                                  found[f"{end}_stop_id"])
+            for end in ("from", "to")}
+    return (pd.DataFrame({"line": found["line"], **ends, "over": over[found.index]})
+            .sort_values("over", ascending=False, kind="stable"))
 
 
 def write_loads_csv(path: str | os.PathLike[str], table: pd.DataFrame) -> None:

@@ -8,25 +8,28 @@ import importlib.resources
 import time
 from collections.abc import Iterator
 from contextlib import contextmanager
-from dataclasses import dataclass, field
+from dataclasses import dataclass, field, replace
 from pathlib import Path
 from typing import Any
 
 import numpy as np
+import pandas as pd
 from numpy.typing import NDArray
 
-from .. import AveragingModel
+from .. import AveragingModel, CongestionModel
 from ..progress import open_bar
 from . import gtfs
 from ._files import written
 from ._geo import plane_km
+from .capacities import line_capacities, read_route_capacities
 from .demand import gravity_demand, read_demand
-from .loads import load_table, write_loads_csv, write_loads_geojson
+from .loads import write_loads_csv, write_loads_geojson
 from .model import ZoneModel, zone_model
 from .omx import write_omx
 from .pictures import draw_convergence, draw_load_maps
 from .options import Option, clock, nested, number, options, service_day
-from .skims import ZONE_CONGESTION, ZoneSkims, assign_zones, assign_zones_congested
+from .report import Report
+from .skims import ZONE_MODELS, ZoneSkims, assign_zones, assign_zones_congested
 from .walking import Walking
 from .zones import read_zones
 
@@ -77,14 +80,28 @@ class Job:
                          number(float, 0, above=True))))
     congested: bool = field(default=False, metadata=options(Option(
         "--congested", "also assign with congestion", more={"action": "store_true"})))
-    vehicle_capacity: float = field(default=80.0, metadata=options(Option(
-        "--capacity", "riders a vehicle carries (%(default)g)", number(float, 0, above=True))))
-    congestion: AveragingModel = field(default=ZONE_CONGESTION, metadata=nested(
-        max_iters=Option("--max-iters", "most congested iterations (%(default)g)",
-                         number(int, 1)),
-        average_decay_factor=Option(
-            "--decay", "weight of each iteration's flows in the congested average, at most 1 "
-            "(%(default)g)", number(float, 0, above=True, most=1))))
+    congestion: str | CongestionModel = field(default="capacity", metadata=options(Option(
+        "--congestion-model", "the congested model: capacity (boarding as room allows), "
+        "crowding (crowded rides take longer) or averaging (vemo's loop) (%(default)s)", str,
+        {"choices": list(ZONE_MODELS), "metavar": "MODEL"})))
+    vehicle_capacity: float | None = field(default=None, metadata=options(Option(
+        "--capacity", "riders a vehicle carries, on every line (default: by the route's "
+        "mode)", number(float, 0, above=True))))
+    route_capacities: Path | None = field(default=None, metadata=options(Option(
+        "--route-capacities", "CSV of route_id, capacity: riders a vehicle of each route "
+        "named carries, over --capacity", Path, {"metavar": "CSV"})))
+    tol: float | None = field(default=None, metadata=options(Option(
+        "--tol", "the congested loop stops once its relative gap is at most this (default: "
+        "the model's, " + ", ".join(f"{name} {model.tol:g}" for name, model
+                                    in ZONE_MODELS.items()) + ")", number(float, 0))))
+    max_iters: int | None = field(default=None, metadata=options(Option(
+        "--max-iters", "most congested iterations (default: the model's, " + ", ".join(
+            f"{name} {model.max_iters}" for name, model in ZONE_MODELS.items()) + ")",
+        number(int, 1))))
+    decay: float | None = field(default=None, metadata=options(Option(
+        "--decay", "averaging model: weight of each iteration's flows in the average, at most "
+        f"1 ({ZONE_MODELS['averaging'].average_decay_factor:g})",  # type: ignore[union-attr]
+        number(float, 0, above=True, most=1))))
     cluster: str | None = field(default=None, metadata=options(
         Option("--dask", "run the uncongested assignment on a Dask LocalCluster of two worker "
                "processes", more={"action": "store_const", "const": "local"}),
@@ -96,66 +113,19 @@ class Job:
     progress: bool = field(default=False, metadata=options(Option(
         "--no-progress", "no progress bar", more={"action": "store_false"})))
 
-
-@dataclass
-class Report:
-    """What the job did: its model, demand and assignments, time per stage, files written."""
-
-    job: Job
-    model: ZoneModel
-    demand: NDArray[np.float64]
-    uncongested: ZoneSkims
-    congested: ZoneSkims | None
-    seconds: dict[str, float] = field(default_factory=dict)
-    files: list[Path] = field(default_factory=list)
-
-    def unreachable_share(self, skims: ZoneSkims) -> float:
-        """The share of the assigned trips whose destination cannot be reached."""
-        assigned = self.demand.sum() - np.trace(self.demand)
-        return float(skims.unassigned.sum() / assigned) if assigned > 0 else 0.0
-
-    def summary(self) -> list[str]:
-        job, model, feed_lines = self.job, self.model, self.model.feed_lines
-        network = model.line_network.network
-        zones = ("the stops" if model.zones.of_stops
-                 else f"{int(model.unconnected.sum())} without a stop in reach")
-        intrazonal = np.trace(self.demand)
-        routes = len(set(feed_lines.route_ids))
-        text = [
-            f"Feed {feed_lines.feed_label}: {feed_lines.day.isoformat()}, "
-            f"{gtfs.clock(feed_lines.start)} to {gtfs.clock(feed_lines.end)}",
-            f"  lines: {len(feed_lines.alignments)} (stop patterns of {routes} "
-            f"route{'s' * (routes != 1)}), runs: {int(feed_lines.runs.sum())}",
-            f"  stops: {len(feed_lines.stop_ids)} ({int((~feed_lines.served).sum())} without "
-            f"service), zones: {len(model.zones)} ({zones})",
-            f"  arcs: {network.arc_count}, of which {model.stop_walks} walks between stops and "
-            f"{2 * len(model.access)} zone connectors",
-            f"  demand: {self._demand_source()}, {self.demand.sum():,.0f} trips"
-            + (f" ({intrazonal:,.0f} within a zone, not assigned)" if intrazonal else ""),
-            self._result("uncongested", self.uncongested),
-        ]
-        if self.congested is not None:
-            loop = self.congested.loop
-            assert loop is not None
-            text.append(self._result(f"congested ({job.vehicle_capacity:g} riders a vehicle)",
-                                     self.congested)
-                        + f"; {loop.iterations} iterations, last gap "
-                        f"{loop.gaps[-1] if loop.gaps else 0:.3g}"
-                        + ("" if loop.converged else " (not converged)"))
-        text.append("  time: " + ", ".join(f"{stage} {seconds:.2f} s"
-                                           for stage, seconds in self.seconds.items()))
-        text.append("  wrote " + ", ".join(str(path) for path in self.files))
-        return text
-
-    def _demand_source(self) -> str:
-        if self.job.demand is not None:
-            return str(self.job.demand)
-        return f"gravity model (distance scale {self.job.length_km:g} km)"
-
-    def _result(self, name: str, skims: ZoneSkims) -> str:
-        return (f"  {name}: total cost {skims.total_cost:,.0f} rider-minutes, "
-                f"{100 * self.unreachable_share(skims):.2f}% of trips cannot reach their "
-                f"destination")
+    def congestion_model(self) -> CongestionModel:
+        """The congested model: `congestion` (a record, or the name of one of
+        ``skims.ZONE_MODELS``) with `tol`, `max_iters` and `decay` where given."""
+        model = (self.congestion if not isinstance(self.congestion, str)
+                 else ZONE_MODELS[self.congestion])
+        changes: dict[str, Any] = {"tol": self.tol, "max_iters": self.max_iters}
+        if self.decay is not None:
+            if not isinstance(model, AveragingModel):
+                raise ValueError(f"decay (--decay) is the averaging model's, not the "
+                                 f"{model.name} model's")
+            changes["average_decay_factor"] = self.decay
+        return replace(model, **{name: value for name, value in changes.items()
+                                 if value is not None})
 
 
 class _Stages:
@@ -197,6 +167,9 @@ def _run(job: Job, stages: _Stages) -> Report:
     with stages.stage("lines"):
         feed_lines = gtfs.feed_lines(feed, day, job.start, job.end)
         transfers = gtfs.feed_transfers(feed, feed_lines)
+        by_route = (None if job.route_capacities is None else read_route_capacities(
+            job.route_capacities, feed["routes"].rows["route_id"]))
+        vehicle_capacities = line_capacities(feed_lines, job.vehicle_capacity, by_route)
     with stages.stage("network"):
         zones = None if job.zones is None else read_zones(job.zones)
         model = zone_model(feed_lines, zones, job.walking, transfers)
@@ -205,12 +178,13 @@ def _run(job: Job, stages: _Stages) -> Report:
                   else read_demand(job.demand, model.zones))
     with stages.stage("uncongested"):
         uncongested = _uncongested(job, model, demand)
-    congested = None
+    congested, congestion = None, job.congestion_model()
     if job.congested:
         with stages.stage("congested"):
-            congested = assign_zones_congested(model, demand, job.vehicle_capacity,
-                                               job.congestion, progress=job.progress)
-    report = Report(job, model, demand, uncongested, congested, seconds=stages.seconds)
+            congested = assign_zones_congested(model, demand, vehicle_capacities, congestion,
+                                               progress=job.progress)
+    report = Report(job, model, demand, uncongested, congested, vehicle_capacities, congestion,
+                    seconds=stages.seconds)
     with stages.stage("files"):
         report.files = _write(report)
     return report
@@ -227,7 +201,6 @@ def _uncongested(job: Job, model: ZoneModel, demand: NDArray[np.float64]) -> Zon
 def _write(report: Report) -> list[Path]:
     job, feed_lines, uncongested, congested = (report.job, report.model.feed_lines,
                                                report.uncongested, report.congested)
-    runs = {"uncongested": uncongested} | ({} if congested is None else {"congested": congested})
     job.out.mkdir(parents=True, exist_ok=True)
     files = [job.out / name for name in ("skims.omx", "line_loads.csv", "line_loads.geojson",
                                          "line_loads.png")]
@@ -235,21 +208,24 @@ def _write(report: Report) -> list[Path]:
     if congested is not None:
         matrices |= {f"congested_{name}": matrix for name, matrix in congested.matrices().items()}
     write_omx(files[0], report.model.zones.ids, matrices)
-    table = load_table(feed_lines, job.vehicle_capacity,
-                       {name: skims.line_loads for name, skims in runs.items()})
-    write_loads_csv(files[1], table)
-    write_loads_geojson(files[2], table, feed_lines)
+    write_loads_csv(files[1], report.loads)
+    write_loads_geojson(files[2], report.loads, feed_lines)
     with written(files[3]) as path:
         draw_load_maps(path, plane_km(feed_lines.stop_lat, feed_lines.stop_lon),
                        feed_lines.alignments, feed_lines.line_names,
-                       [(name, skims.line_loads) for name, skims in runs.items()],
+                       [(name, skims.line_loads) for name, skims in report.runs().items()],
                        title=f"Riders per line segment, {feed_lines.day.isoformat()} "
                              f"{gtfs.clock(feed_lines.start)}-{gtfs.clock(feed_lines.end)}",
                        unit="riders", served=np.flatnonzero(feed_lines.served),
-                       capacities=list(feed_lines.runs * job.vehicle_capacity))
+                       capacities=list(feed_lines.runs * report.vehicle_capacities))
     if congested is not None and congested.loop is not None:
-        files.append(job.out / "convergence.png")
+        gaps = congested.loop.gaps
+        files += [job.out / "convergence.png", job.out / "convergence.csv"]
+        with written(files[-2]) as path:
+            draw_convergence(path, gaps, tol=report.congestion.tol,
+                             title=f"Congested assignment ({report.congestion.name} model): "
+                                   f"relative gap by iteration")
         with written(files[-1]) as path:
-            draw_convergence(path, congested.loop.gaps, tol=job.congestion.tol,
-                             title="Congested assignment: relative gap by iteration")
+            pd.DataFrame({"iteration": np.arange(1, len(gaps) + 1), "gap": gaps}).to_csv(
+                path, index=False)
     return files

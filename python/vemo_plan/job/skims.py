@@ -13,7 +13,8 @@ from dataclasses import dataclass
 import numpy as np
 from numpy.typing import NDArray
 
-from .. import Assignment, CongestedAssignment, CongestedLoop, AveragingModel
+from .. import (ArcKind, Assignment, AveragingModel, CapacityModel, CongestedAssignment,
+                CongestedLoop, CongestionModel, CrowdingModel)
 from ..results import shallow_fields
 from .model import ZoneModel
 
@@ -21,8 +22,11 @@ F32 = NDArray[np.float32]
 TripList = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float64]]
 # The matrices of ZoneSkims, in the order they are written.
 SKIMS = ("cost", "waiting_time", "in_vehicle_time", "walking_time", "boardings", "transfers")
-# The job's congested loop, which averages faster and stops sooner than Network's default.
-ZONE_CONGESTION = AveragingModel(average_decay_factor=0.05, max_iters=400)
+# The job's congested models by name: the thin layer's defaults, but for an averaging loop
+# that averages faster and stops sooner.
+ZONE_MODELS: dict[str, CongestionModel] = {
+    "capacity": CapacityModel(), "crowding": CrowdingModel(),
+    "averaging": AveragingModel(average_decay_factor=0.05, max_iters=400)}
 
 
 @dataclass(frozen=True, eq=False)
@@ -40,6 +44,8 @@ class ZoneSkims:
         total_cost: cost times trips summed over the trips that reach their destination.
         unassigned: float64 per destination zone, the trips that cannot reach it.
         loop: how the congested loop ended; None for an uncongested assignment.
+        capacity_use: per line, each segment's riders over what its runs carry; None for an
+            uncongested assignment.
     """
 
     cost: F32
@@ -53,6 +59,7 @@ class ZoneSkims:
     total_cost: float
     unassigned: NDArray[np.float64]
     loop: CongestedLoop | None = None
+    capacity_use: list[F32] | None = None
 
     def matrices(self) -> dict[str, F32]:
         """The skims by name, in the order of SKIMS."""
@@ -85,26 +92,35 @@ def assign_zones(model: ZoneModel, demand: NDArray[np.float64], *,
 
 
 def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
-                           vehicle_capacity: float,
-                           congestion: AveragingModel = ZONE_CONGESTION, *,
+                           vehicle_capacities: NDArray[np.float64],
+                           congestion: CongestionModel = ZONE_MODELS["capacity"], *,
                            progress: bool = False) -> ZoneSkims:
-    """``assign_zones`` with congestion: a line can carry `vehicle_capacity` riders per run, so
-    with `demand` for the feed's time window of W minutes its capacity per unit of frequency
-    (runs per minute) is ``W * vehicle_capacity``. `congestion` is that of
-    ``Network.assign_congested``."""
-    capacity = model.feed_lines.window_minutes * vehicle_capacity
-    lines = model.line_network
+    """``assign_zones`` with congestion solved by `congestion`'s loop: line ``i`` carries
+    ``vehicle_capacities[i]`` riders per run. With `demand` for the feed's time window of W
+    minutes, its capacity per unit of frequency (runs per minute) is W times that."""
+    lines, feed_lines = model.line_network, model.feed_lines
+    carried = (feed_lines.runs * vehicle_capacities).astype(np.float32)  # riders per segment
+    if isinstance(congestion, CrowdingModel):
+        capacity = np.full(lines.network.arc_count, np.inf, np.float32)
+        crowded = lines.arc_kind == ArcKind.RIDE
+        capacity[crowded] = carried[lines.arc_line[crowded]]
+    else:  # only boarding arcs have a finite frequency, the others' capacity is not read
+        capacity = np.ones(lines.network.arc_count, np.float32)
+        per_frequency = feed_lines.window_minutes * vehicle_capacities
+        capacity[lines.boarding] = per_frequency[lines.arc_line[lines.boarding]]
     result = lines.network.assign_congested(
         trip_list(model, demand), model.destination_nodes, capacity, congestion,
         skims=lines.arc_skims, boarding=lines.boarding, origins=model.origin_nodes,
         layout="origin", progress=progress)
-    return zone_skims(model, result)
+    return zone_skims(model, result, carried)
 
 
-def zone_skims(model: ZoneModel, result: Assignment) -> ZoneSkims:
+def zone_skims(model: ZoneModel, result: Assignment,
+               carried: NDArray[np.float32] | None = None) -> ZoneSkims:
     """The zone matrices of an assignment toward the destination nodes, from the origin nodes,
-    a row per origin (``layout="origin"``), with boardings and its total arc flows. Their
-    diagonals are set to 0 in place."""
+    a row per origin (``layout="origin"``), with boardings and its total arc flows; with
+    `carried`, the riders each line's runs carry, its capacity use. The matrices' diagonals
+    are set to 0 in place."""
     assert result.arc_flows is not None and result.arc_flows.ndim == 1
     assert result.boardings is not None and result.transfers is not None
     matrices = {"cost": result.node_costs, "waiting_time": result.waiting_time, **result.skims,
@@ -113,6 +129,8 @@ def zone_skims(model: ZoneModel, result: Assignment) -> ZoneSkims:
         np.fill_diagonal(matrix, 0)
     loop = (CongestedLoop(**shallow_fields(result, CongestedLoop))
             if isinstance(result, CongestedAssignment) else None)
-    return ZoneSkims(**matrices, arc_flows=result.arc_flows,
-                     line_loads=[result.arc_flows[arcs] for arcs in model.line_network.ride_arcs],
-                     total_cost=result.total_cost, unassigned=result.unassigned, loop=loop)
+    line_loads = [result.arc_flows[arcs] for arcs in model.line_network.ride_arcs]
+    return ZoneSkims(**matrices, arc_flows=result.arc_flows, line_loads=line_loads,
+                     total_cost=result.total_cost, unassigned=result.unassigned, loop=loop,
+                     capacity_use=None if carried is None else [
+                         load / carried[i] for i, load in enumerate(line_loads)])

@@ -31,6 +31,7 @@ class FeedLines:
     Attributes:
         stop_ids, stop_names, stop_lat, stop_lon: every stop, numbered in stops.txt's order.
         line_names, route_ids: per line.
+        route_types: per line, its route's route_type in routes.txt; -1 where it gives none.
         alignments: per line, its stop numbers in order.
         runs: per line, its runs starting in the window.
         segment_minutes: per line, the mean running time between consecutive stops.
@@ -46,6 +47,7 @@ class FeedLines:
     stop_lon: NDArray[np.float64]
     line_names: list[str]
     route_ids: list[str]
+    route_types: NDArray[np.int64]
     alignments: list[NDArray[np.int64]]
     runs: NDArray[np.int64]
     segment_minutes: list[NDArray[np.float64]]
@@ -100,6 +102,7 @@ def feed_lines(feed: Feed, day: datetime.date, start: float, end: float) -> Feed
         stop_lat=stops["lat"].to_numpy(float), stop_lon=stops["lon"].to_numpy(float),
         line_names=_line_names(feed, lines, stops["name"]),
         route_ids=list(lines["route_id"]),
+        route_types=_route_types(feed, lines["route_id"]),
         alignments=[index[list(pattern)].to_numpy(np.int64) for pattern in lines["pattern"]],
         runs=lines["runs"].to_numpy(np.int64),
         segment_minutes=_segment_minutes(times, trip_line, runs, lines),
@@ -171,6 +174,20 @@ def _segment_minutes(times: pd.DataFrame, trip_line: pd.Series, runs: pd.Series,
     sums = segments.groupby(["line", "segment"])[["weighted", "weight"]].sum()
     means = (sums["weighted"] / sums["weight"]).groupby(level="line")
     return [means.get_group(line).to_numpy(float) for line in lines.index]
+
+
+def _route_types(feed: Feed, route_ids: pd.Series) -> NDArray[np.int64]:
+    """The route_type of each route id, -1 for an empty one or a route not in routes.txt."""
+    routes = feed["routes"]
+    if not routes.has("route_type"):
+        return np.full(len(route_ids), -1, np.int64)
+    codes = routes.numbers("route_type", minimum=0, empty=True)
+    whole = codes.isna() | (codes == codes.round())
+    if not whole.all():
+        routes.fail(whole.idxmin(), f"route_type {routes.rows['route_type'][whole.idxmin()]!r} "
+                                    f"is not a whole number")
+    by_route = dict(zip(routes.rows["route_id"], codes.fillna(-1).astype(np.int64)))
+    return np.array([by_route.get(route, -1) for route in route_ids], np.int64)
 
 
 def _line_names(feed: Feed, lines: pd.DataFrame, stop_names: pd.Series) -> list[str]:
