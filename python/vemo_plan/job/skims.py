@@ -13,7 +13,7 @@ from dataclasses import dataclass
 import numpy as np
 from numpy.typing import NDArray
 
-from .. import (ArcKind, Assignment, AveragingModel, CapacityModel, CongestedAssignment,
+from .. import (Assignment, AveragingModel, CapacityModel, CongestedAssignment,
                 CongestedLoop, CongestionModel, CrowdingModel)
 from ..results import shallow_fields
 from .model import ZoneModel
@@ -98,29 +98,21 @@ def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
     """``assign_zones`` with congestion solved by `congestion`'s loop: line ``i`` carries
     ``vehicle_capacities[i]`` riders per run. With `demand` for the feed's time window of W
     minutes, its capacity per unit of frequency (runs per minute) is W times that."""
-    lines, feed_lines = model.line_network, model.feed_lines
-    carried = (feed_lines.runs * vehicle_capacities).astype(np.float32)  # riders per segment
-    if isinstance(congestion, CrowdingModel):
-        capacity = np.full(lines.network.arc_count, np.inf, np.float32)
-        crowded = lines.arc_kind == ArcKind.RIDE
-        capacity[crowded] = carried[lines.arc_line[crowded]]
-    else:  # only boarding arcs have a finite frequency, the others' capacity is not read
-        capacity = np.ones(lines.network.arc_count, np.float32)
-        per_frequency = feed_lines.window_minutes * vehicle_capacities
-        capacity[lines.boarding] = per_frequency[lines.arc_line[lines.boarding]]
+    lines = model.line_network
+    per_frequency = model.feed_lines.window_minutes * np.asarray(vehicle_capacities, np.float64)
     result = lines.network.assign_congested(
-        trip_list(model, demand), model.destination_nodes, capacity, congestion,
-        skims=lines.arc_skims, boarding=lines.boarding, origins=model.origin_nodes,
-        layout="origin", progress=progress)
-    return zone_skims(model, result, carried)
+        trip_list(model, demand), model.destination_nodes,
+        lines.arc_capacity(per_frequency, congestion), congestion, skims=lines.arc_skims,
+        boarding=lines.boarding, origins=model.origin_nodes, layout="origin", progress=progress)
+    return zone_skims(model, result, per_frequency)
 
 
 def zone_skims(model: ZoneModel, result: Assignment,
-               carried: NDArray[np.float32] | None = None) -> ZoneSkims:
+               capacity: NDArray[np.float64] | None = None) -> ZoneSkims:
     """The zone matrices of an assignment toward the destination nodes, from the origin nodes,
-    a row per origin (``layout="origin"``), with boardings and its total arc flows; with
-    `carried`, the riders each line's runs carry, its capacity use. The matrices' diagonals
-    are set to 0 in place."""
+    a row per origin (``layout="origin"``), with boardings and its total arc flows; with the
+    lines' `capacity` (trips per unit of frequency), their capacity use. The matrices'
+    diagonals are set to 0 in place."""
     assert result.arc_flows is not None and result.arc_flows.ndim == 1
     assert result.boardings is not None and result.transfers is not None
     matrices = {"cost": result.node_costs, "waiting_time": result.waiting_time, **result.skims,
@@ -129,8 +121,9 @@ def zone_skims(model: ZoneModel, result: Assignment,
         np.fill_diagonal(matrix, 0)
     loop = (CongestedLoop(**shallow_fields(result, CongestedLoop))
             if isinstance(result, CongestedAssignment) else None)
-    line_loads = [result.arc_flows[arcs] for arcs in model.line_network.ride_arcs]
+    lines = model.line_network
+    line_loads = [result.arc_flows[arcs] for arcs in lines.ride_arcs]
     return ZoneSkims(**matrices, arc_flows=result.arc_flows, line_loads=line_loads,
                      total_cost=result.total_cost, unassigned=result.unassigned, loop=loop,
-                     capacity_use=None if carried is None else [
-                         load / carried[i] for i, load in enumerate(line_loads)])
+                     capacity_use=None if capacity is None else lines.capacity_use(line_loads,
+                                                                                   capacity))
