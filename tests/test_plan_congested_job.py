@@ -62,12 +62,14 @@ def test_a_bad_route_capacity_row_is_named(tmp_path, capsys):
 
 
 @pytest.mark.parametrize("model, options, stopped", [
-    ("capacity", ["--tol", "1"], "capacity model, 1 iterations, final gap {gap}, stopped: the "
+    ("capacity", ["--tol", "1"], "capacity model, 1 iteration, final gap {gap}, stopped: the "
      "gap reached the tolerance 1"),
     ("crowding", ["--max-iters", "2", "--tol", "0"], "crowding model, 2 iterations, final gap "
      "{gap}, stopped: the iteration limit 2"),
     ("averaging", ["--max-iters", "3", "--decay", "0.5"], "averaging model, 3 iterations, "
      "final gap {gap}, stopped: the iteration limit 3"),
+    ("capacity", ["--capacity", "50"], "capacity model, {iterations} iterations, final gap "
+     "{gap}, stopped: flows stay over capacity: the lines cannot carry the demand"),
 ])
 def test_convergence_file_and_stop_reason(tmp_path, capsys, model, options, stopped):
     out = tmp_path / "out"
@@ -77,7 +79,8 @@ def test_convergence_file_and_stop_reason(tmp_path, capsys, model, options, stop
     gaps = pd.read_csv(out / "convergence.csv")
     assert list(gaps.columns) == ["iteration", "gap"]
     assert list(gaps["iteration"]) == list(range(1, len(gaps) + 1))
-    assert congested.endswith("; " + stopped.format(gap=f"{gaps['gap'].iloc[-1]:.3g}"))
+    assert congested.endswith("; " + stopped.format(gap=f"{gaps['gap'].iloc[-1]:.3g}",
+                                                    iterations=len(gaps)))
 
 
 def test_segments_over_capacity(tmp_path, capsys):

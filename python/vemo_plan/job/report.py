@@ -21,7 +21,8 @@ if TYPE_CHECKING:
 
 WORST = 5  # the over-capacity segments the summary names
 STOPS = {"tolerance": "the gap reached the tolerance", "iteration limit": "the iteration limit",
-         "settled": "the flows settled"}
+         "settled": "the flows settled",
+         "over capacity": "flows stay over capacity: the lines cannot carry the demand"}
 
 
 @dataclass
@@ -103,7 +104,8 @@ class Report:
             capacity += f", routes of {job.route_capacities}"
         limit = {"tolerance": f" {model.tol:g}", "iteration limit": f" {model.max_iters}"}
         return (self._result(f"congested ({capacity})", skims)
-                + f"; {model.name} model, {loop.iterations} iterations, final gap "
+                + f"; {model.name} model, {loop.iterations} "
+                f"iteration{'s' * (loop.iterations != 1)}, final gap "
                 f"{loop.gaps[-1] if loop.gaps else 0:.3g}, stopped: "
                 f"{STOPS[loop.stop_reason]}{limit.get(loop.stop_reason, '')}")
 
