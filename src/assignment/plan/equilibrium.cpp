@@ -11,12 +11,16 @@
 // that minimises its objective along y - v, found by bisection on the objective's derivative, whose
 // waiting part is taken along the chord from W(v) to W(y) (an upper bound, W being convex): the
 // step never raises the objective. A step that leaves v unchanged bit for bit ends the loop as
-// settled.
+// settled. Flows over a boarding arc's capacity with a gap that has not improved for
+// kStalledIterations end it as over capacity: demand that the lines cannot carry has no
+// equilibrium within capacity to approach.
 #include "assignment/plan/equilibrium.hpp"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "assignment/congested_linear/effective_freqs.hpp"
