@@ -8,7 +8,7 @@ between stops and the load on every line segment, first uncongested, then conges
 
 from pathlib import Path
 
-from vemo_plan import AveragingModel, LineNetwork
+from vemo_plan import LineNetwork
 
 STOPS = ["Station", "Market", "Harbour", "University", "Hospital", "Stadium", "Airport"]
 STATION, MARKET, HARBOUR, UNIVERSITY, HOSPITAL, STADIUM, AIRPORT = range(len(STOPS))
@@ -103,8 +103,7 @@ def main(picture: Path | None = None):
 
     lines = LineNetwork(alignments, freqs, minutes)
     plain = lines.assign(demand)
-    congested = lines.assign_congested(
-        demand, capacity, AveragingModel(average_decay_factor=0.1, max_iters=200))
+    congested = lines.assign_congested(demand, capacity)  # the capacity model, to equilibrium
 
     print(f"Small city: {len(STOPS)} stops, {len(alignments)} line directions, "
           f"{sum(sum(row) for row in demand):.0f} trips in the peak hour")
@@ -119,7 +118,8 @@ def main(picture: Path | None = None):
     print_loads(names, alignments, uncongested_loads, congested_loads, capacities)
     print()
     print(f"Total rider-minutes: {plain.total_cost:.0f} uncongested, "
-          f"{congested.total_cost:.0f} congested")
+          f"{congested.total_cost:.0f} congested ({congested.iterations} iterations, gap "
+          f"{congested.gaps[-1]:.2g}, stopped: {congested.stop_reason})")
     if picture is not None:
         picture.parent.mkdir(parents=True, exist_ok=True)
         draw_load_map(picture, names, alignments, capacities, uncongested_loads, congested_loads)
