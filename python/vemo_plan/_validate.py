@@ -184,13 +184,12 @@ def iterations(value: object, *, least: int) -> int:
     return int(value)
 
 
-def congestion(average_decay_factor: object, beta: object, tol: object,
-               max_iters: object) -> tuple[float, float, float, int]:
-    """The averaging loop's parameters, checked."""
-    alpha = real(average_decay_factor, "average_decay_factor")
-    if not 0 < alpha <= 1:
-        raise ValueError(f"average_decay_factor must be in (0, 1]: got {alpha!r}")
-    return alpha, exponent(beta, "beta"), tolerance(tol), iterations(max_iters, least=0)
+def share(value: object, name: str) -> float:
+    """A real number in (0, 1]."""
+    number = real(value, name)
+    if not 0 < number <= 1:
+        raise ValueError(f"{name} must be in (0, 1]: got {number!r}")
+    return number
 
 
 def one_of(value: object, name: str, choices: tuple[str, ...]) -> str:

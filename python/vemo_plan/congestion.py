@@ -98,8 +98,9 @@ class AveragingModel:
     max_iters: int = 1000
 
     def __post_init__(self) -> None:
-        _keep(self, check.congestion(self.average_decay_factor, self.beta, self.tol,
-                                     self.max_iters))
+        _keep(self, (check.share(self.average_decay_factor, "average_decay_factor"),
+                     check.exponent(self.beta, "beta"), check.tolerance(self.tol),
+                     check.iterations(self.max_iters, least=0)))
 
 
 CongestionModel: TypeAlias = CapacityModel | CrowdingModel | AveragingModel
