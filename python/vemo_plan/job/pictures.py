@@ -21,6 +21,7 @@ import numpy as np  # noqa: E402
 from matplotlib.axes import Axes  # noqa: E402
 from matplotlib.colors import to_hex  # noqa: E402
 from matplotlib.patches import Patch, Polygon  # noqa: E402
+from matplotlib.ticker import MaxNLocator  # noqa: E402
 
 # Per line: its stop numbers, or the load of each of its segments; sequences or NumPy arrays.
 Stops = Sequence[Any]
@@ -124,6 +125,9 @@ def draw_convergence(path: str | Path, gaps: Sequence[float], *, tol: float,
     if any(gap > 0 for gap in gaps):
         ax.set_yscale("log")
     ax.set_xlabel("iteration")
+    # Whole iterations only, and room for them even when there are one or two.
+    ax.set_xlim(0.5, len(gaps) + 0.5)
+    ax.xaxis.set_major_locator(MaxNLocator(integer=True, min_n_ticks=1))
     ax.set_ylabel("relative gap")
     ax.grid(True, which="both", alpha=0.3)
     ax.legend()
