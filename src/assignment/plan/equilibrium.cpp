@@ -1,36 +1,33 @@
-// Implementation notes. Flows are kept per destination (v, destinations × arc_count) beside the
-// latest assignment's loading of every destination's strategy (y, the same shape). Pass 0 assigns
-// under the nominal network, counts the trips that cannot arrive and starts v at its loading.
-// Iteration n then sets the network the flows v produce (effective frequencies or crowded costs
-// from its totals), assigns under it, which gives the cheapest costs and y, and
-// measures the gap of v (equilibrium_gap.hpp). It stops there at the tolerance or the iteration
-// limit, so that the flows returned are those whose gap was measured and the network the one
-// they produce; otherwise v moves toward y by a step λ: v + λ (y - v), in float32, element by
-// element. The capacity model takes a self-regulated average (averaging_step): a step that
-// shrinks fast after the gap rises and slowly while it falls; the crowding model the λ in [0, 1]
-// that minimises its objective along y - v, found by bisection on the objective's derivative, whose
-// waiting part is taken along the chord from W(v) to W(y) (an upper bound, W being convex): the
-// step never raises the objective. A step that leaves v unchanged bit for bit ends the loop as
-// settled. Flows over a boarding arc's capacity with a gap that has not improved for
-// kStalledIterations end it as over capacity: demand that the lines cannot carry has no
-// equilibrium within capacity to approach.
+// Implementation notes. Flows are kept per destination (v, sparse rows: destination_flows.hpp)
+// beside the latest assignment's loading of every destination's strategy (y, the same). Pass 0
+// assigns under the nominal network, counts the trips that cannot arrive and starts v at its
+// loading. Iteration n then sets the network the flows v produce (effective frequencies or crowded
+// costs from its totals), assigns under it, which gives the cheapest costs and y, and measures the
+// gap of v (equilibrium_gap.hpp). It stops there at the tolerance or the iteration limit, so that
+// the flows returned are those whose gap was measured and the network the one they produce;
+// otherwise v moves toward y by a step λ: v + λ (y - v), in float32, element by element. The
+// capacity model takes a self-regulated average (averaging_step): a step that shrinks fast after
+// the gap rises and slowly while it falls; the crowding model the λ in [0, 1] that minimises its
+// objective along y - v, found by bisection on the objective's derivative, whose waiting part is
+// taken along the chord from W(v) to W(y) (an upper bound, W being convex): the step never raises
+// the objective. A step that leaves v unchanged bit for bit ends the loop as settled. Flows over a
+// boarding arc's capacity with a gap that has not improved for kStalledIterations end it as over
+// capacity: demand that the lines cannot carry has no equilibrium within capacity to approach.
 #include "assignment/plan/equilibrium.hpp"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <span>
 #include <vector>
 
 #include "assignment/congested_linear/effective_freqs.hpp"
+#include "assignment/plan/destination_flows.hpp"
 #include "assignment/plan/equilibrium_gap.hpp"
 #include "assignment/plan/plan_run.hpp"
 #include "assignment/utils/grouped_index.hpp"
-#include "assignment/utils/sum_flows.hpp"
 #include "base/cancellation.hpp"
 #include "base/failure.hpp"
-#include "parallel/pool.hpp"
 
 namespace vemo {
 namespace {
@@ -38,7 +35,6 @@ namespace {
 using plan_detail::LoopPass;
 using plan_detail::PlanRun;
 
-constexpr std::size_t kStepGrain = 16384;
 constexpr int kBisections = 50;
 // Measured on real feeds near capacity: against the method of successive averages (both 1) and
 // other pairs, these reach gaps of 1e-4 in two to three times fewer iterations.
@@ -53,22 +49,6 @@ double crowded_time(double cost, double capacity, double alpha, double beta, dou
     return cost * (1.0 + alpha * std::pow(load / capacity, beta));
 }
 
-// v + λ (y - v) in place; whether any entry changed.
-bool step_toward(std::span<float> flows, std::span<const float> loaded, float lambda) {
-    std::vector<std::uint8_t> changed =
-        filled_vector<std::uint8_t>((flows.size() + kStepGrain - 1) / kStepGrain, 0);
-    parallel::for_each_chunk(flows.size(), kStepGrain, [&](std::size_t begin, std::size_t end) {
-        bool moved = false;
-        for (std::size_t i = begin; i < end; ++i) {
-            const float next = flows[i] + lambda * (loaded[i] - flows[i]);
-            moved |= next != flows[i];
-            flows[i] = next;
-        }
-        changed[begin / kStepGrain] = moved;
-    });
-    return std::any_of(changed.begin(), changed.end(), [](std::uint8_t c) { return c != 0; });
-}
-
 class EquilibriumLoop {
 public:
     EquilibriumLoop(const ArcList& arcs, const PlanInputs& inputs, const PlanOutputs& outputs,
@@ -80,8 +60,8 @@ public:
           network_(arcs),
           destinations_(inputs.dsts.size()),
           arc_count_(arcs.arc_count()),
-          flows_(filled_vector(checked_size_product(destinations_, arc_count_), 0.0f)),
-          loaded_(filled_vector(flows_.size(), 0.0f)),
+          flows_(destinations_, arc_count_),
+          loaded_(destinations_, arc_count_),
           frequencies_(arcs.arc_freqs.begin(), arcs.arc_freqs.end()),
           costs_(arcs.costs.begin(), arcs.costs.end()) {
         auto tail_of = [&](std::size_t a) { return nominal_.from[a]; };
@@ -95,13 +75,13 @@ public:
     EquilibriumResult run(const FunctionRef<void(std::size_t, double)>* on_iteration) {
         EquilibriumResult result;
         assign(true, false);
-        std::copy(loaded_.begin(), loaded_.end(), flows_.begin());
+        flows_.swap(loaded_);
         for (std::size_t n = 1;; ++n) {
             cancellation_point();
-            const std::vector<float> totals = strided_sums(flows_, arc_count_, arc_count_);
+            const std::vector<float> totals = flows_.totals();
             use_network_of(totals);
-            const double waiting = strategy_waiting(nominal_, frequencies_, flows_, destinations_,
-                                                    network_.node_count());
+            const double waiting =
+                strategy_waiting(nominal_, frequencies_, flows_, network_.node_count());
             const double total = flow_cost(costs_, totals) + waiting;
             const Assigned assigned = assign(false, true);
             result.total_cost = assigned.total_cost;
@@ -127,7 +107,7 @@ public:
             const double lambda = settings_.model == EquilibriumModel::capacity
                                       ? averaging_step(result.gaps)
                                       : crowding_step(totals, assigned.minimal_cost, waiting);
-            if (!step_toward(flows_, loaded_, static_cast<float>(lambda))) {
+            if (!flows_.step_toward(loaded_, static_cast<float>(lambda))) {
                 result.stop_reason = StopReason::settled;
                 break;
             }
@@ -139,9 +119,9 @@ public:
     // they produce.
     void write(std::span<float> arc_values) const {
         if (outputs_.flow_result == FlowResult::per_destination) {
-            std::copy(flows_.begin(), flows_.end(), outputs_.arc_flows.begin());
+            flows_.write_dense(outputs_.arc_flows);
         } else if (outputs_.flow_result == FlowResult::total) {
-            const std::vector<float> totals = strided_sums(flows_, arc_count_, arc_count_);
+            const std::vector<float> totals = flows_.totals();
             std::copy(totals.begin(), totals.end(), outputs_.arc_flows.begin());
         }
         const std::vector<float>& values =
@@ -157,7 +137,7 @@ private:
 
     // One assignment under the network in use, its loading of every strategy into loaded_.
     Assigned assign(bool first, bool writes_results) {
-        const LoopPass pass{{}, loaded_, first, writes_results};
+        const LoopPass pass{{}, {}, &loaded_, first, writes_results};
         PlanRun run(network_, inputs_, outputs_, &pass);
         const float total_cost = run.run(nullptr);
         double minimal = 0.0;
@@ -214,7 +194,7 @@ private:
     //   Σ_a t_a(V_a + λ D_a) D_a + (W(y) - W(v)),   D = Y - V,
     // changes sign. W(y) = MC - Σ_a t_a Y_a: the loading of the cheapest strategies costs MC.
     double crowding_step(std::span<const float> totals, double minimal, double waiting) const {
-        const std::vector<float> loaded = strided_sums(loaded_, arc_count_, arc_count_);
+        const std::vector<float> loaded = loaded_.totals();
         const double waiting_change = (minimal - flow_cost(costs_, loaded)) - waiting;
         auto slope = [&](double lambda) {
             double sum = waiting_change;
@@ -244,8 +224,8 @@ private:
     Network network_;
     std::size_t destinations_;
     std::size_t arc_count_;
-    std::vector<float> flows_;
-    std::vector<float> loaded_;
+    DestinationFlows flows_;
+    DestinationFlows loaded_;
     std::vector<float> frequencies_;  // in use
     std::vector<float> costs_;        // in use
     double step_divisor_ = 1.0;       // η of averaging_step

@@ -10,13 +10,8 @@
 namespace vemo {
 
 double strategy_waiting(const ArcList& arcs, std::span<const float> frequencies,
-                        std::span<const float> flows, std::size_t destinations,
-                        std::size_t node_count) {
-    const std::size_t arc_count = arcs.arc_count();
-    // Only arcs of finite frequency make anyone wait.
-    std::vector<std::size_t> waited;
-    for (std::size_t a = 0; a < arc_count; ++a)
-        if (std::isfinite(frequencies[a])) waited.push_back(a);
+                        const DestinationFlows& flows, std::size_t node_count) {
+    const std::size_t destinations = flows.destinations();
     std::vector<double> per_destination = filled_vector(destinations, 0.0);
     // Per worker: each node's largest ratio, and the nodes that have one.
     struct Scratch {
@@ -26,11 +21,11 @@ double strategy_waiting(const ArcList& arcs, std::span<const float> frequencies,
     parallel::for_each_with_state(
         destinations, [&] { return Scratch{filled_vector(node_count, 0.0), {}}; },
         [&](Scratch& scratch, std::size_t k) {
-            const std::span<const float> v = flows.subspan(k * arc_count, arc_count);
-            for (const std::size_t a : waited) {
-                if (v[a] == 0.0f) continue;
+            for (const auto [a, flow] : flows.row(k)) {
+                // Only arcs of finite frequency make anyone wait.
+                if (!std::isfinite(frequencies[a])) continue;
                 const std::size_t tail = arcs.from[a];
-                const double ratio = static_cast<double>(v[a]) / frequencies[a];
+                const double ratio = static_cast<double>(flow) / frequencies[a];
                 if (scratch.largest[tail] == 0.0) scratch.touched.push_back(tail);
                 scratch.largest[tail] = std::max(scratch.largest[tail], ratio);
             }

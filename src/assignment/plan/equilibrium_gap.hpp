@@ -18,15 +18,15 @@
 #include <cstddef>
 #include <span>
 
+#include "assignment/plan/destination_flows.hpp"
 #include "assignment/utils/arc_list.hpp"
 
 namespace vemo {
 
-// Σ_k Σ_i 0.5 max_{a out of i} v^k_a / f_a over the `destinations` blocks of `flows`
-// (destinations × arc_count), f the given frequencies.
+// Σ_k Σ_i 0.5 max_{a out of i} v^k_a / f_a over the destinations of `flows`, f the given
+// frequencies.
 double strategy_waiting(const ArcList& arcs, std::span<const float> frequencies,
-                        std::span<const float> flows, std::size_t destinations,
-                        std::size_t node_count);
+                        const DestinationFlows& flows, std::size_t node_count);
 
 // Σ_a t_a V_a.
 double flow_cost(std::span<const float> costs, std::span<const float> totals);

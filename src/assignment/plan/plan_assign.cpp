@@ -36,7 +36,7 @@ CongestedPlan plan_assign_congested(const ArcList& arcs, const PlanInputs& input
         Assignment kept{
             filled_vector(checked_size_product(destinations, current.node_count()), 0.0f),
             filled_vector(checked_size_product(destinations, arc_count), 0.0f)};
-        const LoopPass loop_pass{kept.node_costs, kept.arc_flows, pass == 0,
+        const LoopPass loop_pass{kept.node_costs, kept.arc_flows, nullptr, pass == 0,
                                  pass > 0 || first_is_last};
         const float cost = PlanRun(current, inputs, outputs, &loop_pass).run(nullptr);
         if (loop_pass.writes_results) total_cost = cost;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <span>
@@ -16,6 +17,7 @@
 #include "assignment/linear/destination_state.hpp"
 #include "assignment/linear/find_strategy.hpp"
 #include "assignment/linear/load_demand.hpp"
+#include "assignment/plan/destination_flows.hpp"
 #include "assignment/plan/ordered_flow_sum.hpp"
 #include "assignment/plan/plan_assign.hpp"
 #include "assignment/plan/strategy_skims.hpp"
@@ -41,14 +43,15 @@ struct PlanState {
 };
 
 // What a pass of a congested loop asks of a run besides the planner's results: every node's cost
-// (if node_costs is not empty) and every destination's loading of its strategy, per destination,
-// kept for the loop, and which of the planner's results it writes. The loop's arc flows are its
-// own, written when it ends, so a pass writes no flows of the planner's.
+// (if node_costs is not empty) and every destination's loading of its strategy, kept for the loop
+// in a dense block or sparse rows, and which of the planner's results it writes. The loop's arc
+// flows are its own, written when it ends, so a pass writes no flows of the planner's.
 struct LoopPass {
-    std::span<float> node_costs;  // destinations × node_count, or empty
-    std::span<float> arc_flows;   // destinations × arc_count
-    bool counts_unassigned;       // the pass under the nominal frequencies and costs
-    bool writes_results;          // a pass whose strategies may be the loop's last
+    std::span<float> node_costs;       // destinations × node_count, or empty
+    std::span<float> arc_flows;        // destinations × arc_count, or empty for...
+    DestinationFlows* strategy_flows;  // ...these rows, or null
+    bool counts_unassigned;            // the pass under the nominal frequencies and costs
+    bool writes_results;               // a pass whose strategies may be the loop's last
 };
 
 class PlanRun {
@@ -115,6 +118,13 @@ private:
         leave_unreachable_trips(costs, search.node_volumes, k);
         if (loop_ == nullptr) {
             load_flows(graph, state, k);
+        } else if (loop_->strategy_flows != nullptr) {
+            FlowRow& row = loop_->strategy_flows->row(k);
+            row.clear();
+            load_strategy_flows(graph, search, [&](std::size_t a, float flow) {
+                if (flow != 0.0f) row.push_back({static_cast<std::uint32_t>(a), flow});
+            });
+            loop_->strategy_flows->sort_row(k);
         } else {
             const std::size_t arc_count = network_.arc_count();
             const std::span<float> row = loop_->arc_flows.subspan(k * arc_count, arc_count);
