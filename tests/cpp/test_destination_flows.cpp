@@ -13,7 +13,8 @@ DestinationFlows from_dense(const std::vector<std::vector<float>>& dense) {
     DestinationFlows flows(dense.size(), dense.front().size());
     for (std::size_t k = 0; k < dense.size(); ++k) {
         for (std::size_t a = dense[k].size(); a-- > 0;)
-            if (dense[k][a] != 0.0f) flows.row(k).push_back({static_cast<std::uint32_t>(a), dense[k][a]});
+            if (dense[k][a] != 0.0f)
+                flows.row(k).push_back({static_cast<std::uint32_t>(a), dense[k][a]});
         flows.sort_row(k);
     }
     return flows;
@@ -22,8 +23,10 @@ DestinationFlows from_dense(const std::vector<std::vector<float>>& dense) {
 // The step and the sums must give what the dense block gives, bit for bit, on rows whose arcs
 // overlap, differ or are missing on one side, and drop the flows a full step empties.
 TEST(DestinationFlows, StepAndTotalsAsOnTheDenseBlock) {
-    const std::vector<std::vector<float>> v = {{0, 0.3f, 0, 7, 0}, {1.5f, 0, 0, 0, 0}, {0, 0, 0, 0, 0}};
-    const std::vector<std::vector<float>> y = {{0.1f, 0.7f, 0, 0, 0}, {0, 0, 2, 0, 0}, {0, 0, 0, 0, 4}};
+    const std::vector<std::vector<float>> v = {
+        {0, 0.3f, 0, 7, 0}, {1.5f, 0, 0, 0, 0}, {0, 0, 0, 0, 0}};
+    const std::vector<std::vector<float>> y = {
+        {0.1f, 0.7f, 0, 0, 0}, {0, 0, 2, 0, 0}, {0, 0, 0, 0, 4}};
     for (const float lambda : {0.0f, 0.37f, 1.0f}) {
         DestinationFlows flows = from_dense(v);
         const bool changed = flows.step_toward(from_dense(y), lambda);

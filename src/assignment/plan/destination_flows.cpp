@@ -14,8 +14,8 @@ DestinationFlows::DestinationFlows(std::size_t destinations, std::size_t arc_cou
     : arc_count_(arc_count) {
     if (arc_count > std::numeric_limits<std::uint32_t>::max())
         fail("the congested models take at most " +
-             std::to_string(std::numeric_limits<std::uint32_t>::max()) + " arcs; this network has " +
-             std::to_string(arc_count));
+             std::to_string(std::numeric_limits<std::uint32_t>::max()) +
+             " arcs; this network has " + std::to_string(arc_count));
     reserve_exactly(rows_, destinations);
     rows_.resize(destinations);
 }
