@@ -26,13 +26,13 @@ from .demand import gravity_demand, read_demand
 from .loads import write_loads_csv, write_loads_geojson
 from .model import ZoneModel, zone_model
 from .omx import write_omx
-from .pictures import draw_convergence, draw_load_maps
 from .options import Option, clock, nested, number, options, service_day
 from .report import Report
 from .skims import ZONE_MODELS, ZoneSkims, assign_zones, assign_zones_congested
 from .walking import Walking
 from .zones import read_zones
 
+PLOTS = ("none", "loads", "all")
 STAGES = ("feed", "lines", "network", "demand", "uncongested", "congested", "files")
 
 
@@ -107,6 +107,9 @@ class Job:
                "processes", more={"action": "store_const", "const": "local"}),
         Option("--scheduler", "run it on the Dask cluster at this scheduler address", str,
                {"metavar": "ADDRESS"})))
+    plot: str = field(default="all", metadata=options(Option(
+        "--plot", "pictures drawn: none, loads (the load map) or all (also the congested "
+        "loop's gap) (%(default)s)", str, {"choices": list(PLOTS), "metavar": "WHICH"})))
     out: Path = field(default=Path("vemo_plan_output"), metadata=options(Option(
         "--out", "folder for the files written (%(default)s)", Path)))
     # The command line shows a progress bar unless told not to.
@@ -202,30 +205,47 @@ def _write(report: Report) -> list[Path]:
     job, feed_lines, uncongested, congested = (report.job, report.model.feed_lines,
                                                report.uncongested, report.congested)
     job.out.mkdir(parents=True, exist_ok=True)
-    files = [job.out / name for name in ("skims.omx", "line_loads.csv", "line_loads.geojson",
-                                         "line_loads.png")]
+    files = [job.out / name for name in ("skims.omx", "line_loads.csv", "line_loads.geojson")]
     matrices = {"demand": report.demand} | uncongested.matrices()
     if congested is not None:
         matrices |= {f"congested_{name}": matrix for name, matrix in congested.matrices().items()}
     write_omx(files[0], report.model.zones.ids, matrices)
     write_loads_csv(files[1], report.loads)
     write_loads_geojson(files[2], report.loads, feed_lines)
-    with written(files[3]) as path:
-        draw_load_maps(path, plane_km(feed_lines.stop_lat, feed_lines.stop_lon),
-                       feed_lines.alignments, feed_lines.line_names,
-                       [(name, skims.line_loads) for name, skims in report.runs().items()],
-                       title=f"Riders per line segment, {feed_lines.day.isoformat()} "
-                             f"{gtfs.clock(feed_lines.start)}-{gtfs.clock(feed_lines.end)}",
-                       unit="riders", served=np.flatnonzero(feed_lines.served),
-                       capacities=list(feed_lines.runs * report.vehicle_capacities))
-    if congested is not None and congested.loop is not None:
-        gaps = congested.loop.gaps
-        files += [job.out / "convergence.png", job.out / "convergence.csv"]
-        with written(files[-2]) as path:
+    loop = None if congested is None else congested.loop
+    if job.plot != "none":
+        files += _draw(report, loop is not None and job.plot == "all")
+    if loop is not None:
+        files.append(job.out / "convergence.csv")
+        with written(files[-1]) as path:
+            pd.DataFrame({"iteration": np.arange(1, len(loop.gaps) + 1), "gap": loop.gaps}
+                         ).to_csv(path, index=False)
+    return files
+
+
+def _draw(report: Report, convergence: bool) -> list[Path]:
+    """line_loads.png and, if `convergence`, convergence.png."""
+    from .pictures import draw_convergence, draw_load_maps  # matplotlib only when drawing
+    feed_lines, out = report.model.feed_lines, report.job.out
+    reference_lat = float(np.mean(feed_lines.stop_lat))
+    files = [out / "line_loads.png"]
+    with written(files[0]) as path:
+        draw_load_maps(
+            path, plane_km(feed_lines.stop_lat, feed_lines.stop_lon, reference_lat),
+            feed_lines.alignments, feed_lines.line_names,
+            [(name, skims.line_loads) for name, skims in report.runs().items()],
+            title=f"Riders per line segment, {feed_lines.day.isoformat()} "
+                  f"{gtfs.clock(feed_lines.start)}-{gtfs.clock(feed_lines.end)}",
+            unit="riders", stop_labels=feed_lines.stop_names,
+            served=np.flatnonzero(feed_lines.served),
+            capacities=list(feed_lines.runs * report.vehicle_capacities),
+            paths=[(plane_km(points[:, 1], points[:, 0], reference_lat), at)
+                   for points, at in zip(feed_lines.paths, feed_lines.path_stops)])
+    if convergence:
+        files.append(out / "convergence.png")
+        gaps = report.congested.loop.gaps  # type: ignore[union-attr]
+        with written(files[1]) as path:
             draw_convergence(path, gaps, tol=report.congestion.tol,
                              title=f"Congested assignment ({report.congestion.name} model): "
                                    f"relative gap by iteration")
-        with written(files[-1]) as path:
-            pd.DataFrame({"iteration": np.arange(1, len(gaps) + 1), "gap": gaps}).to_csv(
-                path, index=False)
     return files
