@@ -25,7 +25,9 @@ import pandas as pd  # noqa: E402
 from matplotlib.collections import LineCollection  # noqa: E402
 from matplotlib.lines import Line2D  # noqa: E402
 from matplotlib.ticker import MaxNLocator  # noqa: E402
-from mpl_toolkits.axes_grid1.anchored_artists import AnchoredSizeBar  # noqa: E402
+from mpl_toolkits.axes_grid1.anchored_artists import (  # type: ignore[import-untyped] # noqa: E402
+    AnchoredSizeBar,
+)
 
 # Per line: its stop numbers, or the load of each of its segments; sequences or NumPy arrays.
 Stops = Sequence[Any]
@@ -39,6 +41,7 @@ WIDEST_BAND = 12.0  # points: the busiest segment's band width
 LINE_COLOURS = ("#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd", "#8c564b", "#e377c2",
                 "#bcbd22", "#17becf")
 MAX_STOP_LABELS = 40  # stops are named on the map when there are at most this many
+LABEL_SPACING = 14.0  # points: a stop this close to one named is not named
 OTHER_LINES, NETWORK = "#9a9a9a", "#cfcfcf"
 
 
@@ -62,9 +65,10 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Stops,
              for _, panel in panels]
     largest = max((float(np.max(load, initial=0.0)) for load in loads), default=0.0)
     points_per_load = widest_band / largest if largest > 0 else 0.0
-    labelled = stop_labels is not None and len(served) <= MAX_STOP_LABELS
+    labels = (None if stop_labels is None or len(served) > MAX_STOP_LABELS
+              else list(stop_labels))
     low, high = _extent(np.concatenate([xy[served], *segments["path"]]),
-                        1.3 if labelled else 1.08)
+                        1.08 if labels is None else 1.15)
     km_per_point = (high[0] - low[0]) / (MAP_INCHES * 72)
     busiest = _busiest(segments, loads, len(alignments))
     colours = np.full(len(alignments), OTHER_LINES, object)
@@ -94,11 +98,9 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Stops,
                                          linewidths=0.8, linestyles=(0, (2, 2)), zorder=3))
         # Stops over the bands where they are few and named, beneath them where they are many.
         ax.scatter(xy[served, 0], xy[served, 1], s=_stop_size(len(served)), color="black",
-                   linewidths=0, zorder=4 if labelled else 1.5)
-        if labelled:
-            for stop in served:
-                ax.annotate(stop_labels[stop], tuple(xy[stop]), xytext=(4, 4),
-                            textcoords="offset points", fontsize=9, zorder=5)
+                   linewidths=0, zorder=1.5 if labels is None else 4)
+        if labels is not None:
+            _label_stops(ax, xy, served, labels, (low[0] + high[0]) / 2, km_per_point)
         ax.add_artist(_scale_bar(ax, high[0] - low[0]))
         ax.set_xlim(low[0], high[0])
         ax.set_ylim(low[1], high[1])
@@ -107,8 +109,9 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Stops,
         ax.set_yticks([])
         ax.set_title(f"{panel_title}: busiest segment {float(np.max(load, initial=0)):,.0f} "
                      f"{unit}")
+    over_capacity = any(np.any(load > limits[segments["line"].to_numpy()]) for load in loads)
     handles = _legend(colours, busiest, line_names, largest, points_per_load, unit,
-                      capacities is not None)
+                      over_capacity)
     legend = fig.legend(handles=handles, loc="upper left", fontsize=9, frameon=False,
                         bbox_to_anchor=(1.0, map_height / (map_height + top)), handlelength=3)
     for handle, text in zip(handles, legend.get_texts()):
@@ -182,6 +185,22 @@ def _shifted(path: np.ndarray, distance: float) -> np.ndarray:
     return points + distance * normals
 
 
+def _label_stops(ax: Any, xy: np.ndarray, served: np.ndarray, labels: list[str],
+                 middle: float, km_per_point: float) -> None:
+    """Names the stops, each but those within `LABEL_SPACING` of one named before; a stop
+    right of the map's `middle` is named on its left, so that names stay on the map."""
+    named: list[np.ndarray] = []
+    for stop in served.tolist():
+        at = xy[stop]
+        if any(np.hypot(*(at - other)) < LABEL_SPACING * km_per_point for other in named):
+            continue
+        named.append(at)
+        left = at[0] > middle
+        ax.annotate(labels[stop], tuple(at), xytext=(-4 if left else 4, 4),
+                    textcoords="offset points", ha="right" if left else "left", fontsize=9,
+                    zorder=5)
+
+
 def _stop_size(count: int) -> float:
     """Marker area in points²: 12 for up to 100 stops, smaller for more, at least 1."""
     return float(np.clip(12 * np.sqrt(100 / max(count, 1)), 1.0, 12.0))
@@ -202,9 +221,9 @@ def _scale_bar(ax: Any, width_km: float) -> AnchoredSizeBar:
 
 def _legend(colours: np.ndarray, busiest: list[int], line_names: Sequence[str],
             largest: float, points_per_load: float, unit: str,
-            capacities: bool) -> list[Line2D]:
+            over_capacity: bool) -> list[Line2D]:
     """The width key (a few round loads at their band widths), the mark of a segment over
-    capacity, and the busiest lines by name."""
+    capacity where one is, and the busiest lines by name."""
     def header(text: str) -> Line2D:
         return Line2D([], [], linestyle="none", label=text)
 
@@ -215,7 +234,7 @@ def _legend(colours: np.ndarray, busiest: list[int], line_names: Sequence[str],
         handles += [Line2D([], [], color="#555555", linewidth=load * points_per_load,
                            solid_capstyle="butt", label=f"{load:,g} {unit}")
                     for load in (key, key / 2, key / 5)]
-    if capacities:
+    if over_capacity:
         handles.append(Line2D([], [], color="black", linewidth=0.8, linestyle=(0, (2, 2)),
                               label="over capacity"))
     if busiest:

@@ -20,8 +20,9 @@ OFF_SHAPE_KM = 0.3
 Points = NDArray[np.float64]
 
 
-def line_paths(feed: Feed, trip_line: pd.Series, runs: pd.Series, alignments: list[NDArray[np.int64]],
-               stop_lat: Points, stop_lon: Points) -> tuple[list[Points], list[NDArray[np.int64]]]:
+def line_paths(feed: Feed, trip_line: pd.Series, runs: pd.Series,
+               alignments: list[NDArray[np.int64]], stop_lat: Points,
+               stop_lon: Points) -> tuple[list[Points], list[NDArray[np.int64]]]:
     """Per line, its path as (k, 2) longitudes and latitudes from its first stop to its last,
     and the index in it of each of its stops. `trip_line` gives the line of each trip, `runs`
     its runs in the window: a line follows the shape of most of its runs."""
