@@ -80,20 +80,22 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Stops,
     gap, top = 0.3, 0.9
     width = len(panels) * MAP_INCHES + (len(panels) - 1) * gap
     fig = plt.figure(figsize=(width, map_height + top))
+    lines = segments["line"].to_numpy()
+    over_capacity = False
     for k, ((panel_title, _), load) in enumerate(zip(panels, loads)):
         ax = fig.add_axes(((k * (MAP_INCHES + gap)) / width, 0.0, MAP_INCHES / width,
                            map_height / (map_height + top)))
         ax.add_collection(LineCollection(segments["path"], colors=NETWORK, linewidths=0.5,
                                          zorder=1))
         band = load * points_per_load
-        lines = segments["line"].to_numpy()
         order = np.argsort(colours[lines] != OTHER_LINES, kind="stable")  # grey ones first
         order = order[band[order] > 0]
         centres = _offset(segments, band, km_per_point)
-        ax.add_collection(LineCollection([centres[s] for s in order], colors=colours[lines[order]],
-                                         linewidths=band[order], capstyle="butt", alpha=0.9,
-                                         zorder=2))
+        ax.add_collection(LineCollection([centres[s] for s in order],
+                                         colors=colours[lines[order]], linewidths=band[order],
+                                         capstyle="butt", alpha=0.9, zorder=2))
         over = order[load[order] > limits[lines[order]]]
+        over_capacity |= len(over) > 0
         ax.add_collection(LineCollection([centres[s] for s in over], colors="black",
                                          linewidths=0.8, linestyles=(0, (2, 2)), zorder=3))
         # Stops over the bands where they are few and named, beneath them where they are many.
@@ -109,7 +111,6 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Stops,
         ax.set_yticks([])
         ax.set_title(f"{panel_title}: busiest segment {float(np.max(load, initial=0)):,.0f} "
                      f"{unit}")
-    over_capacity = any(np.any(load > limits[segments["line"].to_numpy()]) for load in loads)
     handles = _legend(colours, busiest, line_names, largest, points_per_load, unit,
                       over_capacity)
     legend = fig.legend(handles=handles, loc="upper left", fontsize=9, frameon=False,
