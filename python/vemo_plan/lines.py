@@ -17,6 +17,8 @@ from .results import (Assignment, CongestedLineAssignment, CongestedLoop, LineAs
                       shallow_fields, summed_in_order)
 
 Walks = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float32]]
+# The skims whose parts before the first boarding and after the last are wanted.
+TRIP_END_SKIMS = ("walking_time",)
 _WALKING_PARTS = "(from_stops, to_stops, minutes)"
 
 
@@ -30,6 +32,10 @@ class LineNetwork:
         travel_time_mat: ``(stop_count, stop_count)``, ``[a, b]`` the in-vehicle time from
             stop ``a`` to stop ``b``; only pairs of consecutive stops of a line are read.
         walking: ``(from_stops, to_stops, minutes)``, walking links taken without waiting.
+        chained_walks: False: a walk leads only from a trip's start or an alighting to a
+            boarding or the trip's end, so no trip walks twice in a row (one walk between two
+            rides, access and egress walks only at the ends); each stop gets a second node,
+            where trips start and riders alight.
 
     Stops are ``0 .. stop_count - 1``. The arcs are those of vemo's line functions, in the
     same order, followed by the walking links.
@@ -37,6 +43,9 @@ class LineNetwork:
     Attributes:
         network: the ``Network`` of every arc.
         stop_count, line_count: the numbers of stops and lines.
+        origin_nodes, destination_nodes: uint64 ``(stop_count,)``, the node where a trip from
+            each stop starts and the one where a trip to it ends: the stops themselves with
+            chained walks.
         line_frequencies: float32 ``(line_count,)``, as given.
         arc_kind: uint8 ``(arc_count,)``, an ``ArcKind`` code per arc.
         arc_line: int64 ``(arc_count,)``, the line of each arc, -1 for walking links.
@@ -57,10 +66,13 @@ class LineNetwork:
     boarding: NDArray[np.bool_]
     arc_skims: dict[str, NDArray[np.float32]]
     line_frequencies: NDArray[np.float32]
+    origin_nodes: NDArray[np.uint64]
+    destination_nodes: NDArray[np.uint64]
 
     def __init__(self, alignments: Iterable[ArrayLike], frequencies: ArrayLike,
                  travel_time_mat: ArrayLike, *,
-                 walking: tuple[ArrayLike, ArrayLike, ArrayLike] | None = None) -> None:
+                 walking: tuple[ArrayLike, ArrayLike, ArrayLike] | None = None,
+                 chained_walks: bool = True) -> None:
         times, original = check.float32(travel_time_mat, "travel_time_mat", ndim=2)
         if times.shape[0] != times.shape[1]:
             raise ValueError(f"travel_time_mat must be square; it has shape {times.shape}")
@@ -73,13 +85,14 @@ class LineNetwork:
                       lambda i: f"entry ({tails[i]}, {heads[i]}), ridden by line "
                                 f"{segment_line[i]}, has")
         self._build(stops, lengths, line_frequencies, minutes, stop_count,
-                    _walks(walking, stop_count))
+                    _walks(walking, stop_count), check.flag(chained_walks, "chained_walks"))
 
     @classmethod
     def from_segments(cls, alignments: Iterable[ArrayLike], frequencies: ArrayLike,
                       segment_minutes: Iterable[ArrayLike], *,
                       walking: tuple[ArrayLike, ArrayLike, ArrayLike] | None = None,
-                      stop_count: int | None = None) -> LineNetwork:
+                      stop_count: int | None = None,
+                      chained_walks: bool = True) -> LineNetwork:
         """The line network of lines that give their own running times:
         ``segment_minutes[i]`` holds the ``len(alignments[i]) - 1`` in-vehicle times between
         consecutive stops of line ``i``. ``stop_count`` defaults to one more than the largest
@@ -108,15 +121,19 @@ class LineNetwork:
                              f"the largest stop named; it is {stop_count!r}")
         network = cls.__new__(cls)
         network._build(stops, lengths, line_frequencies, np.concatenate(minutes), stop_count,
-                       walks)
+                       walks, check.flag(chained_walks, "chained_walks"))
         return network
 
     def _build(self, stops: NDArray[np.uint64], lengths: NDArray[np.int64],
                frequencies: NDArray[np.float32], ride_minutes: NDArray[np.float32],
-               stop_count: int, walks: Walks) -> None:
-        arcs = line_arcs(stops, lengths, frequencies, ride_minutes, stop_count, walks)
+               stop_count: int, walks: Walks, chained_walks: bool) -> None:
+        arcs = line_arcs(stops, lengths, frequencies, ride_minutes, stop_count, walks,
+                         chained_walks)
         self.network = Network(arcs.tail, arcs.head, arcs.frequency, arcs.cost)
         self.stop_count = stop_count
+        self.destination_nodes = read_only(np.arange(stop_count, dtype=np.uint64))
+        self.origin_nodes = read_only(self.destination_nodes + np.uint64(
+            0 if chained_walks else stop_count))
         self.line_count = len(lengths)
         self.arc_kind = read_only(arcs.kind)
         self.arc_line = read_only(arcs.line)
@@ -142,10 +159,9 @@ class LineNetwork:
                 ``"none"`` (then no line loads either).
             progress: show a progress bar over the destination stops (needs tqdm).
         """
-        trips = self._trips(demand_mat)
-        stops = np.arange(self.stop_count)
         return LineAssignment(**self._fields(self.network.assign(
-            trips, stops, skims=self.arc_skims, boarding=self.boarding, origins=stops,
+            self._trips(demand_mat), self.destination_nodes, skims=self.arc_skims,
+            boarding=self.boarding, trip_ends=TRIP_END_SKIMS, origins=self.origin_nodes,
             layout="origin", arc_flows=arc_flows, progress=progress)))
 
     def assign_congested(self, demand_mat: ArrayLike, capacity: ArrayLike,
@@ -162,13 +178,11 @@ class LineNetwork:
                 crowds its ride arcs at that load.
             progress: show a progress bar over the iterations, with the gap (needs tqdm).
         """
-        trips = self._trips(demand_mat)
         chosen = congestion_model(model)
-        per_arc = self.arc_capacity(capacity, chosen)
-        stops = np.arange(self.stop_count)
         result = self.network.assign_congested(
-            trips, stops, per_arc, chosen, skims=self.arc_skims, boarding=self.boarding,
-            origins=stops, layout="origin", arc_flows=arc_flows, progress=progress)
+            self._trips(demand_mat), self.destination_nodes, self.arc_capacity(capacity, chosen),
+            chosen, skims=self.arc_skims, boarding=self.boarding, trip_ends=TRIP_END_SKIMS,
+            origins=self.origin_nodes, layout="origin", arc_flows=arc_flows, progress=progress)
         fields = self._fields(result)
         return CongestedLineAssignment(
             **fields, **shallow_fields(result, CongestedLoop),
@@ -202,16 +216,16 @@ class LineNetwork:
             self.line_frequencies
         return [load / carried[i] for i, load in enumerate(line_loads)]
 
-    def _trips(self, demand_mat: ArrayLike) -> tuple[NDArray[np.intp], NDArray[np.intp],
+    def _trips(self, demand_mat: ArrayLike) -> tuple[NDArray[np.uint64], NDArray[np.intp],
                                                        NDArray[np.float32]]:
-        """The trips between distinct stops as (origin stops, destination stops, trips)."""
+        """The trips between distinct stops as (origin nodes, destination stops, trips)."""
         trips = check.checked(demand_mat, "demand_mat", "finite", ndim=2)
         check.expect_shape(trips, "demand_mat", (self.stop_count, self.stop_count),
                            "stop_count, stop_count")
         travels = trips != 0
         np.fill_diagonal(travels, False)
         origins, destinations = np.nonzero(travels)
-        return origins, destinations, trips[origins, destinations]
+        return self.origin_nodes[origins], destinations, trips[origins, destinations]
 
     def _fields(self, result: Assignment) -> dict[str, Any]:
         flows = result.arc_flows
@@ -220,9 +234,22 @@ class LineNetwork:
             stop_costs=result.node_costs, waiting_time=result.waiting_time,
             in_vehicle_time=result.skims["in_vehicle_time"],
             walking_time=result.skims["walking_time"], boardings=result.boardings,
-            transfers=result.transfers, arc_flows=flows,
+            transfers=result.transfers, **trip_end_parts(result), arc_flows=flows,
             line_loads=None if totals is None else [totals[arcs] for arcs in self.ride_arcs],
             total_cost=result.total_cost, unassigned=result.unassigned)
+
+
+def trip_end_parts(result: Assignment) -> dict[str, NDArray[np.float32]]:
+    """The waiting and walking of an assignment with ``trip_ends=TRIP_END_SKIMS``, split at
+    the trip's ends: first and transfer waits; access, egress and transfer walks (the walking
+    of a trip that never boards is its access walk)."""
+    assert result.first_wait is not None and result.transfer_wait is not None
+    access = result.before_first_boarding["walking_time"]
+    egress = result.after_last_boarding["walking_time"]
+    return {"first_wait": result.first_wait, "transfer_wait": result.transfer_wait,
+            "access_walk": access, "egress_walk": egress,
+            "transfer_walk": np.maximum(result.skims["walking_time"] - access - egress,
+                                        np.float32(0))}
 
 
 def _lines(alignments: Iterable[ArrayLike], frequencies: ArrayLike, stop_count: int | None

@@ -78,6 +78,10 @@ class Job:
                       number(float, 1)),
         speed_kmh=Option("--walk-kmh", "walking speed in km/h (%(default)g)",
                          number(float, 0, above=True))))
+    max_headway: float = field(default=60.0, metadata=options(Option(
+        "--max-headway", "the longest headway waited for, in minutes: a line running less "
+        "often is waited for as if it ran this often (%(default)g)",
+        number(float, 0, above=True))))
     congested: bool = field(default=False, metadata=options(Option(
         "--congested", "also assign with congestion", more={"action": "store_true"})))
     congestion: str | CongestionModel = field(default="capacity", metadata=options(Option(
@@ -167,12 +171,13 @@ def _run(job: Job, stages: _Stages) -> Report:
     with stages.stage("lines"):
         feed_lines = gtfs.feed_lines(feed, day, job.start, job.end)
         transfers = gtfs.feed_transfers(feed, feed_lines)
+        fares = gtfs.line_fares(feed, feed_lines.route_ids)
         by_route = (None if job.route_capacities is None else read_route_capacities(
             job.route_capacities, feed["routes"].rows["route_id"]))
         vehicle_capacities = line_capacities(feed_lines, job.vehicle_capacity, by_route)
     with stages.stage("network"):
         zones = None if job.zones is None else read_zones(job.zones)
-        model = zone_model(feed_lines, zones, job.walking, transfers)
+        model = zone_model(feed_lines, zones, job.walking, transfers, job.max_headway, fares)
     with stages.stage("demand"):
         demand = (gravity_demand(model, job.trips, job.length_km) if job.demand is None
                   else read_demand(job.demand, model.zones))
