@@ -99,7 +99,9 @@ class LineAssignment:
     from ``o``, ``stop_costs`` is +inf and the other matrices NaN; their diagonals are 0.
 
     Attributes:
-        stop_costs: expected time, waiting included.
+        stop_costs: expected time, waiting included, in real minutes.
+        perceived_costs: with a perceived cost (``LineNetwork``'s `perception`), the one the
+            strategies minimise; else None.
         waiting_time, in_vehicle_time, walking_time: the parts of ``stop_costs``.
         boardings: expected number of vehicles boarded.
         transfers: expected number of transfers, as ``Assignment.transfers``.
@@ -117,6 +119,7 @@ class LineAssignment:
     """
 
     stop_costs: NDArray[np.float32]
+    perceived_costs: NDArray[np.float32] | None
     waiting_time: NDArray[np.float32]
     in_vehicle_time: NDArray[np.float32]
     walking_time: NDArray[np.float32]

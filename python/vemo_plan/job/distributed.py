@@ -102,7 +102,7 @@ def assign_zones_on_cluster(client: Client, model: ZoneModel, demand: NDArray[np
                                   for row in np.asarray(result.arc_flows)),
         total_cost=float(summed_in_order(destination_costs)),
         destination_costs=destination_costs,
-        unassigned=np.concatenate([result.unassigned for result in results])))
+        unassigned=np.concatenate([result.unassigned for result in results])), demand)
 
 
 def _assign_shard(arcs: _Arcs, destinations: NDArray[np.uint64],

@@ -20,7 +20,7 @@ import pandas as pd
 from numpy.typing import NDArray
 
 from .gtfs import FeedLines, LineFares
-from .. import ArcKind, LineNetwork
+from .. import ArcKind, LineNetwork, Perception
 from .capacities import MODES, basic_mode
 from .walking import Walking, stop_walks
 from .zones import Zones, connectors, stop_zones
@@ -61,9 +61,11 @@ class ZoneModel:
 
 def zone_model(feed_lines: FeedLines, zones: Zones | None = None, walking: Walking = Walking(),
                transfers: pd.DataFrame | None = None, max_headway: float = 60.0,
-               fares: LineFares = LineFares(None)) -> ZoneModel:
+               fares: LineFares = LineFares(None),
+               perception: Perception = Perception()) -> ZoneModel:
     """The line network of `feed_lines`, with walks between stops (``walking.stop_walks``, with
-    `transfers`) and `zones` (default: the stops) joined to their nearest stops."""
+    `transfers`) and `zones` (default: the stops) joined to their nearest stops; routes chosen
+    by the `perception` weights."""
     if not max_headway > 0:
         raise ValueError(f"max_headway must be positive: got {max_headway}")
     zones = stop_zones(feed_lines) if zones is None else zones
@@ -84,7 +86,8 @@ def zone_model(feed_lines: FeedLines, zones: Zones | None = None, walking: Walki
         feed_lines.alignments, runs / feed_lines.window_minutes, feed_lines.segment_minutes,
         walking=(np.concatenate([walk_from, zone, stop]), np.concatenate([walk_to, stop, zone]),
                  np.concatenate([walk_minutes, connector_minutes, connector_minutes])),
-        stop_count=stop_count + (0 if zones.of_stops else len(zones)), chained_walks=False)
+        stop_count=stop_count + (0 if zones.of_stops else len(zones)), chained_walks=False,
+        perception=perception)
     unconnected = (np.zeros(len(zones), bool) if zones.of_stops
                    else ~np.isin(np.arange(len(zones)), links["zone"].to_numpy(np.int64)))
     return ZoneModel(feed_lines=feed_lines, zones=zones, max_headway=max_headway,

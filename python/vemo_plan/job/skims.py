@@ -15,7 +15,7 @@ from numpy.typing import NDArray
 
 from .. import (Assignment, AveragingModel, CapacityModel, CongestedAssignment,
                 CongestedLoop, CongestionModel, CrowdingModel)
-from ..lines import TRIP_END_SKIMS, trip_end_parts
+from ..lines import TRIP_END_SKIMS
 from ..results import shallow_fields
 from .model import ZoneModel
 
@@ -51,9 +51,12 @@ class ZoneSkims:
         boardings: expected vehicles boarded; transfers: the boardings after the first.
         fare: the expected fare paid, where the feed gives fares an additive skim can carry;
             else None.
+        perceived_cost: with perception weights, the perceived cost the strategies minimise
+            (``cost`` stays in real minutes); else None.
         arc_flows: float32 per arc of the network; line_loads: per line, the riders of each
             segment.
-        total_cost: cost times trips summed over the trips that reach their destination.
+        total_cost: cost times trips summed over the trips that reach their destination; in
+            real minutes with perception weights too.
         unassigned: float64 per destination zone, the trips that cannot reach it.
         loop: how the congested loop ended; None for an uncongested assignment.
         capacity_use: per line, each segment's riders over what its runs carry; None for an
@@ -73,6 +76,7 @@ class ZoneSkims:
     transfers: F32
     by_mode: dict[str, F32]
     fare: F32 | None
+    perceived_cost: F32 | None
     arc_flows: F32
     line_loads: list[F32]
     total_cost: float
@@ -82,13 +86,14 @@ class ZoneSkims:
 
     def matrices(self) -> dict[str, F32]:
         """The skims by name: those of SKIMS in order, the skims by mode after
-        in_vehicle_time, and the fare last."""
+        in_vehicle_time, then the fare and the perceived cost where there are."""
         matrices = {}
         for name in SKIMS:
             matrices[name] = getattr(self, name)
             if name == "in_vehicle_time":
                 matrices |= self.by_mode
-        return matrices | ({} if self.fare is None else {"fare": self.fare})
+        extra = {"fare": self.fare, "perceived_cost": self.perceived_cost}
+        return matrices | {name: matrix for name, matrix in extra.items() if matrix is not None}
 
 
 def trip_list(model: ZoneModel, demand: NDArray[np.float64]) -> TripList:
@@ -114,7 +119,7 @@ def assign_zones(model: ZoneModel, demand: NDArray[np.float64], *,
         trip_list(model, demand), model.destination_nodes, skims=model.arc_skims,
         boarding=lines.boarding, trip_ends=TRIP_END_SKIMS, origins=model.origin_nodes,
         layout="origin", progress=progress)
-    return zone_skims(model, result)
+    return zone_skims(model, result, demand)
 
 
 def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
@@ -131,10 +136,10 @@ def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
         lines.arc_capacity(per_frequency, congestion), congestion, skims=model.arc_skims,
         boarding=lines.boarding, trip_ends=TRIP_END_SKIMS, origins=model.origin_nodes,
         layout="origin", progress=progress)
-    return zone_skims(model, result, per_frequency)
+    return zone_skims(model, result, demand, per_frequency)
 
 
-def zone_skims(model: ZoneModel, result: Assignment,
+def zone_skims(model: ZoneModel, result: Assignment, demand: NDArray[np.float64],
                capacity: NDArray[np.float64] | None = None) -> ZoneSkims:
     """The zone matrices of an assignment toward the destination nodes, from the origin nodes,
     a row per origin (``layout="origin"``), with boardings and its total arc flows; with the
@@ -142,19 +147,23 @@ def zone_skims(model: ZoneModel, result: Assignment,
     diagonals are set to 0 in place."""
     assert result.arc_flows is not None and result.arc_flows.ndim == 1
     assert result.boardings is not None and result.transfers is not None
-    skims = dict(result.skims)
+    lines = model.line_network
+    skims = {name: matrix for name, matrix in result.skims.items()
+             if name not in lines.arc_skims}
     fare = skims.pop("fare", None)
-    matrices = {"cost": result.node_costs, **trip_end_parts(result),
-                "in_vehicle_time": skims.pop("in_vehicle_time"),
-                "waiting_time": result.waiting_time, "walking_time": skims.pop("walking_time"),
+    matrices = {**lines.real_parts(result), "in_vehicle_time": result.skims["in_vehicle_time"],
                 "boardings": result.boardings, "transfers": result.transfers}
-    for matrix in [*matrices.values(), *skims.values(), *([] if fare is None else [fare])]:
-        np.fill_diagonal(matrix, 0)
+    for matrix in [*matrices.values(), *skims.values(), fare]:
+        if matrix is not None:
+            np.fill_diagonal(matrix, 0)
     loop = (CongestedLoop(**shallow_fields(result, CongestedLoop))
             if isinstance(result, CongestedAssignment) else None)
-    lines = model.line_network
     line_loads = [result.arc_flows[arcs] for arcs in lines.ride_arcs]
-    return ZoneSkims(**matrices, by_mode=skims, fare=fare, arc_flows=result.arc_flows, line_loads=line_loads,
-                     total_cost=result.total_cost, unassigned=result.unassigned, loop=loop,
+    total_cost = result.total_cost
+    if matrices["perceived_cost"] is not None:  # the core's total is of the perceived cost
+        reached = np.isfinite(matrices["cost"])
+        total_cost = float(np.sum(demand[reached] * matrices["cost"][reached]))
+    return ZoneSkims(**matrices, by_mode=skims, fare=fare, arc_flows=result.arc_flows,
+                     line_loads=line_loads, total_cost=total_cost, unassigned=result.unassigned, loop=loop,
                      capacity_use=None if capacity is None else lines.capacity_use(line_loads,
                                                                                    capacity))
