@@ -26,7 +26,7 @@ def test_the_whole_job(tmp_path, capsys):
         "Feed small_feed: 2025-01-01, 07:00 to 09:00",
         "  lines: 7 (stop patterns of 3 routes), runs: 67",
         "  stops: 13 (1 without service), zones: 13 (the stops)",
-        "  arcs: 71, of which 5 walks between stops and 0 zone connectors",
+        "  arcs: 84, of which 5 walks between stops and 0 zone connectors",
         "  demand: gravity model (distance scale 3 km), 3,000 trips",
     ]
     assert printed[5].startswith("  uncongested: total cost ")
@@ -41,7 +41,8 @@ def test_the_whole_job(tmp_path, capsys):
 
     ids, matrices = read_omx(out / "skims.omx")
     assert ids == STOP_IDS
-    assert sorted(matrices) == sorted(["demand", *SKIMS, *(f"congested_{n}" for n in SKIMS)])
+    skims = [*SKIMS, "in_vehicle_time_bus"]
+    assert sorted(matrices) == sorted(["demand", *skims, *(f"congested_{n}" for n in skims)])
     assert matrices["demand"].sum() == pytest.approx(3000)
     assert np.isfinite(matrices["cost"][:-1, :-1]).all()  # all but the unserved Old Depot
 

@@ -34,6 +34,7 @@ class Request:
     skim_names: tuple[str, ...]
     skim_values: tuple[F32, ...]  # one value per arc, per name, then boardings with `boarding`
     boarding: NDArray[np.uint8] | None  # given: also find the share that never boards
+    trip_end_skims: U64 | None  # with boarding: the skims split at the trip's ends
     origin_major: bool  # node-level results (origins, destinations) instead of the reverse
     arc_flows: ArcFlows
     progress: bool
@@ -54,6 +55,7 @@ class Outputs(NamedTuple):
     waiting_time: F32
     skims: F32  # (skims, *node_costs.shape)
     no_boarding: F32 | None
+    trip_ends: F32 | None  # (1 + 2 x split skims, *node_costs.shape)
     arc_flows: F32 | None
     unassigned: NDArray[np.float64]
     destination_costs: F32
@@ -78,6 +80,8 @@ def _allocate(request: Request, arc_count: int) -> Outputs:
         waiting_time=new_result(node_shape),
         skims=new_result((len(request.skim_values), *node_shape)),
         no_boarding=None if request.boarding is None else new_result(node_shape),
+        trip_ends=(None if request.trip_end_skims is None else
+                   new_result((1 + 2 * len(request.trip_end_skims), *node_shape))),
         arc_flows=None if flow_shape is None else new_result(flow_shape),
         unassigned=np.empty(destinations, np.float64),
         destination_costs=np.empty(destinations, np.float32),
@@ -118,4 +122,5 @@ def _inputs(request: Request) -> dict[str, Any]:
     """The request's arrays by the names of the core's parameters."""
     return dict(destinations=request.destinations, demand=request.demand,
                 origins=request.origins, skim_values=request.skim_values,
-                boarding=request.boarding, origin_major=request.origin_major)
+                boarding=request.boarding, trip_end_skims=request.trip_end_skims,
+                origin_major=request.origin_major)

@@ -16,7 +16,7 @@ import numpy as np
 import pandas as pd
 from numpy.typing import NDArray
 
-from .. import AveragingModel, CongestionModel
+from .. import AveragingModel, CongestionModel, Perception
 from ..progress import open_bar
 from . import gtfs
 from ._files import written
@@ -78,6 +78,17 @@ class Job:
                       number(float, 1)),
         speed_kmh=Option("--walk-kmh", "walking speed in km/h (%(default)g)",
                          number(float, 0, above=True))))
+    max_headway: float = field(default=60.0, metadata=options(Option(
+        "--max-headway", "the longest headway waited for, in minutes: a line running less "
+        "often is waited for as if it ran this often (%(default)g)",
+        number(float, 0, above=True))))
+    perception: Perception = field(default=Perception(), metadata=nested(
+        wait=Option("--wait-weight", "perceived minutes per minute of waiting (%(default)g; "
+                    "production models use about 2)", number(float, 1)),
+        walk=Option("--walk-weight", "perceived minutes per minute of walking (%(default)g; "
+                    "production models use about 2)", number(float, 1)),
+        boarding=Option("--boarding-penalty", "perceived minutes per boarding (%(default)g; "
+                        "production models use about 5)", number(float, 0))))
     congested: bool = field(default=False, metadata=options(Option(
         "--congested", "also assign with congestion", more={"action": "store_true"})))
     congestion: str | CongestionModel = field(default="capacity", metadata=options(Option(
@@ -170,12 +181,14 @@ def _run(job: Job, stages: _Stages) -> Report:
     with stages.stage("lines"):
         feed_lines = gtfs.feed_lines(feed, day, job.start, job.end)
         transfers = gtfs.feed_transfers(feed, feed_lines)
+        fares = gtfs.line_fares(feed, feed_lines.route_ids)
         by_route = (None if job.route_capacities is None else read_route_capacities(
             job.route_capacities, feed["routes"].rows["route_id"]))
         vehicle_capacities = line_capacities(feed_lines, job.vehicle_capacity, by_route)
     with stages.stage("network"):
         zones = None if job.zones is None else read_zones(job.zones)
-        model = zone_model(feed_lines, zones, job.walking, transfers)
+        model = zone_model(feed_lines, zones, job.walking, transfers, job.max_headway, fares,
+                           job.perception)
     with stages.stage("demand"):
         demand = (gravity_demand(model, job.trips, job.length_km) if job.demand is None
                   else read_demand(job.demand, model.zones))
