@@ -13,6 +13,7 @@ cannot be used, 130 when interrupted.
 from __future__ import annotations
 
 import argparse
+import importlib.util
 import sys
 import zipfile
 from collections.abc import Iterator, Mapping, Sequence
@@ -24,6 +25,13 @@ from .options import CLI, Option
 from .run import Job, run_job
 
 PROG = "vemo-plan"
+# What some options need beyond the job's own packages: the modules, and the extra of
+# pyproject.toml that installs them. The pictures are always drawn.
+EXTRAS = [
+    ("--dask and --scheduler need Dask distributed", ("dask", "distributed"), "dask",
+     lambda job: job.cluster is not None),
+    ("the pictures need matplotlib", ("matplotlib",), "gtfs", lambda job: True),
+]
 
 
 class _UsageError(Exception):
@@ -82,6 +90,9 @@ def _job(args: argparse.Namespace) -> Job:
         job.congestion_model()
     except ValueError as error:
         raise _UsageError(str(error)) from None
+    for what, modules, extra, needed in EXTRAS:
+        if needed(job) and not all(importlib.util.find_spec(name) for name in modules):
+            raise _UsageError(f"{what}, which is not installed: pip install 'vemo[{extra}]'")
     return job
 
 
