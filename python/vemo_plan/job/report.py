@@ -62,7 +62,8 @@ class Report:
         network = model.line_network.network
         stations = model.zones.stations
         zones = ("the stops" if model.zones.of_stops
-                 else f"{stations} stations, {len(model.zones) - stations} stops outside them"
+                 else f"{stations} station{'s' * (stations != 1)}, "
+                      f"{len(model.zones) - stations} stops outside them"
                  if stations else f"{int(model.unconnected.sum())} without a stop in reach")
         intrazonal = np.trace(self.demand)
         routes = len(set(feed_lines.route_ids))

@@ -52,7 +52,8 @@ MIDWEEK = (1, 2, 3)  # Tuesday to Thursday: the ordinary weekdays a planner's mo
 
 def busiest_day(feed: Feed) -> datetime.date:
     """The default service day: the Tuesday, Wednesday or Thursday with the most scheduled
-    trips, else (in a feed without one) the day with the most; the earliest of equals. The
+    trips, else (in a feed without a trip on one) the day with the most; the earliest of
+    equals. The
     days are those that calendar.txt covers and those that calendar_dates.txt names."""
     return default_day(feed)[0]
 
@@ -68,9 +69,10 @@ def default_day(feed: Feed) -> tuple[datetime.date, str]:
     running = running_services(feed, sorted(days))
     if not running:
         raise InputError(f"{feed.label}: calendar.txt and calendar_dates.txt name no day")
-    midweek = [day for day in running if day.weekday() in MIDWEEK]
-    day = max(midweek or running,
-              key=lambda day: sum(trips_per_service.get(s, 0) for s in running[day]))
+    trips = {day: sum(trips_per_service.get(s, 0) for s in services)
+             for day, services in running.items()}
+    midweek = [day for day, count in trips.items() if day.weekday() in MIDWEEK and count]
+    day = max(midweek or trips, key=trips.__getitem__)
     among = ("the Tuesdays to Thursdays in the feed" if midweek
              else "the days of the feed, which has no Tuesday to Thursday")
     return day, f"the most trips of {among}"

@@ -38,11 +38,13 @@ MAX_CLOCK_MINUTES = 168 * 60.0
 @dataclass(frozen=True)
 class Feed:
     """The tables of a GTFS feed; one the feed lacks is an empty table with its columns.
-    `skipped`: the trip_ids left out as unusable, by reason (``_usable.REASONS``)."""
+    `skipped`: the trip_ids left out as unusable, by reason (``_usable.REASONS``); `trimmed`:
+    those of the trips kept whose stop times at no stop were left out."""
 
     label: str  # how messages name the feed
     tables: dict[str, Table]
     skipped: dict[str, list[str]] = field(default_factory=dict)
+    trimmed: list[str] = field(default_factory=list)
 
     def __getitem__(self, name: str) -> Table:
         return self.tables[name]
