@@ -78,12 +78,12 @@ def usable_feed(feed: Feed) -> Feed:
     places = _places(feed, ("", "0", "1"))
     between = (transfers.rows["from_stop_id"].isin(places)
                & transfers.rows["to_stop_id"].isin(places))
+    astray = [str(line) for line in transfers.rows.index[~between]]
     parts = [_skipped(skipped, len(ids)),
              _left_out(int(off_stop.sum()), "stop time", "at no stop of stops.txt, of "
                        f"{len(trimmed):,} trip{'s' * (len(trimmed) != 1)} ({_first(trimmed)})"),
-             _left_out(int((~between).sum()), "row", "of transfers.txt naming no stop or station "
-                       f"of stops.txt (line{'s' * ((~between).sum() > 1)} "
-                       f"{_first([str(n) for n in between.index[~between]])})")]
+             _left_out(len(astray), "row", "of transfers.txt naming no stop or station of "
+                       f"stops.txt (line{'s' * (len(astray) != 1)} {_first(astray)})")]
     report = "; ".join(part for part in parts if part)
     if not report:
         return feed
