@@ -73,5 +73,6 @@ def read_demand(path: str | os.PathLike[str], zones: Zones) -> NDArray[np.float6
             table.fail(line, f"{column} {table.rows[column][line]!r} is not a zone")
         ends.append(numbers.to_numpy(np.int64))
     trips = np.zeros((len(zones), len(zones)))
-    np.add.at(trips, (ends[0], ends[1]), table.numbers("trips", minimum=0, most=MOST_TRIPS).to_numpy(float))
+    np.add.at(trips, (ends[0], ends[1]),
+              table.numbers("trips", minimum=0, most=MOST_TRIPS).to_numpy(float))
     return trips
