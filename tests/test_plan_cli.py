@@ -24,9 +24,9 @@ def test_the_whole_job(tmp_path, capsys):
     assert main(["--congested", "--congestion-model", "averaging", "--capacity", "60",
                  "--max-iters", "30", "--out", str(out)]) == 0
     printed = capsys.readouterr().out.splitlines()
-    assert printed[:6] == [
-        "Feed small_feed: 2025-01-01, 07:00 to 09:00",
-        "  day: 2025-01-01, a Wednesday: the most trips of the Tuesdays to Thursdays in the feed",
+    assert printed[:5] == [
+        "Feed small_feed: 2025-01-01, 07:00 to 09:00 (a Wednesday: the most trips of the "
+        "Tuesdays to Thursdays in the feed)",
         "  lines: 7 (stop patterns of 3 routes), runs: 67",
         "  stops: 13 (1 without service), zones: 13 (the stops)",
         "  arcs: 71, of which 5 walks between stops and 0 zone connectors",
@@ -34,15 +34,15 @@ def test_the_whole_job(tmp_path, capsys):
     ]
     # Walks alone: Old Depot <-> West Terminal, City Hall <-> City Hall North, Harbour ->
     # Harbour Ferry (transfers.txt forbids the way back).
-    assert printed[6].startswith("  uncongested: total cost ")
-    assert printed[6].endswith(" rider-minutes, 0.00% of trips cannot reach their destination; "
+    assert printed[5].startswith("  uncongested: total cost ")
+    assert printed[5].endswith(" rider-minutes, 0.00% of trips cannot reach their destination; "
                                "of 156 pairs of zones 0 cannot be reached and 5 are walks alone")
-    assert printed[7].startswith("  congested (60 riders a vehicle): total cost ")
-    assert "30 iterations" in printed[7]
-    assert printed[8].startswith("  time: feed ") and "congested" in printed[8]
+    assert printed[6].startswith("  congested (60 riders a vehicle): total cost ")
+    assert "30 iterations" in printed[6]
+    assert printed[7].startswith("  time: feed ") and "congested" in printed[7]
     names = ["skims.omx", "line_loads.csv", "line_loads.geojson", "line_loads.png",
              "convergence.png", "convergence.csv"]
-    assert printed[9] == "  wrote " + ", ".join(str(out / name) for name in names)
+    assert printed[8] == "  wrote " + ", ".join(str(out / name) for name in names)
     assert sorted(path.name for path in out.iterdir()) == sorted(names)
 
     ids, matrices = read_omx(out / "skims.omx")
@@ -77,9 +77,9 @@ def test_zones_and_demand_files(tmp_path, capsys):
     assert main(["--zones", str(zones), "--demand", str(demand), "--out", str(out),
                  "--no-progress"]) == 0
     printed = capsys.readouterr().out.splitlines()
-    assert printed[3] == "  stops: 13 (1 without service), zones: 3 (1 without a stop in reach)"
-    assert printed[5] == f"  demand: {demand}, 45 trips (5 within a zone, not assigned)"
-    assert printed[6].endswith(" 25.00% of trips cannot reach their destination; of 6 pairs of "
+    assert printed[2] == "  stops: 13 (1 without service), zones: 3 (1 without a stop in reach)"
+    assert printed[4] == f"  demand: {demand}, 45 trips (5 within a zone, not assigned)"
+    assert printed[5].endswith(" 25.00% of trips cannot reach their destination; of 6 pairs of "
                                "zones 4 cannot be reached and 0 are walks alone")
     ids, matrices = read_omx(out / "skims.omx")
     assert ids == ["1", "2", "3"]

@@ -1,13 +1,14 @@
 """The command line: the whole job in one command.
 
-    vemo-plan [FEED] [--day YYYYMMDD] [--start HH:MM] [--end HH:MM] [--zones CSV]
-              [--demand CSV] [--congested [--congestion-model MODEL] [--capacity N]
+    vemo-plan [FEED] [--encoding NAME] [--day YYYYMMDD] [--start HH:MM] [--end HH:MM]
+              [--zones CSV] [--demand CSV] [--congested [--congestion-model MODEL] [--capacity N]
               [--route-capacities CSV] [--tol T] [--max-iters N] [--decay D]]
               [--dask | --scheduler ADDRESS] [--out DIR]
 
 Its options are those that the fields of ``Job`` declare (see ``options``). Every error is
 one line on standard error and a non-zero exit: 2 for a wrong command line, 1 for input that
-cannot be used, 130 when interrupted.
+cannot be used, 130 when interrupted. An option whose extra is not installed fails before
+anything is read.
 """
 
 from __future__ import annotations

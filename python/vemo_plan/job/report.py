@@ -28,8 +28,8 @@ STOPS = {"tolerance": "the gap reached the tolerance", "iteration limit": "the i
 @dataclass
 class Report:
     """What the job did: its model, demand and assignments, riders per vehicle of each line,
-    the congested model, why the service day is that day, the line loads
-    (``loads.load_table``), time per stage, files written."""
+    the congested model, why the service day is that day (None: it was asked for), the line
+    loads (``loads.load_table``), time per stage, files written."""
 
     job: Job
     model: ZoneModel
@@ -38,7 +38,7 @@ class Report:
     congested: ZoneSkims | None
     vehicle_capacities: NDArray[np.float64]
     congestion: CongestionModel
-    day: str = ""
+    day: str | None = None
     seconds: dict[str, float] = field(default_factory=dict)
     files: list[Path] = field(default_factory=list)
     loads: pd.DataFrame = field(init=False)
@@ -69,9 +69,8 @@ class Report:
         routes = len(set(feed_lines.route_ids))
         text = [
             f"Feed {feed_lines.feed_label}: {feed_lines.day.isoformat()}, "
-            f"{gtfs.clock(feed_lines.start)} to {gtfs.clock(feed_lines.end)}",
-            f"  day: {feed_lines.day.isoformat()}, a {feed_lines.day.strftime('%A')}: "
-            f"{self.day or 'the day asked for'}",
+            f"{gtfs.clock(feed_lines.start)} to {gtfs.clock(feed_lines.end)} (a "
+            f"{feed_lines.day.strftime('%A')}{'' if self.day is None else ': ' + self.day})",
             f"  lines: {len(feed_lines.alignments)} (stop patterns of {routes} "
             f"route{'s' * (routes != 1)}), runs: {int(feed_lines.runs.sum())}",
             f"  stops: {len(feed_lines.stop_ids)} ({int((~feed_lines.served).sum())} without "

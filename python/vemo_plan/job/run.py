@@ -20,8 +20,8 @@ from .. import AveragingModel, CongestionModel
 from ..progress import open_bar
 from . import gtfs
 from ._files import written
-from ._tables import write_csv
 from ._geo import plane_km
+from ._tables import write_csv
 from .capacities import line_capacities, read_route_capacities
 from .demand import gravity_demand, read_demand
 from .loads import write_loads_csv, write_loads_geojson
@@ -168,7 +168,9 @@ def run_job(job: Job) -> Report:
 def _run(job: Job, stages: _Stages) -> Report:
     with stages.stage("feed"):
         feed = gtfs.read_feed(job.feed or sample_feed(), job.encoding)
-        day, why = (job.day, "the day asked for") if job.day else gtfs.default_day(feed)
+        day, why = job.day, None
+        if day is None:
+            day, why = gtfs.default_day(feed)
     with stages.stage("lines"):
         feed_lines = gtfs.feed_lines(feed, day, job.start, job.end)
         transfers = gtfs.feed_transfers(feed, feed_lines)
