@@ -4,12 +4,14 @@ one line and no file written."""
 import json
 import subprocess
 import sys
+import zipfile
 
 import numpy as np
 import pandas as pd
 import pytest
 
 from plan_feeds import STOP_IDS, feed_copy, zipped
+from vemo_plan.job._tables import write_csv
 from vemo_plan.job.cli import main
 from vemo_plan.job.omx import read_omx
 from vemo_plan.job.skims import SKIMS
@@ -23,14 +25,18 @@ def test_the_whole_job(tmp_path, capsys):
                  "--max-iters", "30", "--out", str(out)]) == 0
     printed = capsys.readouterr().out.splitlines()
     assert printed[:5] == [
-        "Feed small_feed: 2025-01-01, 07:00 to 09:00",
+        "Feed small_feed: 2025-01-01, 07:00 to 09:00 (a Wednesday: the most trips of the "
+        "Tuesdays to Thursdays in the feed)",
         "  lines: 7 (stop patterns of 3 routes), runs: 67",
         "  stops: 13 (1 without service), zones: 13 (the stops)",
         "  arcs: 84, of which 5 walks between stops and 0 zone connectors",
         "  demand: gravity model (distance scale 3 km), 3,000 trips",
     ]
+    # Walks alone: Old Depot <-> West Terminal, City Hall <-> City Hall North, Harbour ->
+    # Harbour Ferry (transfers.txt forbids the way back).
     assert printed[5].startswith("  uncongested: total cost ")
-    assert printed[5].endswith(" rider-minutes, 0.00% of trips cannot reach their destination")
+    assert printed[5].endswith(" rider-minutes, 0.00% of trips cannot reach their destination; "
+                               "of 156 pairs of zones 0 cannot be reached and 5 are walks alone")
     assert printed[6].startswith("  congested (60 riders a vehicle): total cost ")
     assert "30 iterations" in printed[6]
     assert printed[7].startswith("  time: feed ") and "congested" in printed[7]
@@ -74,7 +80,8 @@ def test_zones_and_demand_files(tmp_path, capsys):
     printed = capsys.readouterr().out.splitlines()
     assert printed[2] == "  stops: 13 (1 without service), zones: 3 (1 without a stop in reach)"
     assert printed[4] == f"  demand: {demand}, 45 trips (5 within a zone, not assigned)"
-    assert printed[5].endswith(" 25.00% of trips cannot reach their destination")
+    assert printed[5].endswith(" 25.00% of trips cannot reach their destination; of 6 pairs of "
+                               "zones 4 cannot be reached and 0 are walks alone")
     ids, matrices = read_omx(out / "skims.omx")
     assert ids == ["1", "2", "3"]
     assert matrices["demand"][0, 1] == 30 and np.isinf(matrices["cost"][0, 2])
@@ -87,6 +94,12 @@ def bad_inputs(tmp_path):
     zones, demand = tmp_path / "zones.csv", tmp_path / "od.csv"
     zones.write_text("zone_id,longitude\n1,-71.2365\n")
     demand.write_text("origin,destination,trips\nW1,E2,4\nW1,Z9,3\n")
+    late, open_quote, no_routes = (str(feed_copy(tmp_path / name, {file: edit})) for name, file,
+                                   edit in [
+        ("late", "stop_times.txt", lambda text: text.replace("1e00,06:03:00,06:03:00",
+                                                             "1e00,168:00:01,168:00:01")),
+        ("quote", "stops.txt", lambda text: text.replace("Mill Street", '"Mill Street')),
+        ("routes", "routes.txt", lambda text: text.splitlines()[0] + "\n")])
     return [
         ([str(no_stop_times)], "no_stop_times.zip: the feed has no stop_times.txt", 1),
         (["--start", "22:00", "--end", "23:00"],
@@ -96,6 +109,16 @@ def bad_inputs(tmp_path):
         (["--demand", str(demand)], f"{demand} line 3: destination 'Z9' is not a zone", 1),
         ([str(tmp_path / "nowhere.zip")], f"{tmp_path / 'nowhere.zip'}: no such file or folder",
          1),
+        ([late], "small_feed/stop_times.txt line 3: arrival_time '168:00:01' is later than "
+         "168:00:00, a week after the service day begins", 1),
+        ([corrupt_member(tmp_path)], "corrupt.zip/trips.txt: the zip member is corrupt (Bad "
+         "CRC-32 for file 'trips.txt')", 1),
+        ([open_quote], "small_feed/stops.txt line 3: a quote that is never closed", 1),
+        ([no_routes], "small_feed: no trip with two stops is left: skipped 110 trips that cannot "
+         "be used (110 in trips.txt): 110 with a route_id not in routes.txt (1e00, 1e01, 1e02, "
+         "...)", 1),
+        (["--encoding", "klingon"], "argument --encoding: 'klingon' is not an encoding Python "
+         "knows", 2),
         (["--day", "2025-01-01"], "argument --day: '2025-01-01' is not a date YYYYMMDD", 2),
         (["--start", "7h"], "argument --start: '7h' is not a time HH:MM", 2),
         (["--end", "06:30"], "--end must be after --start", 2),
@@ -110,6 +133,20 @@ def bad_inputs(tmp_path):
          "argument --scheduler: not allowed with argument --dask", 2),
         (["--colour"], "unrecognized arguments: --colour", 2),
     ]
+
+
+def corrupt_member(tmp_path):
+    """The sample feed zipped without compression, with bytes of trips.txt overwritten."""
+    path = tmp_path / "corrupt.zip"
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_STORED) as archive:
+        for file in sorted(feed_copy(tmp_path / "corrupt", {}).iterdir()):
+            archive.write(file, file.name)
+        info = archive.getinfo("trips.txt")
+    data = bytearray(path.read_bytes())
+    body = info.header_offset + 30 + len(info.filename) + len(info.extra)
+    data[body:body + 4] = b"XXXX"
+    path.write_bytes(bytes(data))
+    return str(path)
 
 
 def test_bad_input_is_one_line_and_writes_nothing(tmp_path, capsys):
@@ -139,3 +176,21 @@ def test_plot_none_draws_nothing(tmp_path):
     assert run.stdout.splitlines()[-1] == "False", run.stderr
     assert sorted(path.suffix for path in tmp_path.iterdir()) == [".csv", ".csv", ".geojson",
                                                                   ".omx"]
+
+@pytest.mark.parametrize("arguments, missing, message", [
+    (["--dask"], "distributed", "--dask and --scheduler need Dask distributed, which is not "
+     "installed: pip install 'vemo[dask]'"),
+    ([], "matplotlib", "the pictures need matplotlib, which is not installed: pip install "
+     "'vemo[gtfs]'"),
+])
+def test_options_whose_extra_is_missing_fail_first(tmp_path, capsys, monkeypatch, arguments,
+                                                   missing, message):
+    monkeypatch.setitem(sys.modules, missing, None)  # as if not installed
+    assert main([str(tmp_path / "not read.zip"), *arguments]) == 2
+    assert capsys.readouterr().err == f"vemo-plan: {message}\n"
+
+
+def test_csv_never_says_minus_zero(tmp_path):
+    path = tmp_path / "table.csv"
+    write_csv(path, pd.DataFrame({"riders": [-0.0, 1.5, np.nan], "line": ["a", "b", "c"]}))
+    assert path.read_text() == "riders,line\n0.0,a\n1.5,b\n,c\n"

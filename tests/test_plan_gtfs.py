@@ -1,5 +1,6 @@
-"""vemo_plan.gtfs on the sample feed: services by day, lines of a window with frequencies.txt
-and interpolated times, walks with transfers.txt, and faults named by file and line."""
+"""vemo_plan.gtfs on the sample feed: services by day and the default day, lines of a window
+with frequencies.txt and interpolated times, walks with transfers.txt, text encodings, trips
+skipped by reason, and faults named by file and line."""
 
 import datetime
 import zipfile
@@ -18,7 +19,6 @@ def feed():
 
 
 def test_services_by_day(feed):
-    assert gtfs.busiest_day(feed) == WEEKDAY
     for day, services in [(WEEKDAY, {"WK"}), (HOLIDAY, {"WE"}),
                           (datetime.date(2025, 9, 2), {"WK"}), (datetime.date(2025, 9, 6), {"WE"}),
                           (datetime.date(2026, 1, 1), set())]:
@@ -91,12 +91,6 @@ FAULTS = [
      "location_type)"),
     ({"stop_times.txt": replace("1e00,06:03:00,06:03:00", "1e00,06:3:00,06:03:00")},
      "small_feed/stop_times.txt line 3: arrival_time '06:3:00' is not a time HH:MM:SS"),
-    ({"stop_times.txt": replace("1e00,06:03:00,06:03:00,W2", "1e00,06:03:00,06:03:00,ZZ")},
-     "small_feed/stop_times.txt line 3: stop_id 'ZZ' is not a stop of stops.txt"),
-    ({"stop_times.txt": replace("1e00,06:03:00,06:03:00,W2,2", "1e00,06:03:00,06:03:00,W2,1")},
-     "small_feed/stop_times.txt line 3: a stop_sequence repeated within its trip"),
-    ({"stop_times.txt": replace("1e00,06:00:00,06:00:00", "1e00,,")},
-     "small_feed/stop_times.txt line 2: the first and last stops of a trip need a time"),
     ({"stop_times.txt": replace("1e00,06:03:00,06:03:00,W2,2", "1e00,06:03:00,06:03:00,W2,2,x")},
      "small_feed/stop_times.txt line 3: 6 fields where the header names 5"),
     ({"stop_times.txt": replace("1e00,06:00:00,06:00:00,W1,1", "1e00,06:00:00,06:00:00,W1,1,x")},
@@ -105,13 +99,10 @@ FAULTS = [
      "small_feed/calendar.txt line 2: monday 'yes' is not 0 or 1"),
     ({"calendar_dates.txt": replace("20250901,2", "2025-09-01,2")},
      "small_feed/calendar_dates.txt line 2: date '2025-09-01' is not a date YYYYMMDD"),
-    ({"frequencies.txt": replace(",600", ",0")},
-     "small_feed/frequencies.txt line 2: headway_secs '0' is not a number above 0"),
+    ({"frequencies.txt": replace(",600", ",often")},
+     "small_feed/frequencies.txt line 2: headway_secs 'often' is not a number"),
     ({"stops.txt": replace("46.8000,-71.2400", "46.8000,-271.2400")},
      "small_feed/stops.txt line 2: a stop needs stop_lat within ±90 and stop_lon within ±180"),
-    ({"transfers.txt": append("C1,C9,2,60\n")},
-     "small_feed/transfers.txt line 6: to_stop_id 'C9' is neither a stop nor a station of "
-     "stops.txt"),
 ]
 
 
@@ -198,3 +189,109 @@ def test_runs_and_in_vehicle_times(line_feed):
 ])
 def test_segments_follow_the_shape(line_feed, segment, points):
     np.testing.assert_allclose(line_feed.segment_path(0, segment), points)
+
+# calendar.txt and calendar_dates.txt, the default day and why. WK: 110 trips, WE: none.
+DAYS = [
+    ({}, WEEKDAY, "the most trips of the Tuesdays to Thursdays in the feed"),
+    # The same trips on Monday 6 January and Tuesday 7: the Tuesday.
+    ({"calendar.txt": replace("WK,1,1,1,1,1,0,0,20250101", "WK,1,1,1,1,1,0,0,20250106")},
+     datetime.date(2025, 1, 7), "the most trips of the Tuesdays to Thursdays in the feed"),
+    # More on Friday 3 January than on any Wednesday or Thursday: still a Wednesday.
+    ({"trips.txt": append("R1,FR,fr1\nR1,FR,fr2\n"), "stop_times.txt": append(
+        "fr1,23:00:00,23:00:00,W1,1\nfr1,23:03:00,23:03:00,W2,2\n"
+        "fr2,23:00:00,23:00:00,W1,1\nfr2,23:03:00,23:03:00,W2,2\n"),
+      "calendar_dates.txt": append("FR,20250103,1\n")},
+     WEEKDAY, "the most trips of the Tuesdays to Thursdays in the feed"),
+    # Weekdays only from Friday to Monday: the day with the most trips.
+    ({"calendar.txt": replace("WK,1,1,1,1,1,0,0,20250101,20251231",
+                              "WK,1,1,1,1,1,0,0,20250103,20250106")},
+     datetime.date(2025, 1, 3), "the most trips of the days of the feed, which has no Tuesday to "
+                                "Thursday"),
+]
+
+
+@pytest.mark.parametrize("edits, day, why", DAYS)
+def test_the_default_day(tmp_path, edits, day, why):
+    assert gtfs.default_day(gtfs.read_feed(feed_copy(tmp_path, edits))) == (day, why)
+
+
+# Text that is not UTF-8 is read as cp1252, else as Latin-1, unless an encoding is given:
+# stops.txt written in one encoding with a name in it, the encoding given, the note.
+ENCODINGS = [
+    ("utf-8-sig", "Côté", None, ""),
+    ("latin-1", "Côté", None, "small_feed/stops.txt is not UTF-8 text; read as cp1252"),
+    ("latin-1", "Côté\x81", None, "small_feed/stops.txt is not UTF-8 text; read as latin-1"),
+    ("cp1252", "Côté€", "cp1252", ""),
+]
+
+
+@pytest.mark.parametrize("written, name, encoding, note", ENCODINGS)
+def test_text_encodings(tmp_path, capsys, written, name, encoding, note):
+    stops = feed_copy(tmp_path, {}) / "stops.txt"
+    stops.write_bytes(stops.read_text().replace("West Terminal", name).encode(written))
+    feed = gtfs.read_feed(stops.parent, encoding)
+    assert list(feed["stops"].rows.columns)[0] == "stop_id"
+    assert feed["stops"].rows["stop_name"][2] == name
+    assert capsys.readouterr().err == (f"vemo-plan: {note}\n" if note else "")
+
+
+def test_zip_members_at_two_depths(tmp_path, capsys):
+    archive_path = zipped(feed_copy(tmp_path, {}), tmp_path / "feed.zip")
+    with zipfile.ZipFile(archive_path, "a") as archive:
+        archive.writestr("old/stops.txt", "stop_id\n")
+    assert len(gtfs.read_feed(archive_path)["stops"].rows) == len(STOP_IDS)
+    assert capsys.readouterr().err == "vemo-plan: feed.zip: read stops.txt, not old/stops.txt\n"
+
+
+def stop_times(trip, *stops):
+    """stop_times.txt rows of `trip`: (stop_id, stop_sequence, time) each."""
+    return "".join(f"{trip},{time},{time},{stop},{sequence}\n" for stop, sequence, time in stops)
+
+
+RIDE = (("W1", 1, "23:00:00"), ("W2", 2, "23:03:00"))  # after the window, so the lines stay
+# trip_id, its rows of trips.txt, of stop_times.txt, of frequencies.txt, why it is skipped
+# (None: it is used)
+BROKEN_TRIPS = [
+    ("twice", ["R1,WK,twice", "R2,WK,twice"], RIDE, [], "repeated trip"),
+    ("no-route", ["R9,WK,no-route"], RIDE, [], "unknown route"),
+    ("no-service", ["R1,XX,no-service"], RIDE, [], "unknown service"),
+    ("orphan", [], RIDE, [], "unknown trip"),
+    ("same-sequence", ["R1,WK,same-sequence"], (RIDE[0], ("W2", 1, "23:03:00")), [],
+     "repeated sequence"),
+    ("untimed", ["R1,WK,untimed"], (RIDE[0], ("W2", 2, "")), [], "untimed end"),
+    ("backwards", ["R1,WK,backwards"], RIDE, ["backwards,07:00:00,06:00:00,600"],
+     "bad frequency"),
+    ("rapid", ["R1,WK,rapid"], RIDE, ["rapid,06:00:00,07:00:00,0.5"], "bad frequency"),
+    ("shuffled", ["R1,WK,shuffled"], RIDE[::-1], [], None),  # rows out of order are fine
+    # A stop time at no stop is left out: the trip runs through its other stops.
+    ("no-stop", ["R1,WK,no-stop"], (RIDE[0], ("ZZ", 2, "23:01:00"), ("W2", 3, "23:03:00")), [],
+     None),
+]
+
+
+def test_unusable_trips_are_skipped_by_reason(tmp_path, capsys):
+    rows = {name: "".join(f"{row}\n" for case in BROKEN_TRIPS for row in case[column])
+            for name, column in [("trips.txt", 1), ("frequencies.txt", 3)]}
+    rows["stop_times.txt"] = "".join(stop_times(case[0], *case[2]) for case in BROKEN_TRIPS)
+    rows["transfers.txt"] = "C1,C9,2,60\n"
+    feed = gtfs.read_feed(feed_copy(tmp_path, {name: append(text) for name, text
+                                               in rows.items()}))
+    expected: dict[str, list[str]] = {}
+    for trip, _, _, _, reason in BROKEN_TRIPS:
+        if reason is not None:
+            expected.setdefault(reason, []).append(trip)
+    assert feed.skipped == expected
+    assert list(feed.skipped) == [reason for reason in gtfs.REASONS if reason in expected]
+    note = capsys.readouterr().err
+    assert feed.trimmed == ["no-stop"]
+    assert note.startswith("vemo-plan: small_feed: skipped 8 trips that cannot be used (120 in "
+                           "trips.txt): 1 with a trip_id repeated in trips.txt (twice), ")
+    assert note.endswith("; left out 1 stop time at no stop of stops.txt, of 1 trip (no-stop); "
+                         "left out 1 row of transfers.txt naming no stop or station of "
+                         "stops.txt (line 6)\n")
+    assert note.count("\n") == 1
+    lines = gtfs.feed_lines(feed, WEEKDAY, *PEAK)
+    assert lines.line_names == [line[0] for line in WEEKDAY_LINES]
+    late = gtfs.feed_lines(feed, WEEKDAY, 23 * 60, 24 * 60)
+    assert ([lines.stop_ids[s] for s in late.alignments[0]], list(late.runs)) == \
+        (["W1", "W2"], [2])

@@ -1,18 +1,20 @@
 """The command line: the whole job in one command.
 
-    vemo-plan [FEED] [--day YYYYMMDD] [--start HH:MM] [--end HH:MM] [--zones CSV]
-              [--demand CSV] [--congested [--congestion-model MODEL] [--capacity N]
+    vemo-plan [FEED] [--encoding NAME] [--day YYYYMMDD] [--start HH:MM] [--end HH:MM]
+              [--zones CSV] [--demand CSV] [--congested [--congestion-model MODEL] [--capacity N]
               [--route-capacities CSV] [--tol T] [--max-iters N] [--decay D]]
               [--dask | --scheduler ADDRESS] [--out DIR]
 
 Its options are those that the fields of ``Job`` declare (see ``options``). Every error is
 one line on standard error and a non-zero exit: 2 for a wrong command line, 1 for input that
-cannot be used, 130 when interrupted.
+cannot be used, 130 when interrupted. An option whose extra is not installed fails before
+anything is read.
 """
 
 from __future__ import annotations
 
 import argparse
+import importlib.util
 import sys
 import zipfile
 from collections.abc import Iterator, Mapping, Sequence
@@ -24,6 +26,13 @@ from .options import CLI, Option
 from .run import Job, run_job
 
 PROG = "vemo-plan"
+# What some options need beyond the job's own packages: the modules, and the extra of
+# pyproject.toml that installs them. The pictures are always drawn.
+EXTRAS = [
+    ("--dask and --scheduler need Dask distributed", ("dask", "distributed"), "dask",
+     lambda job: job.cluster is not None),
+    ("the pictures need matplotlib", ("matplotlib",), "gtfs", lambda job: job.plot != "none"),
+]
 
 
 class _UsageError(Exception):
@@ -82,6 +91,9 @@ def _job(args: argparse.Namespace) -> Job:
         job.congestion_model()
     except ValueError as error:
         raise _UsageError(str(error)) from None
+    for what, modules, extra, needed in EXTRAS:
+        if needed(job) and not all(importlib.util.find_spec(name) for name in modules):
+            raise _UsageError(f"{what}, which is not installed: pip install 'vemo[{extra}]'")
     return job
 
 

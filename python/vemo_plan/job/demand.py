@@ -25,6 +25,7 @@ from .model import ZoneModel
 from .zones import Zones
 
 DEMAND_COLUMNS = ("origin", "destination", "trips")
+MOST_TRIPS = 1e12  # a pair's trips in a demand file: more is a fault, not a city
 
 
 def zone_activity(model: ZoneModel) -> NDArray[np.float64]:
@@ -60,8 +61,8 @@ def gravity_demand(model: ZoneModel, total_trips: float = 3000.0,
 
 
 def read_demand(path: str | os.PathLike[str], zones: Zones) -> NDArray[np.float64]:
-    """Trips from a CSV with the columns origin, destination (zone ids) and trips; the trips
-    of a pair named on several lines add up."""
+    """Trips from a CSV with the columns origin, destination (zone ids) and trips (at most
+    MOST_TRIPS on a line); the trips of a pair named on several lines add up."""
     table = read_table(path, os.fspath(path), DEMAND_COLUMNS)
     index = {zone: k for k, zone in enumerate(zones.ids)}
     ends = []
@@ -72,5 +73,6 @@ def read_demand(path: str | os.PathLike[str], zones: Zones) -> NDArray[np.float6
             table.fail(line, f"{column} {table.rows[column][line]!r} is not a zone")
         ends.append(numbers.to_numpy(np.int64))
     trips = np.zeros((len(zones), len(zones)))
-    np.add.at(trips, (ends[0], ends[1]), table.numbers("trips", minimum=0).to_numpy(float))
+    np.add.at(trips, (ends[0], ends[1]),
+              table.numbers("trips", minimum=0, most=MOST_TRIPS).to_numpy(float))
     return trips

@@ -12,6 +12,7 @@ import pandas as pd
 from numpy.typing import NDArray
 
 from ._files import written
+from ._tables import write_csv
 from .gtfs import FeedLines
 
 
@@ -61,7 +62,7 @@ def over_capacity(table: pd.DataFrame, name: str) -> pd.DataFrame:
 
 def write_loads_csv(path: str | os.PathLike[str], table: pd.DataFrame) -> None:
     with written(path) as temporary:
-        table.drop(columns=["from_stop", "to_stop"]).to_csv(temporary, index=False)
+        write_csv(temporary, table.drop(columns=["from_stop", "to_stop"]))
 
 
 def write_loads_geojson(path: str | os.PathLike[str], table: pd.DataFrame,

@@ -2,10 +2,12 @@
 zone.
 
 The line network's stops 0 .. S-1 are the feed's stops. Zones that are the stops use them.
-Other zones are stops S .. S+Z-1 of the network that no line serves: an access walk from each
-to its connected stops, an egress walk from each of those to it. The network has no chained
+Other zones are stops S .. S+Z-1 of the network that no line serves. The network has no chained
 walks (see ``LineNetwork``): a trip walks at most once between two rides, and access and
-egress walks only at its ends.
+egress walks only at its ends. A zone's access walk is its connector to one of its stops, on
+its own or followed by a walk from that stop to another; its egress walk the same the other
+way; and a walk-only trip between two zones is a connector, at most one walk between stops, and
+the other zone's connector. Each is one walking link, the quickest of its kind.
 
 A line's frequency for waiting is its runs in the window, but at least one per `max_headway`
 minutes: a line running once in two hours is not waited for an hour.
@@ -40,7 +42,8 @@ class ZoneModel:
         arc_skims: the skims summed along the strategies, name -> float32 per arc: the line
             network's, in_vehicle_time_<mode> for each mode of a line, and fare with fares.
         fares: the fare of a boarding on each line, if the feed gives them, and its note.
-        stop_walks: how many walks link stops.
+        stop_walks: how many walks link stops; zone_walks: how many walking links join zones to
+            stops and zones to zones.
         access: a row per zone connector (each is an access and an egress walk): zone, stop
             (their numbers) and walking minutes; empty when the zones are the stops.
         unconnected: bool per zone, True for a zone with no stop within reach.
@@ -55,6 +58,7 @@ class ZoneModel:
     arc_skims: dict[str, NDArray[np.float32]]
     fares: LineFares
     stop_walks: int
+    zone_walks: int
     access: pd.DataFrame
     unconnected: NDArray[np.bool_]
 
@@ -77,15 +81,16 @@ def zone_model(feed_lines: FeedLines, zones: Zones | None = None, walking: Walki
     else:
         zone_stops = np.arange(stop_count, stop_count + len(zones))
         links = connectors(zones, feed_lines, walking)
-    zone = zone_stops[links["zone"].to_numpy(np.int64)]
-    stop = links["stop"].to_numpy(np.int64)
-    connector_minutes = links["minutes"].to_numpy(float)
+    walks = pd.DataFrame({"from": walk_from, "to": walk_to, "minutes": walk_minutes})
+    zone_walks = _zone_walks(links.assign(zone=zone_stops[links["zone"].to_numpy(np.int64)]),
+                             walks)
+    every_walk = pd.concat([walks, zone_walks])
     runs = np.maximum(feed_lines.runs, feed_lines.window_minutes / max_headway)
 
     line_network = LineNetwork.from_segments(
         feed_lines.alignments, runs / feed_lines.window_minutes, feed_lines.segment_minutes,
-        walking=(np.concatenate([walk_from, zone, stop]), np.concatenate([walk_to, stop, zone]),
-                 np.concatenate([walk_minutes, connector_minutes, connector_minutes])),
+        walking=(every_walk["from"].to_numpy(np.int64), every_walk["to"].to_numpy(np.int64),
+                 every_walk["minutes"].to_numpy(float)),
         stop_count=stop_count + (0 if zones.of_stops else len(zones)), chained_walks=False,
         perception=perception)
     unconnected = (np.zeros(len(zones), bool) if zones.of_stops
@@ -95,7 +100,30 @@ def zone_model(feed_lines: FeedLines, zones: Zones | None = None, walking: Walki
                      origin_nodes=line_network.origin_nodes[zone_stops],
                      destination_nodes=line_network.destination_nodes[zone_stops],
                      arc_skims=_arc_skims(line_network, feed_lines, fares), fares=fares,
-                     stop_walks=len(walk_from), access=links, unconnected=unconnected)
+                     stop_walks=len(walk_from), zone_walks=len(zone_walks), access=links,
+                     unconnected=unconnected)
+
+
+def _zone_walks(links: pd.DataFrame, walks: pd.DataFrame) -> pd.DataFrame:
+    """The walking links (from, to, minutes, by node number of the line network) of zones
+    joined to stops by `links` (zone, stop, minutes), with `walks` between stops: access,
+    egress and zone-to-zone, as the module says, the quickest of each pair."""
+    if links.empty:
+        return pd.DataFrame({"from": [], "to": [], "minutes": []})
+    stay = pd.DataFrame({"from": links["stop"].unique(), "minutes": 0.0})
+    onward = pd.concat([stay.assign(to=stay["from"]), walks])  # at most one walk on
+    reach = links.merge(onward, left_on="stop", right_on="from", suffixes=("", "_on"))
+    reach = reach.assign(minutes=reach["minutes"] + reach["minutes_on"])[["zone", "to", "minutes"]]
+    access = reach.rename(columns={"zone": "from"})
+    # Egress mirrors access: a walk t -> s, then the connector from s to the zone.
+    back = links.merge(onward, left_on="stop", right_on="to", suffixes=("", "_on"))
+    egress = pd.DataFrame({"from": back["from"], "to": back["zone"],
+                           "minutes": back["minutes"] + back["minutes_on"]})
+    between = reach.merge(links, left_on="to", right_on="stop", suffixes=("", "_end"))
+    between = pd.DataFrame({"from": between["zone"], "to": between["zone_end"],
+                            "minutes": between["minutes"] + between["minutes_end"]})
+    found = pd.concat([access, egress, between[between["from"] != between["to"]]])
+    return found.groupby(["from", "to"], as_index=False, sort=True)["minutes"].min()
 
 
 def _arc_skims(network: LineNetwork, feed_lines: FeedLines,

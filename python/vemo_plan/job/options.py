@@ -4,6 +4,7 @@ and check their text. ``cli`` turns the declarations into argparse options and b
 from __future__ import annotations
 
 import argparse
+import codecs
 import math
 import re
 from collections.abc import Callable, Mapping
@@ -52,6 +53,14 @@ def service_day(text: str) -> object:
         return parse_day(text)
     except ValueError as error:
         raise argparse.ArgumentTypeError(str(error)) from None
+
+
+def encoding(text: str) -> str:
+    """The name of a text encoding that Python knows."""
+    try:
+        return codecs.lookup(text).name
+    except LookupError:
+        raise argparse.ArgumentTypeError(f"{text!r} is not an encoding Python knows") from None
 
 
 def number(kind: Callable[[str], float], low: float, *, above: bool = False,

@@ -28,8 +28,8 @@ STOPS = {"tolerance": "the gap reached the tolerance", "iteration limit": "the i
 @dataclass
 class Report:
     """What the job did: its model, demand and assignments, riders per vehicle of each line,
-    the congested model, the line loads (``loads.load_table``), time per stage, files
-    written."""
+    the congested model, why the service day is that day (None: it was asked for), the line
+    loads (``loads.load_table``), time per stage, files written."""
 
     job: Job
     model: ZoneModel
@@ -38,6 +38,7 @@ class Report:
     congested: ZoneSkims | None
     vehicle_capacities: NDArray[np.float64]
     congestion: CongestionModel
+    day: str | None = None
     seconds: dict[str, float] = field(default_factory=dict)
     files: list[Path] = field(default_factory=list)
     loads: pd.DataFrame = field(init=False)
@@ -59,19 +60,23 @@ class Report:
     def summary(self) -> list[str]:
         model, feed_lines = self.model, self.model.feed_lines
         network = model.line_network.network
+        stations = model.zones.stations
         zones = ("the stops" if model.zones.of_stops
-                 else f"{int(model.unconnected.sum())} without a stop in reach")
+                 else f"{stations} station{'s' * (stations != 1)}, "
+                      f"{len(model.zones) - stations} stops outside them"
+                 if stations else f"{int(model.unconnected.sum())} without a stop in reach")
         intrazonal = np.trace(self.demand)
         routes = len(set(feed_lines.route_ids))
         text = [
             f"Feed {feed_lines.feed_label}: {feed_lines.day.isoformat()}, "
-            f"{gtfs.clock(feed_lines.start)} to {gtfs.clock(feed_lines.end)}",
+            f"{gtfs.clock(feed_lines.start)} to {gtfs.clock(feed_lines.end)} (a "
+            f"{feed_lines.day.strftime('%A')}{'' if self.day is None else ': ' + self.day})",
             f"  lines: {len(feed_lines.alignments)} (stop patterns of {routes} "
             f"route{'s' * (routes != 1)}), runs: {int(feed_lines.runs.sum())}",
             f"  stops: {len(feed_lines.stop_ids)} ({int((~feed_lines.served).sum())} without "
             f"service), zones: {len(model.zones)} ({zones})",
             f"  arcs: {network.arc_count}, of which {model.stop_walks} walks between stops and "
-            f"{2 * len(model.access)} zone connectors",
+            f"{model.zone_walks} zone connectors",
             f"  demand: {self._demand_source()}, {self.demand.sum():,.0f} trips"
             + (f" ({intrazonal:,.0f} within a zone, not assigned)" if intrazonal else ""),
             self._result("uncongested", self.uncongested),
@@ -91,9 +96,11 @@ class Report:
         return f"gravity model (distance scale {self.job.length_km:g} km)"
 
     def _result(self, name: str, skims: ZoneSkims) -> str:
+        unreachable, walks, pairs = pair_counts(skims)
         return (f"  {name}: total cost {skims.total_cost:,.0f} rider-minutes, "
                 f"{100 * self.unreachable_share(skims):.2f}% of trips cannot reach their "
-                f"destination")
+                f"destination; of {pairs:,} pairs of zones {unreachable:,} cannot be reached "
+                f"and {walks:,} are walks alone")
 
     def _congested(self, skims: ZoneSkims) -> str:
         job, loop, model = self.job, skims.loop, self.congestion
@@ -117,3 +124,12 @@ class Report:
                 f"riders than their runs hold; the most over:"] + [
             f"    {row.line}: {row.from_stop} to {row.to_stop}, {row.over:,.0f} "
             f"riders over" for row in over.head(WORST).itertuples()]
+
+
+def pair_counts(skims: ZoneSkims) -> tuple[int, int, int]:
+    """Of the ordered pairs of distinct zones: those that cannot be reached, those reached by
+    walking alone (no vehicle boarded), and all."""
+    apart = ~np.eye(len(skims.cost), dtype=bool)
+    reached = np.isfinite(skims.cost)
+    return (int((~reached & apart).sum()), int((reached & (skims.boardings == 0) & apart).sum()),
+            int(apart.sum()))

@@ -21,16 +21,17 @@ from ..progress import open_bar
 from . import gtfs
 from ._files import written
 from ._geo import plane_km
+from ._tables import write_csv
 from .capacities import line_capacities, read_route_capacities
 from .demand import gravity_demand, read_demand
 from .loads import write_loads_csv, write_loads_geojson
 from .model import ZoneModel, zone_model
 from .omx import write_omx
-from .options import Option, clock, nested, number, options, service_day
+from .options import Option, clock, encoding, nested, number, options, service_day
 from .report import Report
 from .skims import ZONE_MODELS, ZoneSkims, assign_zones, assign_zones_congested
 from .walking import Walking
-from .zones import read_zones
+from .zones import read_zones, station_zones
 
 PLOTS = ("none", "loads", "all")
 STAGES = ("feed", "lines", "network", "demand", "uncongested", "congested", "files")
@@ -51,14 +52,19 @@ class Job:
     feed: Path | None = field(default=None, metadata=options(Option(
         "feed", "GTFS zip or folder (default: the small sample feed of the package)", Path,
         {"nargs": "?"})))
+    encoding: str | None = field(default=None, metadata=options(Option(
+        "--encoding", "the feed's text encoding (default: UTF-8, else cp1252, else Latin-1, "
+        "with a note)", encoding, {"metavar": "NAME"})))
     day: datetime.date | None = field(default=None, metadata=options(Option(
-        "--day", "service day YYYYMMDD (default: the day with the most trips)", service_day)))
+        "--day", "service day YYYYMMDD (default: the Tuesday, Wednesday or Thursday with the "
+        "most trips)", service_day)))
     start: float = field(default=7 * 60.0, metadata=options(Option(
         "--start", "window start HH:MM (07:00)", clock)))
     end: float = field(default=9 * 60.0, metadata=options(Option(
         "--end", "window end HH:MM (09:00)", clock)))
     zones: Path | None = field(default=None, metadata=options(Option(
-        "--zones", "CSV of zone_id, longitude, latitude (default: the stops)", Path)))
+        "--zones", "CSV of zone_id, longitude, latitude (default: the stations, and the stops "
+        "outside them)", Path)))
     demand: Path | None = field(default=None, metadata=options(Option(
         "--demand", "CSV of origin, destination (zone ids), trips in the window (default: a "
         "gravity model)", Path)))
@@ -176,8 +182,10 @@ def run_job(job: Job) -> Report:
 
 def _run(job: Job, stages: _Stages) -> Report:
     with stages.stage("feed"):
-        feed = gtfs.read_feed(job.feed or sample_feed())
-        day = job.day or gtfs.busiest_day(feed)
+        feed = gtfs.read_feed(job.feed or sample_feed(), job.encoding)
+        day, why = job.day, None
+        if day is None:
+            day, why = gtfs.default_day(feed)
     with stages.stage("lines"):
         feed_lines = gtfs.feed_lines(feed, day, job.start, job.end)
         transfers = gtfs.feed_transfers(feed, feed_lines)
@@ -186,7 +194,8 @@ def _run(job: Job, stages: _Stages) -> Report:
             job.route_capacities, feed["routes"].rows["route_id"]))
         vehicle_capacities = line_capacities(feed_lines, job.vehicle_capacity, by_route)
     with stages.stage("network"):
-        zones = None if job.zones is None else read_zones(job.zones)
+        zones = (station_zones(feed, feed_lines, job.walking) if job.zones is None
+                 else read_zones(job.zones))
         model = zone_model(feed_lines, zones, job.walking, transfers, job.max_headway, fares,
                            job.perception)
     with stages.stage("demand"):
@@ -200,7 +209,7 @@ def _run(job: Job, stages: _Stages) -> Report:
             congested = assign_zones_congested(model, demand, vehicle_capacities, congestion,
                                                progress=job.progress)
     report = Report(job, model, demand, uncongested, congested, vehicle_capacities, congestion,
-                    seconds=stages.seconds)
+                    day=why, seconds=stages.seconds)
     with stages.stage("files"):
         report.files = _write(report)
     return report
@@ -231,8 +240,8 @@ def _write(report: Report) -> list[Path]:
     if loop is not None:
         files.append(job.out / "convergence.csv")
         with written(files[-1]) as path:
-            pd.DataFrame({"iteration": np.arange(1, len(loop.gaps) + 1), "gap": loop.gaps}
-                         ).to_csv(path, index=False)
+            write_csv(path, pd.DataFrame({"iteration": np.arange(1, len(loop.gaps) + 1),
+                                          "gap": loop.gaps}))
     return files
 
 

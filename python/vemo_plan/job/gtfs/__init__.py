@@ -4,15 +4,18 @@ lines of a ``LineNetwork``.
     feed = read_feed("feed.zip")
     lines = feed_lines(feed, busiest_day(feed), 7 * 60, 9 * 60)
 
-Errors in a feed raise ``InputError`` naming the file and, where one is to blame, its line.
+Errors in a feed raise ``InputError`` naming the file and, where one is to blame, its line;
+trips that cannot be used are left out with a note on standard error (``_usable``).
 """
 
 from .._tables import InputError
-from ._calendar import busiest_day, services_on
+from ._calendar import busiest_day, default_day, services_on
 from ._fares import LineFares, line_fares
 from ._lines import FeedLines, clock, feed_lines
-from ._read import Feed, parse_day, read_feed
+from ._read import MAX_CLOCK, Feed, parse_day, read_tables
 from ._transfers import feed_transfers
+from ._usable import REASONS, read_feed, usable_feed
 
-__all__ = ["Feed", "FeedLines", "InputError", "LineFares", "busiest_day", "clock", "feed_lines",
-           "feed_transfers", "line_fares", "parse_day", "read_feed", "services_on"]
+__all__ = ["MAX_CLOCK", "REASONS", "Feed", "FeedLines", "InputError", "LineFares", "busiest_day",
+           "clock", "default_day", "feed_lines", "feed_transfers", "line_fares", "parse_day",
+           "read_feed", "read_tables", "services_on", "usable_feed"]

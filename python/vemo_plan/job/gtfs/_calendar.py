@@ -47,9 +47,20 @@ def services_on(feed: Feed, day: datetime.date) -> set[str]:
     return running_services(feed, [day])[day]
 
 
+MIDWEEK = (1, 2, 3)  # Tuesday to Thursday: the ordinary weekdays a planner's model stands for
+
+
 def busiest_day(feed: Feed) -> datetime.date:
-    """The day with the most scheduled trips (the earliest of equals), among the days that
-    calendar.txt covers and those that calendar_dates.txt names."""
+    """The default service day: the Tuesday, Wednesday or Thursday with the most scheduled
+    trips, else (in a feed without a trip on one) the day with the most; the earliest of
+    equals. The
+    days are those that calendar.txt covers and those that calendar_dates.txt names."""
+    return default_day(feed)[0]
+
+
+def default_day(feed: Feed) -> tuple[datetime.date, str]:
+    """``busiest_day`` and why it is that day, e.g. "the most trips of the Tuesdays to
+    Thursdays in the feed"."""
     calendar = feed["calendar"]
     days: set[datetime.date] = set(dates(feed["calendar_dates"], "date"))
     for start, end in zip(dates(calendar, "start_date"), dates(calendar, "end_date")):
@@ -58,4 +69,10 @@ def busiest_day(feed: Feed) -> datetime.date:
     running = running_services(feed, sorted(days))
     if not running:
         raise InputError(f"{feed.label}: calendar.txt and calendar_dates.txt name no day")
-    return max(running, key=lambda day: sum(trips_per_service.get(s, 0) for s in running[day]))
+    trips = {day: sum(trips_per_service.get(s, 0) for s in services)
+             for day, services in running.items()}
+    midweek = [day for day, count in trips.items() if day.weekday() in MIDWEEK and count]
+    day = max(midweek or trips, key=trips.__getitem__)
+    among = ("the Tuesdays to Thursdays in the feed" if midweek
+             else "the days of the feed, which has no Tuesday to Thursday")
+    return day, f"the most trips of {among}"

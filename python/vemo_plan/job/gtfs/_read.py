@@ -7,13 +7,14 @@ import datetime
 import io
 import os
 import zipfile
+import zlib
 from collections.abc import Callable
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from pathlib import Path
 
 import pandas as pd
 
-from .._tables import InputError, Table, read_table
+from .._tables import InputError, Table, note, read_table
 
 WEEKDAYS = ("monday", "tuesday", "wednesday", "thursday", "friday", "saturday", "sunday")
 
@@ -32,52 +33,92 @@ COLUMNS: dict[str, tuple[str, ...]] = {
     "shapes": ("shape_id", "shape_pt_lat", "shape_pt_lon", "shape_pt_sequence"),
 }
 REQUIRED = ("stops", "routes", "trips", "stop_times")
+# The latest time a feed may give: a week after the service day's midnight.
+MAX_CLOCK = "168:00:00"
+MAX_CLOCK_MINUTES = 168 * 60.0
 
 
 @dataclass(frozen=True)
 class Feed:
-    """The tables of a GTFS feed; one the feed lacks is an empty table with its columns."""
+    """The tables of a GTFS feed; one the feed lacks is an empty table with its columns.
+    `skipped`: the trip_ids left out as unusable, by reason (``_usable.REASONS``); `trimmed`:
+    those of the trips kept whose stop times at no stop were left out."""
 
     label: str  # how messages name the feed
     tables: dict[str, Table]
+    skipped: dict[str, list[str]] = field(default_factory=dict)
+    trimmed: list[str] = field(default_factory=list)
 
     def __getitem__(self, name: str) -> Table:
         return self.tables[name]
 
 
-def read_feed(source: str | os.PathLike[str]) -> Feed:
-    """The feed at `source`: a GTFS zip, a zip whose only content of use is one GTFS zip (as
-    AequilibraE ships Coquimbo's), or a folder of GTFS files. Files may sit in a folder inside
-    the zip."""
+def read_tables(source: str | os.PathLike[str], encoding: str | None = None) -> Feed:
+    """The tables of the feed at `source`: a GTFS zip, a zip whose only content of use is one
+    GTFS zip (as AequilibraE ships Coquimbo's), or a folder of GTFS files; its text in
+    `encoding`, else as ``_tables.decoded`` says. Files may sit in a folder inside the zip; of
+    a name found at several depths the shallowest is read, with a note."""
     path = Path(source)
     if path.is_dir():
         files = {child.name: child for child in path.iterdir()}
-        return _feed(path.resolve().name, lambda name: files[name].read_bytes(), set(files))
+        return _feed(path.resolve().name, lambda name: files[name].read_bytes(), set(files),
+                     encoding)
     try:
         with zipfile.ZipFile(path) as archive:
-            members = {Path(name).name: name for name in archive.namelist()}
+            members = _members(path.name, archive)
             inner = [name for name in members if name.lower().endswith(".zip")]
             if "stops.txt" not in members and len(inner) == 1:
-                with zipfile.ZipFile(io.BytesIO(archive.read(members[inner[0]]))) as nested:
-                    return _zip_feed(f"{path.name}/{inner[0]}", nested)
-            return _zip_feed(path.name, archive)
+                label = f"{path.name}/{inner[0]}"
+                with zipfile.ZipFile(io.BytesIO(_member(path.name, archive,
+                                                        members[inner[0]]))) as nested:
+                    return _zip_feed(label, nested, _members(label, nested), encoding)
+            return _zip_feed(path.name, archive, members, encoding)
     except FileNotFoundError:
         raise InputError(f"{source}: no such file or folder") from None
     except zipfile.BadZipFile:
         raise InputError(f"{source}: not a zip file or a folder") from None
 
 
-def _zip_feed(label: str, archive: zipfile.ZipFile) -> Feed:
-    members = {Path(name).name: name for name in archive.namelist()}
-    return _feed(label, lambda name: archive.read(members[name]), set(members))
+def _members(label: str, archive: zipfile.ZipFile) -> dict[str, str]:
+    """Each file name in `archive` and the member read for it: the shallowest of several (the
+    first of those at one depth), with a note naming the one read."""
+    members: dict[str, str] = {}
+    ignored: dict[str, list[str]] = {}
+    for name in sorted(archive.namelist(), key=lambda name: name.count("/")):
+        if not name.endswith("/"):
+            file = Path(name).name
+            if file in members:
+                ignored.setdefault(file, []).append(name)
+            else:
+                members[file] = name
+    if ignored:
+        note(f"{label}: read " + "; ".join(
+            f"{members[file]}, not {', '.join(others)}" for file, others in ignored.items()))
+    return members
 
 
-def _feed(label: str, read: Callable[[str], bytes], names: set[str]) -> Feed:
+def _member(label: str, archive: zipfile.ZipFile, name: str) -> bytes:
+    try:
+        return archive.read(name)
+    except (zlib.error, zipfile.BadZipFile, EOFError) as error:
+        raise InputError(f"{label}/{name}: the zip member is corrupt ({error})") from None
+    except NotImplementedError as error:
+        raise InputError(f"{label}/{name}: {error}") from None
+
+
+def _zip_feed(label: str, archive: zipfile.ZipFile, members: dict[str, str],
+              encoding: str | None) -> Feed:
+    return _feed(label, lambda name: _member(label, archive, members[name]), set(members),
+                 encoding)
+
+
+def _feed(label: str, read: Callable[[str], bytes], names: set[str],
+          encoding: str | None) -> Feed:
     tables = {}
     for table, columns in COLUMNS.items():
         file = f"{table}.txt"
         if file in names:
-            tables[table] = read_table(read(file), f"{label}/{file}", columns)
+            tables[table] = read_table(read(file), f"{label}/{file}", columns, encoding)
         elif table in REQUIRED:
             raise InputError(f"{label}: the feed has no {file}")
         else:
@@ -90,8 +131,8 @@ def _feed(label: str, read: Callable[[str], bytes], names: set[str]) -> Feed:
 
 
 def clock_minutes(table: Table, column: str, *, empty: bool = False) -> pd.Series:
-    """HH:MM:SS texts as minutes after midnight of the service day (hours may pass 23); an
-    empty text is NaN if `empty`, else an error."""
+    """HH:MM:SS texts as minutes after midnight of the service day (hours may pass 23, up to
+    MAX_CLOCK); an empty text is NaN if `empty`, else an error."""
     text = table.rows[column]
     parts = text.str.extract(r"^(\d+):([0-5]\d):([0-5]\d)$").astype(float)
     minutes = parts[0] * 60.0 + parts[1] + parts[2] / 60.0
@@ -99,6 +140,11 @@ def clock_minutes(table: Table, column: str, *, empty: bool = False) -> pd.Serie
     if bad.any():
         line = bad.idxmax()
         table.fail(line, f"{column} {text[line]!r} is not a time HH:MM:SS")
+    late = minutes > MAX_CLOCK_MINUTES
+    if late.any():
+        line = late.idxmax()
+        table.fail(line, f"{column} {text[line]!r} is later than {MAX_CLOCK}, a week after "
+                         f"the service day begins")
     return minutes
 
 
