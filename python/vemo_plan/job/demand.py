@@ -37,6 +37,9 @@ def zone_activity(model: ZoneModel) -> NDArray[np.float64]:
     if model.zones.of_stops:
         return stop_activity
     activity = np.zeros(len(model.zones))
+    at_stop = model.zones.at_stop
+    if at_stop is not None:
+        activity[at_stop >= 0] = stop_activity[at_stop[at_stop >= 0]]
     np.add.at(activity, model.access["zone"].to_numpy(np.int64),
               stop_activity[model.access["stop"].to_numpy(np.int64)])
     return activity

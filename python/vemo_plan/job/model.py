@@ -1,8 +1,9 @@
 """A feed's lines, walks and zones as one line network, numbered so that skims come out zone by
 zone.
 
-The line network's stops 0 .. S-1 are the feed's stops. Zones that are the stops use them.
-Other zones are stops S .. S+Z-1 of the network that no line serves. The network has no chained
+The line network's stops 0 .. S-1 are the feed's stops. Zones that are stops (every stop, or
+those outside a station) use them; the other zones, in order, are the network's stops S, S+1,
+..., which no line serves. The network has no chained
 walks (see ``LineNetwork``): a trip walks at most once between two rides, and access and
 egress walks only at its ends. A zone's access walk is its connector to one of its stops, on
 its own or followed by a walk from that stop to another; its egress walk the same the other
@@ -75,12 +76,12 @@ def zone_model(feed_lines: FeedLines, zones: Zones | None = None, walking: Walki
     zones = stop_zones(feed_lines) if zones is None else zones
     walk_from, walk_to, walk_minutes = stop_walks(feed_lines, walking, transfers)
     stop_count = len(feed_lines.stop_ids)
-    if zones.of_stops:
-        zone_stops = np.arange(stop_count)
-        links = pd.DataFrame({"zone": [], "stop": [], "minutes": []})
-    else:
-        zone_stops = np.arange(stop_count, stop_count + len(zones))
-        links = connectors(zones, feed_lines, walking)
+    at_stop = np.full(len(zones), -1, np.int64) if zones.at_stop is None else zones.at_stop
+    own = at_stop < 0  # zones joined to stops by connectors, after the stops
+    zone_stops = at_stop.copy()
+    zone_stops[own] = stop_count + np.arange(int(own.sum()))
+    links = (connectors(zones, feed_lines, walking) if own.any()
+             else pd.DataFrame({"zone": [], "stop": [], "minutes": []}))
     walks = pd.DataFrame({"from": walk_from, "to": walk_to, "minutes": walk_minutes})
     zone_walks = _zone_walks(links.assign(zone=zone_stops[links["zone"].to_numpy(np.int64)]),
                              walks)
@@ -91,10 +92,9 @@ def zone_model(feed_lines: FeedLines, zones: Zones | None = None, walking: Walki
         feed_lines.alignments, runs / feed_lines.window_minutes, feed_lines.segment_minutes,
         walking=(every_walk["from"].to_numpy(np.int64), every_walk["to"].to_numpy(np.int64),
                  every_walk["minutes"].to_numpy(float)),
-        stop_count=stop_count + (0 if zones.of_stops else len(zones)), chained_walks=False,
+        stop_count=stop_count + int(own.sum()), chained_walks=False,
         perception=perception)
-    unconnected = (np.zeros(len(zones), bool) if zones.of_stops
-                   else ~np.isin(np.arange(len(zones)), links["zone"].to_numpy(np.int64)))
+    unconnected = own & ~np.isin(np.arange(len(zones)), links["zone"].to_numpy(np.int64))
     return ZoneModel(feed_lines=feed_lines, zones=zones, max_headway=max_headway,
                      line_network=line_network,
                      origin_nodes=line_network.origin_nodes[zone_stops],

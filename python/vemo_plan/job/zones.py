@@ -21,8 +21,10 @@ ZONE_COLUMNS = ("zone_id", "longitude", "latitude")
 @dataclass(frozen=True, eq=False)
 class Zones:
     """Zone ids with their points. `of_stops`: the zones are the stops of a feed, in order.
-    `links`: where given, the connectors of the zones (as ``connectors`` gives them), instead of
-    their nearest stops; `stations`: how many zones are stations."""
+    `at_stop`: where given, per zone the stop it is, or -1 for a zone of its own, joined to stops
+    by connectors. `links`: where given, the connectors of the zones of their own (as
+    ``connectors`` gives them), instead of their nearest stops; `stations`: how many zones are
+    stations."""
 
     ids: list[str]
     lat: NDArray[np.float64]
@@ -30,6 +32,7 @@ class Zones:
     of_stops: bool = False
     links: pd.DataFrame | None = None
     stations: int = 0
+    at_stop: NDArray[np.int64] | None = None
 
     def __len__(self) -> int:
         return len(self.ids)
@@ -53,13 +56,14 @@ def read_zones(path: str | os.PathLike[str]) -> Zones:
 
 def stop_zones(feed_lines: FeedLines) -> Zones:
     """A zone for every stop, with the stop's id."""
-    return Zones(list(feed_lines.stop_ids), feed_lines.stop_lat, feed_lines.stop_lon, of_stops=True)
+    return Zones(list(feed_lines.stop_ids), feed_lines.stop_lat, feed_lines.stop_lon, of_stops=True,
+                 at_stop=np.arange(len(feed_lines.stop_ids)))
 
 
 def station_zones(feed: Feed, feed_lines: FeedLines, walking: Walking) -> Zones:
     """A zone for every station of stops.txt (location_type 1) with stops in it, at the
     station's point, joined to each of its stops by a walk from there; and one for every stop
-    outside a station, joined to that stop alone by no walk. A parent_station that is no
+    outside a station, which is that stop. A parent_station that is no
     station counts as none; entrances and other locations are never zones. Where the feed has
     no station with stops, the stops' own zones (``stop_zones``)."""
     table = feed["stops"]
@@ -80,12 +84,15 @@ def station_zones(feed: Feed, feed_lines: FeedLines, walking: Walking) -> Zones:
     stations = np.array([z in station_line for z in ids])
     lines = [station_line[z] for z in np.array(ids, object)[stations]]
     lat[stations], lon[stations] = _points(table, lines)
-    walk = stations[zone]
-    minutes = np.where(walk, walking.minutes(metres(lat[zone], lon[zone], feed_lines.stop_lat,
-                                                    feed_lines.stop_lon)), 0.0)
-    links = pd.DataFrame({"zone": zone, "stop": np.arange(len(zone)), "minutes": minutes})
+    in_station = stations[zone]
+    minutes = walking.minutes(metres(lat[zone], lon[zone], feed_lines.stop_lat,
+                                     feed_lines.stop_lon))
+    links = pd.DataFrame({"zone": zone, "stop": np.arange(len(zone)), "minutes": minutes}
+                         )[in_station]
+    at_stop = np.full(len(ids), -1, np.int64)
+    at_stop[zone[~in_station]] = np.flatnonzero(~in_station)
     return Zones(ids, lat, lon, links=links.sort_values("zone", kind="stable"),
-                 stations=int(stations.sum()))
+                 stations=int(stations.sum()), at_stop=at_stop)
 
 
 def _points(table: Table, lines: list[int]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
