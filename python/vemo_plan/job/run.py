@@ -18,8 +18,8 @@ from numpy.typing import NDArray
 
 from .. import AveragingModel, CongestionModel
 from ..progress import open_bar
-from . import gtfs
-from ._files import written
+from . import _signals, gtfs
+from ._files import file_set
 from ._geo import plane_km
 from .capacities import line_capacities, read_route_capacities
 from .demand import gravity_demand, read_demand
@@ -34,6 +34,9 @@ from .walking import Walking
 from .zones import read_zones
 
 STAGES = ("feed", "lines", "network", "demand", "uncongested", "congested", "files")
+# The files of a result set, the last two with a congested loop only.
+RESULTS = ("skims.omx", "line_loads.csv", "line_loads.geojson", "line_loads.png",
+           "convergence.png", "convergence.csv")
 
 
 def sample_feed() -> Path:
@@ -137,6 +140,7 @@ class _Stages:
 
     @contextmanager
     def stage(self, name: str) -> Iterator[None]:
+        _signals.check()
         if self._bar is not None:
             self._bar.set_description(name)
         clock = time.perf_counter()
@@ -152,7 +156,7 @@ class _Stages:
 
 def run_job(job: Job) -> Report:
     """Runs `job`. Nothing is written until every input is read and every assignment done;
-    each file is then written whole, under a temporary name first."""
+    the files are then written under temporary names and renamed together."""
     stages = _Stages(job.progress, [s for s in STAGES if s != "congested" or job.congested])
     try:
         return _run(job, stages)
@@ -199,33 +203,35 @@ def _uncongested(job: Job, model: ZoneModel, demand: NDArray[np.float64]) -> Zon
 
 
 def _write(report: Report) -> list[Path]:
+    """Writes the result set to `job.out`, replacing an earlier one there whole."""
     job, feed_lines, uncongested, congested = (report.job, report.model.feed_lines,
                                                report.uncongested, report.congested)
-    job.out.mkdir(parents=True, exist_ok=True)
-    files = [job.out / name for name in ("skims.omx", "line_loads.csv", "line_loads.geojson",
-                                         "line_loads.png")]
+    loop = None if congested is None else congested.loop
+    names = RESULTS if loop is not None else RESULTS[:4]
     matrices = {"demand": report.demand} | uncongested.matrices()
     if congested is not None:
         matrices |= {f"congested_{name}": matrix for name, matrix in congested.matrices().items()}
-    write_omx(files[0], report.model.zones.ids, matrices)
-    write_loads_csv(files[1], report.loads)
-    write_loads_geojson(files[2], report.loads, feed_lines)
-    with written(files[3]) as path:
-        draw_load_maps(path, plane_km(feed_lines.stop_lat, feed_lines.stop_lon),
-                       feed_lines.alignments, feed_lines.line_names,
-                       [(name, skims.line_loads) for name, skims in report.runs().items()],
-                       title=f"Riders per line segment, {feed_lines.day.isoformat()} "
-                             f"{gtfs.clock(feed_lines.start)}-{gtfs.clock(feed_lines.end)}",
-                       unit="riders", served=np.flatnonzero(feed_lines.served),
-                       capacities=list(feed_lines.runs * report.vehicle_capacities))
-    if congested is not None and congested.loop is not None:
-        gaps = congested.loop.gaps
-        files += [job.out / "convergence.png", job.out / "convergence.csv"]
-        with written(files[-2]) as path:
-            draw_convergence(path, gaps, tol=report.congestion.tol,
-                             title=f"Congested assignment ({report.congestion.name} model): "
-                                   f"relative gap by iteration")
-        with written(files[-1]) as path:
-            pd.DataFrame({"iteration": np.arange(1, len(gaps) + 1), "gap": gaps}).to_csv(
-                path, index=False)
-    return files
+    with file_set(job.out, superseded=RESULTS) as files:
+        with files.file("skims.omx") as path:
+            write_omx(path, report.model.zones.ids, matrices)
+        with files.file("line_loads.csv") as path:
+            write_loads_csv(path, report.loads)
+        with files.file("line_loads.geojson") as path:
+            write_loads_geojson(path, report.loads, feed_lines)
+        with files.file("line_loads.png") as path:
+            draw_load_maps(path, plane_km(feed_lines.stop_lat, feed_lines.stop_lon),
+                           feed_lines.alignments, feed_lines.line_names,
+                           [(name, skims.line_loads) for name, skims in report.runs().items()],
+                           title=f"Riders per line segment, {feed_lines.day.isoformat()} "
+                                 f"{gtfs.clock(feed_lines.start)}-{gtfs.clock(feed_lines.end)}",
+                           unit="riders", served=np.flatnonzero(feed_lines.served),
+                           capacities=list(feed_lines.runs * report.vehicle_capacities))
+        if loop is not None:
+            with files.file("convergence.png") as path:
+                draw_convergence(path, loop.gaps, tol=report.congestion.tol,
+                                 title=f"Congested assignment ({report.congestion.name} "
+                                       f"model): relative gap by iteration")
+            with files.file("convergence.csv") as path:
+                pd.DataFrame({"iteration": np.arange(1, len(loop.gaps) + 1),
+                              "gap": loop.gaps}).to_csv(path, index=False)
+    return [job.out / name for name in names]
