@@ -90,7 +90,7 @@ def draw_load_map(path, names, alignments, capacities, uncongested, congested):
     draw_load_maps(path, np.array(STOP_XY), alignments, names,
                    [("uncongested", uncongested), ("congested", congested)],
                    title="Small city: riders per line segment in the peak hour", unit="riders",
-                   stop_labels=STOPS, capacities=capacities, widest_band=0.06)
+                   stop_labels=STOPS, capacities=capacities)
 
 
 def main(picture: Path | None = None):

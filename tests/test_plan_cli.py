@@ -26,7 +26,7 @@ def test_the_whole_job(tmp_path, capsys):
         "Feed small_feed: 2025-01-01, 07:00 to 09:00",
         "  lines: 7 (stop patterns of 3 routes), runs: 67",
         "  stops: 13 (1 without service), zones: 13 (the stops)",
-        "  arcs: 71, of which 5 walks between stops and 0 zone connectors",
+        "  arcs: 84, of which 5 walks between stops and 0 zone connectors",
         "  demand: gravity model (distance scale 3 km), 3,000 trips",
     ]
     assert printed[5].startswith("  uncongested: total cost ")
@@ -41,7 +41,8 @@ def test_the_whole_job(tmp_path, capsys):
 
     ids, matrices = read_omx(out / "skims.omx")
     assert ids == STOP_IDS
-    assert sorted(matrices) == sorted(["demand", *SKIMS, *(f"congested_{n}" for n in SKIMS)])
+    skims = [*SKIMS, "in_vehicle_time_bus"]
+    assert sorted(matrices) == sorted(["demand", *skims, *(f"congested_{n}" for n in skims)])
     assert matrices["demand"].sum() == pytest.approx(3000)
     assert np.isfinite(matrices["cost"][:-1, :-1]).all()  # all but the unserved Old Depot
 
@@ -89,7 +90,7 @@ def bad_inputs(tmp_path):
     return [
         ([str(no_stop_times)], "no_stop_times.zip: the feed has no stop_times.txt", 1),
         (["--start", "22:00", "--end", "23:00"],
-         "small_feed: no trip starts between 22:00 and 23:00 on 2025-01-01", 1),
+         "small_feed: no trip leaves its middle stop between 22:00 and 23:00 on 2025-01-01", 1),
         (["--zones", str(zones)],
          f"{zones}: no column latitude (the header names zone_id, longitude)", 1),
         (["--demand", str(demand)], f"{demand} line 3: destination 'Z9' is not a zone", 1),
@@ -125,3 +126,16 @@ def test_python_dash_m(tmp_path):
                          capture_output=True, text=True, timeout=120, cwd=tmp_path)
     assert (run.returncode, run.stdout, run.stderr) == \
         (2, "", "vemo-plan: --end must be after --start\n")
+
+
+def test_plot_none_draws_nothing(tmp_path):
+    # In a process of its own, to see that matplotlib is never imported.
+    code = ("import sys; from vemo_plan.job.cli import main; "
+            f"main(['--congested', '--plot', 'none', '--no-progress', '--out', "
+            f"{str(tmp_path)!r}]); "
+            "print('matplotlib' in sys.modules)")
+    run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                         timeout=120)
+    assert run.stdout.splitlines()[-1] == "False", run.stderr
+    assert sorted(path.suffix for path in tmp_path.iterdir()) == [".csv", ".csv", ".geojson",
+                                                                  ".omx"]

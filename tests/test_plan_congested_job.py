@@ -21,7 +21,7 @@ MODE_CAPACITIES = {-1: 80, 3: 80, 0: 200, 1: 1000, 2: 600, 4: 300, 5: 60, 6: 10,
 
 
 def test_riders_per_vehicle_by_route_type():
-    assert {code: MODES[basic_mode(code)][1] for code in MODE_CAPACITIES} == MODE_CAPACITIES
+    assert {code: MODES[basic_mode(code)].capacity for code in MODE_CAPACITIES} == MODE_CAPACITIES
 
 
 @pytest.mark.parametrize("vehicle_capacity, by_route, expected", [

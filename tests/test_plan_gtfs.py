@@ -125,7 +125,8 @@ def test_faults_name_the_file_and_line(tmp_path, edits, message):
 
 
 @pytest.mark.parametrize("window, message", [
-    ((22 * 60, 23 * 60), "small_feed: no trip starts between 22:00 and 23:00 on 2025-01-01"),
+    ((22 * 60, 23 * 60),
+     "small_feed: no trip leaves its middle stop between 22:00 and 23:00 on 2025-01-01"),
     ((9 * 60, 7 * 60), "the time window must end after it starts: 09:00 to 07:00"),
 ])
 def test_windows_without_service(feed, window, message):
@@ -151,3 +152,49 @@ def test_feeds_inside_zips(tmp_path):
         with pytest.raises(gtfs.InputError) as caught:
             gtfs.read_feed(source)
         assert str(caught.value) == message
+
+
+# A line A-B-C-D eastwards, with dwells; the 07:00 to 08:00 window. T1 starts before it and
+# leaves its middle stop B within it, T2 starts within it and leaves B after it: T1 counts,
+# T2 does not. Its shape bends north between A and B; D lies 1 km off the shape's end.
+LINE_FEED = {
+    "stops.txt": "stop_id,stop_lat,stop_lon\nA,45,0\nB,45,0.01\nC,45,0.02\nD,45.01,0.03\n",
+    "routes.txt": "route_id\nR\n",
+    "trips.txt": "route_id,service_id,trip_id,shape_id\nR,S,T1,L\nR,S,T2,L\nR,S,T3,L\n",
+    "calendar.txt": "service_id,monday,tuesday,wednesday,thursday,friday,saturday,sunday,"
+                    "start_date,end_date\nS,1,1,1,1,1,1,1,20250101,20251231\n",
+    "stop_times.txt": "trip_id,arrival_time,departure_time,stop_id,stop_sequence\n" + "".join(
+        f"{trip},{arrival}:00,{departure}:00,{stop},{k}\n"
+        for trip, times in [("T1", ["06:50", "07:00", "07:02", "07:10", "07:13", "07:20"]),
+                            ("T2", ["07:55", "08:01", "08:01", "08:05", "08:05", "08:09"]),
+                            ("T3", ["07:10", "07:19", "07:20", "07:28", "07:30", "07:38"])]
+        for k, (stop, arrival, departure) in enumerate(zip(
+            "ABCD", [times[0], *times[1::2]], [*times[::2], times[-1]]))),
+    "shapes.txt": "shape_id,shape_pt_lat,shape_pt_lon,shape_pt_sequence\n"
+                  "L,45,0,1\nL,45.001,0.005,2\nL,45,0.01,3\nL,45,0.02,4\nL,45,0.03,5\n",
+}
+
+
+@pytest.fixture(scope="module")
+def line_feed(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("line_feed")
+    for name, text in LINE_FEED.items():
+        (folder / name).write_text(text)
+    return gtfs.feed_lines(gtfs.read_feed(folder), WEEKDAY, 7 * 60, 8 * 60)
+
+
+def test_runs_and_in_vehicle_times(line_feed):
+    assert list(line_feed.runs) == [2]  # T1 and T3
+    # Arrival to arrival, from the departure at A: the dwells at B and C are ridden, and the
+    # times add up to the runs' mean first departure to last arrival, (30 + 28) / 2.
+    np.testing.assert_allclose(line_feed.segment_minutes[0], [9.5, 9.5, 10])
+    assert line_feed.segment_minutes[0].sum() == pytest.approx(29)
+
+
+@pytest.mark.parametrize("segment, points", [
+    (0, [[0, 45], [0.005, 45.001], [0.01, 45]]),  # along the shape's bend
+    (1, [[0.01, 45], [0.02, 45]]),
+    (2, [[0.02, 45], [0.03, 45.01]]),  # D is off the shape: straight
+])
+def test_segments_follow_the_shape(line_feed, segment, points):
+    np.testing.assert_allclose(line_feed.segment_path(0, segment), points)

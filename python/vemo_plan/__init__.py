@@ -12,6 +12,7 @@ from ._line_arcs import ArcKind
 from .congestion import AveragingModel, CapacityModel, CongestionModel, CrowdingModel
 from .lines import LineNetwork
 from .network import Network
+from .perception import Perception
 from .results import (Assignment, CongestedAssignment, CongestedLineAssignment, CongestedLoop,
                       LineAssignment)
 
@@ -19,5 +20,5 @@ __version__ = "0.1.0"
 __all__ = [
     "ArcKind", "Assignment", "AveragingModel", "CapacityModel", "ComputationError",
     "CongestedAssignment", "CongestedLineAssignment", "CongestedLoop", "CongestionModel",
-    "CrowdingModel", "LineAssignment", "LineNetwork", "Network",
+    "CrowdingModel", "LineAssignment", "LineNetwork", "Network", "Perception",
 ]

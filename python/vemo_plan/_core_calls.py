@@ -35,6 +35,7 @@ class Request:
     skim_names: tuple[str, ...]
     skim_values: tuple[F32, ...]  # one value per arc, per name, then boardings with `boarding`
     boarding: NDArray[np.uint8] | None  # given: also find the share that never boards
+    trip_end_skims: U64 | None  # with boarding: the skims split at the trip's ends
     origin_major: bool  # node-level results (origins, destinations) instead of the reverse
     arc_flows: ArcFlows
     progress: bool
@@ -55,6 +56,7 @@ class Outputs(NamedTuple):
     waiting_time: F32
     skims: F32  # (skims, *node_costs.shape)
     no_boarding: F32 | None
+    trip_ends: F32 | None  # (1 + 2 x split skims, *node_costs.shape)
     arc_flows: F32 | None
     unassigned: NDArray[np.float64]
     destination_costs: F32
@@ -76,7 +78,10 @@ def _allocate(request: Request, arc_count: int) -> Outputs:
     node_shape = (origins, destinations) if request.origin_major else (destinations, origins)
     flow_shape = {"total": (arc_count,), "per_destination": (destinations, arc_count),
                   "none": None}[request.arc_flows]
-    node_results = 2 + len(request.skim_values) + (request.boarding is not None)
+    trip_end_results = (0 if request.trip_end_skims is None
+                        else 1 + 2 * len(request.trip_end_skims))
+    node_results = (2 + len(request.skim_values) + (request.boarding is not None)
+                    + trip_end_results)
     needed = 4 * (node_results * node_shape[0] * node_shape[1]
                   + (0 if flow_shape is None else int(np.prod(flow_shape)))) + 12 * destinations
     memory = os.sysconf("SC_PAGE_SIZE") * os.sysconf("SC_PHYS_PAGES")
@@ -90,6 +95,8 @@ def _allocate(request: Request, arc_count: int) -> Outputs:
             waiting_time=new_result(node_shape),
             skims=new_result((len(request.skim_values), *node_shape)),
             no_boarding=None if request.boarding is None else new_result(node_shape),
+            trip_ends=(None if request.trip_end_skims is None else
+                       new_result((trip_end_results, *node_shape))),
             arc_flows=None if flow_shape is None else new_result(flow_shape),
             unassigned=np.empty(destinations, np.float64),
             destination_costs=np.empty(destinations, np.float32),
@@ -132,4 +139,5 @@ def _inputs(request: Request) -> dict[str, Any]:
     """The request's arrays by the names of the core's parameters."""
     return dict(destinations=request.destinations, demand=request.demand,
                 origins=request.origins, skim_values=request.skim_values,
-                boarding=request.boarding, origin_major=request.origin_major)
+                boarding=request.boarding, trip_end_skims=request.trip_end_skims,
+                origin_major=request.origin_major)

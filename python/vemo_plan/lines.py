@@ -13,10 +13,13 @@ from ._line_arcs import ArcKind, line_arcs, line_ends, line_starts
 from ._validate import ArcFlows
 from .congestion import CongestionModel, CrowdingModel, congestion_model
 from .network import Network, read_only
+from .perception import Perception
 from .results import (Assignment, CongestedLineAssignment, CongestedLoop, LineAssignment,
                       shallow_fields, summed_in_order)
 
 Walks = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float32]]
+# The skims whose parts before the first boarding and after the last are wanted.
+TRIP_END_SKIMS = ("walking_time",)
 _WALKING_PARTS = "(from_stops, to_stops, minutes)"
 
 
@@ -30,6 +33,14 @@ class LineNetwork:
         travel_time_mat: ``(stop_count, stop_count)``, ``[a, b]`` the in-vehicle time from
             stop ``a`` to stop ``b``; only pairs of consecutive stops of a line are read.
         walking: ``(from_stops, to_stops, minutes)``, walking links taken without waiting.
+        chained_walks: False: a walk leads only from a trip's start or an alighting to a
+            boarding or the trip's end, so no trip walks twice in a row (one walk between two
+            rides, access and egress walks only at the ends); each stop gets a second node,
+            where trips start and riders alight.
+        perception: the weights of the perceived cost that drives route choice: waiting and
+            walking weighed, a penalty per boarding. The network's arcs carry the perceived
+            costs and frequencies (a line's frequency over the waiting weight); the skims and
+            line frequencies stay real.
 
     Stops are ``0 .. stop_count - 1``. The arcs are those of vemo's line functions, in the
     same order, followed by the walking links.
@@ -37,6 +48,10 @@ class LineNetwork:
     Attributes:
         network: the ``Network`` of every arc.
         stop_count, line_count: the numbers of stops and lines.
+        perception: the weights of the perceived cost, as given.
+        origin_nodes, destination_nodes: uint64 ``(stop_count,)``, the node where a trip from
+            each stop starts and the one where a trip to it ends: the stops themselves with
+            chained walks.
         line_frequencies: float32 ``(line_count,)``, as given.
         arc_kind: uint8 ``(arc_count,)``, an ``ArcKind`` code per arc.
         arc_line: int64 ``(arc_count,)``, the line of each arc, -1 for walking links.
@@ -57,10 +72,14 @@ class LineNetwork:
     boarding: NDArray[np.bool_]
     arc_skims: dict[str, NDArray[np.float32]]
     line_frequencies: NDArray[np.float32]
+    origin_nodes: NDArray[np.uint64]
+    destination_nodes: NDArray[np.uint64]
+    perception: Perception
 
     def __init__(self, alignments: Iterable[ArrayLike], frequencies: ArrayLike,
                  travel_time_mat: ArrayLike, *,
-                 walking: tuple[ArrayLike, ArrayLike, ArrayLike] | None = None) -> None:
+                 walking: tuple[ArrayLike, ArrayLike, ArrayLike] | None = None,
+                 chained_walks: bool = True, perception: Perception = Perception()) -> None:
         times, original = check.float32(travel_time_mat, "travel_time_mat", ndim=2)
         if times.shape[0] != times.shape[1]:
             raise ValueError(f"travel_time_mat must be square; it has shape {times.shape}")
@@ -73,13 +92,15 @@ class LineNetwork:
                       lambda i: f"entry ({tails[i]}, {heads[i]}), ridden by line "
                                 f"{segment_line[i]}, has")
         self._build(stops, lengths, line_frequencies, minutes, stop_count,
-                    _walks(walking, stop_count))
+                    _walks(walking, stop_count), check.flag(chained_walks, "chained_walks"),
+                    _perception(perception))
 
     @classmethod
     def from_segments(cls, alignments: Iterable[ArrayLike], frequencies: ArrayLike,
                       segment_minutes: Iterable[ArrayLike], *,
                       walking: tuple[ArrayLike, ArrayLike, ArrayLike] | None = None,
-                      stop_count: int | None = None) -> LineNetwork:
+                      stop_count: int | None = None, chained_walks: bool = True,
+                      perception: Perception = Perception()) -> LineNetwork:
         """The line network of lines that give their own running times:
         ``segment_minutes[i]`` holds the ``len(alignments[i]) - 1`` in-vehicle times between
         consecutive stops of line ``i``. ``stop_count`` defaults to one more than the largest
@@ -108,15 +129,25 @@ class LineNetwork:
                              f"the largest stop named; it is {stop_count!r}")
         network = cls.__new__(cls)
         network._build(stops, lengths, line_frequencies, np.concatenate(minutes), stop_count,
-                       walks)
+                       walks, check.flag(chained_walks, "chained_walks"), _perception(perception))
         return network
 
     def _build(self, stops: NDArray[np.uint64], lengths: NDArray[np.int64],
                frequencies: NDArray[np.float32], ride_minutes: NDArray[np.float32],
-               stop_count: int, walks: Walks) -> None:
-        arcs = line_arcs(stops, lengths, frequencies, ride_minutes, stop_count, walks)
-        self.network = Network(arcs.tail, arcs.head, arcs.frequency, arcs.cost)
+               stop_count: int, walks: Walks, chained_walks: bool,
+               perception: Perception) -> None:
+        arcs = line_arcs(stops, lengths, frequencies, ride_minutes, stop_count, walks,
+                         chained_walks)
+        weight = np.float32(perception.walk)
+        perceived = np.where(arcs.kind == ArcKind.WALK, arcs.cost * weight, arcs.cost)
+        perceived[arcs.kind == ArcKind.BOARD] += np.float32(perception.boarding)
+        self.network = Network(arcs.tail, arcs.head,
+                               arcs.frequency / np.float32(perception.wait), perceived)
+        self.perception = perception
         self.stop_count = stop_count
+        self.destination_nodes = read_only(np.arange(stop_count, dtype=np.uint64))
+        self.origin_nodes = read_only(self.destination_nodes + np.uint64(
+            0 if chained_walks else stop_count))
         self.line_count = len(lengths)
         self.arc_kind = read_only(arcs.kind)
         self.arc_line = read_only(arcs.line)
@@ -142,10 +173,9 @@ class LineNetwork:
                 ``"none"`` (then no line loads either).
             progress: show a progress bar over the destination stops (needs tqdm).
         """
-        trips = self._trips(demand_mat)
-        stops = np.arange(self.stop_count)
         return LineAssignment(**self._fields(self.network.assign(
-            trips, stops, skims=self.arc_skims, boarding=self.boarding, origins=stops,
+            self._trips(demand_mat), self.destination_nodes, skims=self.arc_skims,
+            boarding=self.boarding, trip_ends=TRIP_END_SKIMS, origins=self.origin_nodes,
             layout="origin", arc_flows=arc_flows, progress=progress)))
 
     def assign_congested(self, demand_mat: ArrayLike, capacity: ArrayLike,
@@ -162,13 +192,11 @@ class LineNetwork:
                 crowds its ride arcs at that load.
             progress: show a progress bar over the iterations, with the gap (needs tqdm).
         """
-        trips = self._trips(demand_mat)
         chosen = congestion_model(model)
-        per_arc = self.arc_capacity(capacity, chosen)
-        stops = np.arange(self.stop_count)
         result = self.network.assign_congested(
-            trips, stops, per_arc, chosen, skims=self.arc_skims, boarding=self.boarding,
-            origins=stops, layout="origin", arc_flows=arc_flows, progress=progress)
+            self._trips(demand_mat), self.destination_nodes, self.arc_capacity(capacity, chosen),
+            chosen, skims=self.arc_skims, boarding=self.boarding, trip_ends=TRIP_END_SKIMS,
+            origins=self.origin_nodes, layout="origin", arc_flows=arc_flows, progress=progress)
         fields = self._fields(result)
         return CongestedLineAssignment(
             **fields, **shallow_fields(result, CongestedLoop),
@@ -189,9 +217,11 @@ class LineNetwork:
             per_arc[rides] = per_line[line] * self.line_frequencies[line]
             return per_arc
         # Only boarding arcs have a finite frequency; congestion leaves the others alone,
-        # whatever their capacity.
+        # whatever their capacity. The network's frequencies are the lines' over the waiting
+        # weight, so a unit of them carries that many times more.
         per_arc = np.ones(self.network.arc_count, np.float32)
-        per_arc[self.boarding] = per_line[self.arc_line[self.boarding]]
+        per_arc[self.boarding] = per_line[self.arc_line[self.boarding]] * np.float32(
+            self.perception.wait)
         return per_arc
 
     def capacity_use(self, line_loads: list[NDArray[np.float32]],
@@ -202,24 +232,48 @@ class LineNetwork:
             self.line_frequencies
         return [load / carried[i] for i, load in enumerate(line_loads)]
 
-    def _trips(self, demand_mat: ArrayLike) -> tuple[NDArray[np.intp], NDArray[np.intp],
+    def real_parts(self, result: Assignment) -> dict[str, Any]:
+        """From an assignment of `network` with ``skims=arc_skims`` (or more) and
+        ``trip_ends=TRIP_END_SKIMS``: the cost in real minutes and its parts: waiting and its
+        first and transfer waits; walking and its access, egress and transfer walks (the
+        walking of a trip that never boards is its access walk). With a perceived cost, the
+        search's, as perceived_cost (else None), and the cost as the sum of the parts."""
+        assert result.first_wait is not None and result.transfer_wait is not None
+        wait = np.float32(self.perception.wait)
+        # Every wait is at a boarding, whose frequency the waiting weight divides.
+        waits = {name: values if wait == 1 else values / wait for name, values in [
+            ("waiting_time", result.waiting_time), ("first_wait", result.first_wait),
+            ("transfer_wait", result.transfer_wait)]}
+        walking = result.skims["walking_time"]
+        access = result.before_first_boarding["walking_time"]
+        egress = result.after_last_boarding["walking_time"]
+        parts = {**waits, "walking_time": walking, "access_walk": access, "egress_walk": egress,
+                 # Rounding may leave the difference a hair below 0, which it cannot be.
+                 "transfer_walk": np.maximum(walking - access - egress, np.float32(0))}
+        if self.perception.plain:
+            return {"cost": result.node_costs, "perceived_cost": None, **parts}
+        real = waits["waiting_time"] + result.skims["in_vehicle_time"] + walking
+        real[~np.isfinite(result.node_costs)] = np.inf
+        return {"cost": real, "perceived_cost": result.node_costs, **parts}
+
+    def _trips(self, demand_mat: ArrayLike) -> tuple[NDArray[np.uint64], NDArray[np.intp],
                                                        NDArray[np.float32]]:
-        """The trips between distinct stops as (origin stops, destination stops, trips)."""
+        """The trips between distinct stops as (origin nodes, destination stops, trips)."""
         trips = check.checked(demand_mat, "demand_mat", "finite", ndim=2)
         check.expect_shape(trips, "demand_mat", (self.stop_count, self.stop_count),
                            "stop_count, stop_count")
         travels = trips != 0
         np.fill_diagonal(travels, False)
         origins, destinations = np.nonzero(travels)
-        return origins, destinations, trips[origins, destinations]
+        return self.origin_nodes[origins], destinations, trips[origins, destinations]
 
     def _fields(self, result: Assignment) -> dict[str, Any]:
         flows = result.arc_flows
         totals = (flows if flows is None or flows.ndim == 1 else summed_in_order(flows))
+        parts = self.real_parts(result)
         return dict(
-            stop_costs=result.node_costs, waiting_time=result.waiting_time,
-            in_vehicle_time=result.skims["in_vehicle_time"],
-            walking_time=result.skims["walking_time"], boardings=result.boardings,
+            stop_costs=parts.pop("cost"), perceived_costs=parts.pop("perceived_cost"), **parts,
+            in_vehicle_time=result.skims["in_vehicle_time"], boardings=result.boardings,
             transfers=result.transfers, arc_flows=flows,
             line_loads=None if totals is None else [totals[arcs] for arcs in self.ride_arcs],
             total_cost=result.total_cost, unassigned=result.unassigned)
@@ -245,6 +299,12 @@ def _lines(alignments: Iterable[ArrayLike], frequencies: ArrayLike, stop_count: 
                          f"line ({len(lines)})")
     lengths = np.array([len(line) for line in lines], np.int64)
     return np.concatenate(lines), lengths, line_frequencies
+
+
+def _perception(perception: object) -> Perception:
+    if not isinstance(perception, Perception):
+        raise TypeError(f"perception must be a Perception, not {type(perception).__name__}")
+    return perception
 
 
 def _walks(walking: object, stop_count: int | None) -> Walks:

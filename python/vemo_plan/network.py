@@ -2,7 +2,7 @@
 
 from __future__ import annotations
 
-from collections.abc import Mapping
+from collections.abc import Mapping, Sequence
 from typing import Any, TypeVar
 
 import numpy as np
@@ -92,9 +92,9 @@ class Network:
 
     def assign(self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
                destinations: ArrayLike, *, skims: Mapping[str, ArrayLike] | None = None,
-               boarding: ArrayLike | None = None, origins: ArrayLike | None = None,
-               layout: Layout = "destination", arc_flows: ArcFlows = "total",
-               progress: bool = False) -> Assignment:
+               boarding: ArrayLike | None = None, trip_ends: Sequence[str] | None = None,
+               origins: ArrayLike | None = None, layout: Layout = "destination",
+               arc_flows: ArcFlows = "total", progress: bool = False) -> Assignment:
         """Optimal strategies toward every destination, and the demand loaded on them.
 
         Args:
@@ -108,6 +108,9 @@ class Network:
                 matrix of its expected sum along the strategy.
             boarding: bool per arc, True where the arc boards a vehicle; gives the
                 ``boardings`` and ``transfers`` matrices.
+            trip_ends: with ``boarding``, names of `skims` to split at the trip's ends (a
+                walking time into access and egress walks, say); given, even empty, the
+                waiting is split too, into ``first_wait`` and ``transfer_wait``.
             origins: the nodes whose results are kept; default every node.
             layout: ``"destination"``: node-level results are ``(D, O)``, a row per
                 destination; ``"origin"``: ``(O, D)``, a row per origin, as skim matrices are
@@ -118,8 +121,8 @@ class Network:
         Trips whose origin cannot reach their destination are not loaded: they are counted
         in ``unassigned``.
         """
-        request = self._request(demand, destinations, skims, boarding, origins, layout,
-                                arc_flows, progress)
+        request = self._request(demand, destinations, skims, boarding, trip_ends, origins,
+                                layout, arc_flows, progress)
         outputs, total_cost = _core_calls.assign(self._core, request)
         return Assignment(**_fields(request, outputs, total_cost))
 
@@ -128,8 +131,9 @@ class Network:
             destinations: ArrayLike, capacity: ArrayLike,
             model: str | CongestionModel = "capacity", *,
             skims: Mapping[str, ArrayLike] | None = None, boarding: ArrayLike | None = None,
-            origins: ArrayLike | None = None, layout: Layout = "destination",
-            arc_flows: ArcFlows = "total", progress: bool = False) -> CongestedAssignment:
+            trip_ends: Sequence[str] | None = None, origins: ArrayLike | None = None,
+            layout: Layout = "destination", arc_flows: ArcFlows = "total",
+            progress: bool = False) -> CongestedAssignment:
         """``assign`` with congestion, solved by `model`'s loop.
 
         Args:
@@ -146,8 +150,8 @@ class Network:
         models, the flows whose gap was last measured, whose frequencies or costs the last
         assignment used.
         """
-        request = self._request(demand, destinations, skims, boarding, origins, layout,
-                                arc_flows, progress)
+        request = self._request(demand, destinations, skims, boarding, trip_ends, origins,
+                                layout, arc_flows, progress)
         chosen = congestion_model(model)
         # The crowding model takes +inf for arcs that do not crowd.
         loop = Congestion(check.per_item(
@@ -159,8 +163,9 @@ class Network:
 
     def _request(self, demand: ArrayLike | tuple[ArrayLike, ArrayLike, ArrayLike],
                  destinations: ArrayLike, skims: Mapping[str, ArrayLike] | None,
-                 boarding: ArrayLike | None, origins: ArrayLike | None, layout: object,
-                 arc_flows: object, progress: object) -> Request:
+                 boarding: ArrayLike | None, trip_ends: Sequence[str] | None,
+                 origins: ArrayLike | None, layout: object, arc_flows: object,
+                 progress: object) -> Request:
         nodes = self.node_count
         targets = check.indices(destinations, "destinations", below=nodes, limit="node_count")
         skim_names, skim_values = self._skims(skims)
@@ -175,6 +180,7 @@ class Network:
             # With boarding, the boardings are one more skim: 1 per boarding arc.
             skim_values=skim_values + (() if boards is None else (boards.astype(np.float32),)),
             boarding=boards,
+            trip_end_skims=_trip_end_skims(trip_ends, skim_names, boards is not None),
             origin_major=check.layout(layout) == "origin",
             arc_flows=check.arc_flows(arc_flows),
             progress=check.flag(progress, "progress"),
@@ -217,17 +223,43 @@ class Network:
         return tuple(skims), tuple(columns)
 
 
+def _trip_end_skims(names: Sequence[str] | None, skim_names: tuple[str, ...],
+                    boarding: bool) -> NDArray[np.uint64] | None:
+    if names is None:
+        return None
+    if not boarding:
+        raise ValueError("trip_ends needs boarding: the ends of a trip are its first and last "
+                         "boardings")
+    if isinstance(names, str) or not isinstance(names, Sequence):
+        raise TypeError(f"trip_ends must be a sequence of skim names, not {type(names).__name__}")
+    unknown = [name for name in names if name not in skim_names]
+    if unknown:
+        raise ValueError(f"trip_ends names {unknown[0]!r}, which is not a skim (skims: "
+                         f"{', '.join(skim_names) or 'none'})")
+    return np.array([skim_names.index(name) for name in names], np.uint64)
+
+
 def _fields(request: Request, outputs: Outputs, total_cost: float) -> dict[str, Any]:
     named = len(request.skim_names)
-    boardings = transfers = None
+    boardings = transfers = first_wait = transfer_wait = None
+    before: dict[str, NDArray[np.float32]] = {}
+    after: dict[str, NDArray[np.float32]] = {}
     if outputs.no_boarding is not None:
         boardings = outputs.skims[named]
         # Trips that never board make no transfer, where boardings - 1 alone would count -1.
         transfers = boardings - np.float32(1)
         transfers += outputs.no_boarding
+    if outputs.trip_ends is not None and request.trip_end_skims is not None:
+        first_wait = outputs.trip_ends[0]
+        # Rounding may leave the difference a hair below 0, which it cannot be.
+        transfer_wait = np.maximum(outputs.waiting_time - first_wait, np.float32(0))
+        split = [request.skim_names[k] for k in request.trip_end_skims]
+        before = dict(zip(split, outputs.trip_ends[1:1 + len(split)]))
+        after = dict(zip(split, outputs.trip_ends[1 + len(split):]))
     return dict(
         destinations=request.destinations, origins=request.origins,
         node_costs=outputs.node_costs, waiting_time=outputs.waiting_time,
         skims=dict(zip(request.skim_names, outputs.skims)), boardings=boardings,
-        transfers=transfers, arc_flows=outputs.arc_flows, total_cost=total_cost,
+        transfers=transfers, first_wait=first_wait, transfer_wait=transfer_wait,
+        before_first_boarding=before, after_last_boarding=after, arc_flows=outputs.arc_flows, total_cost=total_cost,
         destination_costs=outputs.destination_costs, unassigned=outputs.unassigned)

@@ -56,6 +56,11 @@ class Assignment:
         boardings: expected vehicles boarded, with ``boarding`` given, else None.
         transfers: expected transfers, ``boardings - 1 + P(arriving without boarding)``:
             the boardings after the first; with ``boarding`` given, else None.
+        first_wait, transfer_wait: the parts of ``waiting_time`` before the first boarding
+            and after it, with ``trip_ends`` given, else None.
+        before_first_boarding, after_last_boarding: with ``trip_ends``, name -> the part of
+            that skim before the first boarding (all of it on a trip that never boards) and
+            after the last; empty dicts without.
         arc_flows: float32 ``(arc_count,)`` or ``(D, arc_count)`` as asked, or None.
         total_cost: the sum of cost times trips over every trip that reaches its destination.
         destination_costs: float32 ``(D,)``, that sum for each destination; ``total_cost`` is
@@ -71,6 +76,10 @@ class Assignment:
     skims: dict[str, NDArray[np.float32]]
     boardings: NDArray[np.float32] | None
     transfers: NDArray[np.float32] | None
+    first_wait: NDArray[np.float32] | None
+    transfer_wait: NDArray[np.float32] | None
+    before_first_boarding: dict[str, NDArray[np.float32]]
+    after_last_boarding: dict[str, NDArray[np.float32]]
     arc_flows: NDArray[np.float32] | None
     total_cost: float
     destination_costs: NDArray[np.float32]
@@ -90,10 +99,17 @@ class LineAssignment:
     from ``o``, ``stop_costs`` is +inf and the other matrices NaN; their diagonals are 0.
 
     Attributes:
-        stop_costs: expected time, waiting included.
+        stop_costs: expected time, waiting included, in real minutes.
+        perceived_costs: with a perceived cost (``LineNetwork``'s `perception`), the one the
+            strategies minimise; else None.
         waiting_time, in_vehicle_time, walking_time: the parts of ``stop_costs``.
         boardings: expected number of vehicles boarded.
         transfers: expected number of transfers, as ``Assignment.transfers``.
+        first_wait, transfer_wait: the parts of ``waiting_time`` before the first boarding
+            and after it.
+        access_walk, egress_walk, transfer_walk: the parts of ``walking_time`` before the
+            first boarding (all of it on a trip that never boards), after the last, and
+            between.
         arc_flows: float32 ``(arc_count,)``, ``(stop_count, arc_count)`` (per destination
             stop) or None, as asked.
         line_loads: one float32 array per line, the riders on each segment between
@@ -103,11 +119,17 @@ class LineAssignment:
     """
 
     stop_costs: NDArray[np.float32]
+    perceived_costs: NDArray[np.float32] | None
     waiting_time: NDArray[np.float32]
     in_vehicle_time: NDArray[np.float32]
     walking_time: NDArray[np.float32]
     boardings: NDArray[np.float32]
     transfers: NDArray[np.float32]
+    first_wait: NDArray[np.float32]
+    transfer_wait: NDArray[np.float32]
+    access_walk: NDArray[np.float32]
+    egress_walk: NDArray[np.float32]
+    transfer_walk: NDArray[np.float32]
     arc_flows: NDArray[np.float32] | None
     line_loads: list[NDArray[np.float32]] | None
     total_cost: float

@@ -92,16 +92,20 @@ struct InputArguments {
     std::vector<ArrayView> skim_values;
     std::vector<std::span<const float>> skim_columns;
     std::optional<ArrayView> boarding;
+    std::optional<ArrayView> trip_end_skims;  // indices of skim_values, with boarding
 
     PlanInputs inputs() const {
         return {destinations.span<const std::size_t>(), *demand.demand, skim_columns,
-                boarding ? boarding->span<const std::uint8_t>() : std::span<const std::uint8_t>()};
+                boarding ? boarding->span<const std::uint8_t>() : std::span<const std::uint8_t>(),
+                trip_end_skims ? std::optional(trip_end_skims->span<const std::size_t>())
+                               : std::nullopt};
     }
 };
 
 struct InputGroup {
-    static constexpr Parameter kParameters[] = {{"network"}, {"destinations"}, {"demand"},
-                                                {"origins"}, {"skim_values"},  {"boarding"}};
+    static constexpr Parameter kParameters[] = {{"network"},       {"destinations"}, {"demand"},
+                                                {"origins"},       {"skim_values"},  {"boarding"},
+                                                {"trip_end_skims"}};
     using Value = InputArguments;
 
     // Each member is initialised in declaration order, which is the parameter order.
@@ -116,10 +120,18 @@ struct InputGroup {
             .origins = ArrayView(slot(bound, first + 3), "origins", Element::u64, 1, false),
             .skim_values = array_tuple(slot(bound, first + 4), "skim_values", network.arc_count()),
             .skim_columns = {},
-            .boarding = optional_view(slot(bound, first + 5), "boarding", Element::u8, 1, false)};
+            .boarding = optional_view(slot(bound, first + 5), "boarding", Element::u8, 1, false),
+            .trip_end_skims =
+                optional_view(slot(bound, first + 6), "trip_end_skims", Element::u64, 1, false)};
         for (const ArrayView& column : arguments.skim_values)
             arguments.skim_columns.push_back(column.span<const float>());
         if (arguments.boarding) expect_size(*arguments.boarding, network.arc_count(), "boarding");
+        if (arguments.trip_end_skims) {
+            if (!arguments.boarding) raise_shape("trip_end_skims", "needs boarding");
+            for (const std::size_t k : arguments.trip_end_skims->span<const std::size_t>())
+                if (k >= arguments.skim_values.size())
+                    raise_shape("trip_end_skims", "indices of skim_values are needed");
+        }
         return arguments;
     }
 };
@@ -131,6 +143,7 @@ struct OutputArguments {
     ArrayView waiting_time;
     ArrayView skims;
     std::optional<ArrayView> no_boarding;
+    std::optional<ArrayView> trip_ends;
     std::optional<ArrayView> arc_flows;
     ArrayView unassigned;
     ArrayView destination_costs;
@@ -145,6 +158,10 @@ struct OutputArguments {
         expect_size(waiting_time, cells, "waiting_time");
         expect_size(skims, in.skim_values.size() * cells, "skims");
         if (no_boarding) expect_size(*no_boarding, cells, "no_boarding");
+        if (trip_ends.has_value() != in.trip_end_skims.has_value())
+            raise_shape("trip_ends", "given with trip_end_skims, and only then");
+        if (trip_ends)
+            expect_size(*trip_ends, (1 + 2 * in.trip_end_skims->size()) * cells, "trip_ends");
         if (arc_flows) {
             if (arc_flows->dimensions() > 2) raise_shape("arc_flows", "one or two dimensions");
             expect_size(*arc_flows, arc_flows->dimensions() == 1 ? arcs : destinations * arcs,
@@ -159,6 +176,7 @@ struct OutputArguments {
             .waiting_time = waiting_time.span<float>(),
             .skims = skims.span<float>(),
             .no_boarding = no_boarding ? no_boarding->span<float>() : std::span<float>(),
+            .trip_ends = trip_ends ? trip_ends->span<float>() : std::span<float>(),
             .unassigned = unassigned.span<double>(),
             .destination_costs = destination_costs.span<float>()};
         if (arc_flows) {
@@ -172,8 +190,9 @@ struct OutputArguments {
 
 struct OutputGroup {
     static constexpr Parameter kParameters[] = {
-        {"origin_major"}, {"node_costs"}, {"waiting_time"}, {"skims"},
-        {"no_boarding"},  {"arc_flows"},  {"unassigned"},   {"destination_costs"}};
+        {"origin_major"}, {"node_costs"},  {"waiting_time"},
+        {"skims"},        {"no_boarding"}, {"trip_ends"},
+        {"arc_flows"},    {"unassigned"},  {"destination_costs"}};
     using Value = OutputArguments;
 
     static Value extract(const BoundArguments& bound, std::size_t first) {
@@ -187,10 +206,11 @@ struct OutputGroup {
             .skims = ArrayView(slot(bound, first + 3), "skims", Element::f32, 3, true),
             .no_boarding =
                 optional_view(slot(bound, first + 4), "no_boarding", Element::f32, 2, true),
-            .arc_flows = optional_view(slot(bound, first + 5), "arc_flows", Element::f32, 0, true),
-            .unassigned = ArrayView(slot(bound, first + 6), "unassigned", Element::f64, 1, true),
+            .trip_ends = optional_view(slot(bound, first + 5), "trip_ends", Element::f32, 3, true),
+            .arc_flows = optional_view(slot(bound, first + 6), "arc_flows", Element::f32, 0, true),
+            .unassigned = ArrayView(slot(bound, first + 7), "unassigned", Element::f64, 1, true),
             .destination_costs =
-                ArrayView(slot(bound, first + 7), "destination_costs", Element::f32, 1, true)};
+                ArrayView(slot(bound, first + 8), "destination_costs", Element::f32, 1, true)};
     }
 };
 

@@ -74,6 +74,11 @@ class FileSet:
         with _named(target):
             yield temporary
 
+    @property
+    def paths(self) -> list[Path]:
+        """The files of the set, in the order they were first asked for."""
+        return list(self._temporaries)
+
     def _commit(self, superseded: Iterable[str]) -> None:
         with _signals.held():
             _signals.check()

@@ -36,7 +36,8 @@ def pairs_within(lat_a: Floats, lon_a: Floats, lat_b: Floats, lon_b: Floats,
     return i, j, distance
 
 
-def plane_km(lat: Floats, lon: Floats) -> Floats:
-    """(n, 2) plane coordinates in km, x east and y north, good enough for a city's extent."""
-    mean_lat = np.radians(np.mean(lat))
+def plane_km(lat: Floats, lon: Floats, reference_lat: float | None = None) -> Floats:
+    """(n, 2) plane coordinates in km, x east and y north, good enough for a city's extent;
+    east-west distances are true at `reference_lat` (default: the points' mean latitude)."""
+    mean_lat = np.radians(np.mean(lat) if reference_lat is None else reference_lat)
     return np.column_stack([lon * 111.32 * np.cos(mean_lat), lat * 110.57])

@@ -9,6 +9,7 @@ from __future__ import annotations
 
 import os
 from collections.abc import Collection, Mapping
+from typing import NamedTuple
 
 import numpy as np
 from numpy.typing import NDArray
@@ -16,18 +17,26 @@ from numpy.typing import NDArray
 from ._tables import InputError, read_table
 from .gtfs import FeedLines
 
-# The basic route_types: mode, riders per vehicle.
-MODES: dict[int, tuple[str, float]] = {
-    0: ("tram, light rail", 200.0),
-    1: ("metro, subway", 1000.0),
-    2: ("rail", 600.0),
-    3: ("bus", 80.0),
-    4: ("ferry", 300.0),
-    5: ("cable car", 60.0),
-    6: ("gondola, aerial lift", 10.0),
-    7: ("funicular", 100.0),
-    11: ("trolleybus", 80.0),
-    12: ("monorail", 500.0),
+
+
+class Mode(NamedTuple):
+    name: str
+    key: str  # names its skims, as in_vehicle_time_<key>
+    capacity: float  # riders per vehicle
+
+
+# The basic route_types.
+MODES: dict[int, Mode] = {
+    0: Mode("tram, light rail", "tram", 200.0),
+    1: Mode("metro, subway", "metro", 1000.0),
+    2: Mode("rail", "rail", 600.0),
+    3: Mode("bus", "bus", 80.0),
+    4: Mode("ferry", "ferry", 300.0),
+    5: Mode("cable car", "cable_car", 60.0),
+    6: Mode("gondola, aerial lift", "aerial_lift", 10.0),
+    7: Mode("funicular", "funicular", 100.0),
+    11: Mode("trolleybus", "trolleybus", 80.0),
+    12: Mode("monorail", "monorail", 500.0),
 }
 BUS = 3  # the mode of a route without a known route_type, and of air, taxi and other services
 # The extended route_types by hundred, 100 to 1799: the basic mode of each range.
@@ -50,7 +59,7 @@ def line_capacities(feed_lines: FeedLines, vehicle_capacity: float | None = None
     """Riders per vehicle of each line: `by_route`'s number for its route, else
     `vehicle_capacity`, else its mode's."""
     by_route = by_route or {}
-    default = [vehicle_capacity or MODES[basic_mode(int(code))][1]
+    default = [vehicle_capacity or MODES[basic_mode(int(code))].capacity
                for code in feed_lines.route_types]
     return np.array([by_route.get(route, capacity)
                      for route, capacity in zip(feed_lines.route_ids, default)], float)

@@ -25,6 +25,7 @@ from numpy.typing import NDArray
 
 from .model import ZoneModel
 from .. import Assignment, Network
+from ..lines import TRIP_END_SKIMS
 from ..results import summed_in_order
 from .skims import ZoneSkims, trip_list, zone_skims
 
@@ -66,7 +67,7 @@ def assign_zones_on_cluster(client: Client, model: ZoneModel, demand: NDArray[np
     size = shard_size or max(1, -(-zones // (2 * workers)))
     lines = model.line_network
     net = lines.network
-    arcs = client.scatter(_Arcs(net.tail, net.head, net.frequency, net.cost, lines.arc_skims,
+    arcs = client.scatter(_Arcs(net.tail, net.head, net.frequency, net.cost, model.arc_skims,
                                 lines.boarding, model.origin_nodes), broadcast=True)
     origin_nodes, positions, trips = trip_list(model, demand)
     shards = []
@@ -81,25 +82,33 @@ def assign_zones_on_cluster(client: Client, model: ZoneModel, demand: NDArray[np
     def joined(matrices: list[Any]) -> Any:  # a row per origin, the shards' columns side by side
         return np.concatenate(matrices, axis=1)
 
+    def joined_by_name(field: str) -> dict[str, Any]:
+        return {name: joined([getattr(result, field)[name] for result in results])
+                for name in getattr(results[0], field)}
+
     destination_costs = np.concatenate([result.destination_costs for result in results])
     return zone_skims(model, Assignment(
         destinations=model.destination_nodes, origins=model.origin_nodes,
         node_costs=joined([result.node_costs for result in results]),
         waiting_time=joined([result.waiting_time for result in results]),
-        skims={name: joined([result.skims[name] for result in results])
-               for name in results[0].skims},
+        skims=joined_by_name("skims"),
         boardings=joined([result.boardings for result in results]),
         transfers=joined([result.transfers for result in results]),
+        first_wait=joined([result.first_wait for result in results]),
+        transfer_wait=joined([result.transfer_wait for result in results]),
+        before_first_boarding=joined_by_name("before_first_boarding"),
+        after_last_boarding=joined_by_name("after_last_boarding"),
         arc_flows=summed_in_order(row for result in results
                                   for row in np.asarray(result.arc_flows)),
         total_cost=float(summed_in_order(destination_costs)),
         destination_costs=destination_costs,
-        unassigned=np.concatenate([result.unassigned for result in results])))
+        unassigned=np.concatenate([result.unassigned for result in results])), demand)
 
 
 def _assign_shard(arcs: _Arcs, destinations: NDArray[np.uint64],
                   demand: tuple[NDArray[Any], ...]) -> Assignment:
     """Runs on a worker: one shard's assignment, with its flows per destination."""
     return Network(arcs.tail, arcs.head, arcs.frequency, arcs.cost).assign(
-        demand, destinations, skims=arcs.skims, boarding=arcs.boarding, origins=arcs.origins,
-        layout="origin", arc_flows="per_destination")
+        demand, destinations, skims=arcs.skims, boarding=arcs.boarding,
+        trip_ends=TRIP_END_SKIMS, origins=arcs.origins, layout="origin",
+        arc_flows="per_destination")

@@ -1,5 +1,5 @@
 """Line loads as a table, one row per segment of a line between consecutive stops, written as
-CSV and as GeoJSON (each segment a LineString between its stops' coordinates)."""
+CSV and as GeoJSON (each segment a LineString along its line's path from stop to stop)."""
 
 from __future__ import annotations
 
@@ -66,16 +66,17 @@ def write_loads_csv(path: str | os.PathLike[str], table: pd.DataFrame) -> None:
 
 def write_loads_geojson(path: str | os.PathLike[str], table: pd.DataFrame,
                         feed_lines: FeedLines) -> None:
-    """A FeatureCollection of the segments, properties as in the CSV, coordinates in
-    longitude and latitude (RFC 7946)."""
-    points = np.column_stack([feed_lines.stop_lon, feed_lines.stop_lat])
+    """A FeatureCollection of the segments of `table` (as `load_table` gives them, in line
+    order), properties as in the CSV, coordinates in longitude and latitude (RFC 7946) along
+    the line's path."""
+    paths = [feed_lines.segment_path(line, segment)
+             for line, stops in enumerate(feed_lines.alignments)
+             for segment in range(len(stops) - 1)]
     properties = table.drop(columns=["from_stop", "to_stop"])
     features = [{
         "type": "Feature",
-        "geometry": {"type": "LineString",
-                     "coordinates": [points[a].tolist(), points[b].tolist()]},
+        "geometry": {"type": "LineString", "coordinates": path.tolist()},
         "properties": row,
-    } for a, b, row in zip(table["from_stop"], table["to_stop"],
-                           json.loads(properties.to_json(orient="records")))]
+    } for path, row in zip(paths, json.loads(properties.to_json(orient="records")))]
     with written(path) as temporary:
         temporary.write_text(json.dumps({"type": "FeatureCollection", "features": features}))

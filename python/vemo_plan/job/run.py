@@ -16,25 +16,25 @@ import numpy as np
 import pandas as pd
 from numpy.typing import NDArray
 
-from .. import AveragingModel, CongestionModel
+from .. import AveragingModel, CongestionModel, Perception
 from ..progress import open_bar
 from . import _signals, gtfs
-from ._files import file_set
+from ._files import FileSet, file_set
 from ._geo import plane_km
 from .capacities import line_capacities, read_route_capacities
 from .demand import gravity_demand, read_demand
 from .loads import write_loads_csv, write_loads_geojson
 from .model import ZoneModel, zone_model
 from .omx import write_omx
-from .pictures import draw_convergence, draw_load_maps
 from .options import Option, clock, nested, number, options, service_day
 from .report import Report
 from .skims import ZONE_MODELS, ZoneSkims, assign_zones, assign_zones_congested
 from .walking import Walking
 from .zones import read_zones
 
+PLOTS = ("none", "loads", "all")
 STAGES = ("feed", "lines", "network", "demand", "uncongested", "congested", "files")
-# The files of a result set, the last two with a congested loop only.
+# Every file a result set may have.
 RESULTS = ("skims.omx", "line_loads.csv", "line_loads.geojson", "line_loads.png",
            "convergence.png", "convergence.csv")
 
@@ -81,6 +81,17 @@ class Job:
                       number(float, 1)),
         speed_kmh=Option("--walk-kmh", "walking speed in km/h (%(default)g)",
                          number(float, 0, above=True))))
+    max_headway: float = field(default=60.0, metadata=options(Option(
+        "--max-headway", "the longest headway waited for, in minutes: a line running less "
+        "often is waited for as if it ran this often (%(default)g)",
+        number(float, 0, above=True))))
+    perception: Perception = field(default=Perception(), metadata=nested(
+        wait=Option("--wait-weight", "perceived minutes per minute of waiting (%(default)g; "
+                    "production models use about 2)", number(float, 1)),
+        walk=Option("--walk-weight", "perceived minutes per minute of walking (%(default)g; "
+                    "production models use about 2)", number(float, 1)),
+        boarding=Option("--boarding-penalty", "perceived minutes per boarding (%(default)g; "
+                        "production models use about 5)", number(float, 0))))
     congested: bool = field(default=False, metadata=options(Option(
         "--congested", "also assign with congestion", more={"action": "store_true"})))
     congestion: str | CongestionModel = field(default="capacity", metadata=options(Option(
@@ -110,6 +121,9 @@ class Job:
                "processes", more={"action": "store_const", "const": "local"}),
         Option("--scheduler", "run it on the Dask cluster at this scheduler address", str,
                {"metavar": "ADDRESS"})))
+    plot: str = field(default="all", metadata=options(Option(
+        "--plot", "pictures drawn: none, loads (the load map) or all (also the congested "
+        "loop's gap) (%(default)s)", str, {"choices": list(PLOTS), "metavar": "WHICH"})))
     out: Path = field(default=Path("vemo_plan_output"), metadata=options(Option(
         "--out", "folder for the files written (%(default)s)", Path)))
     # The command line shows a progress bar unless told not to.
@@ -171,12 +185,14 @@ def _run(job: Job, stages: _Stages) -> Report:
     with stages.stage("lines"):
         feed_lines = gtfs.feed_lines(feed, day, job.start, job.end)
         transfers = gtfs.feed_transfers(feed, feed_lines)
+        fares = gtfs.line_fares(feed, feed_lines.route_ids)
         by_route = (None if job.route_capacities is None else read_route_capacities(
             job.route_capacities, feed["routes"].rows["route_id"]))
         vehicle_capacities = line_capacities(feed_lines, job.vehicle_capacity, by_route)
     with stages.stage("network"):
         zones = None if job.zones is None else read_zones(job.zones)
-        model = zone_model(feed_lines, zones, job.walking, transfers)
+        model = zone_model(feed_lines, zones, job.walking, transfers, job.max_headway, fares,
+                           job.perception)
     with stages.stage("demand"):
         demand = (gravity_demand(model, job.trips, job.length_km) if job.demand is None
                   else read_demand(job.demand, model.zones))
@@ -206,11 +222,10 @@ def _write(report: Report) -> list[Path]:
     """Writes the result set to `job.out`, replacing an earlier one there whole."""
     job, feed_lines, uncongested, congested = (report.job, report.model.feed_lines,
                                                report.uncongested, report.congested)
-    loop = None if congested is None else congested.loop
-    names = RESULTS if loop is not None else RESULTS[:4]
     matrices = {"demand": report.demand} | uncongested.matrices()
     if congested is not None:
         matrices |= {f"congested_{name}": matrix for name, matrix in congested.matrices().items()}
+    loop = None if congested is None else congested.loop
     with file_set(job.out, superseded=RESULTS) as files:
         with files.file("skims.omx") as path:
             write_omx(path, report.model.zones.ids, matrices)
@@ -218,20 +233,35 @@ def _write(report: Report) -> list[Path]:
             write_loads_csv(path, report.loads)
         with files.file("line_loads.geojson") as path:
             write_loads_geojson(path, report.loads, feed_lines)
-        with files.file("line_loads.png") as path:
-            draw_load_maps(path, plane_km(feed_lines.stop_lat, feed_lines.stop_lon),
-                           feed_lines.alignments, feed_lines.line_names,
-                           [(name, skims.line_loads) for name, skims in report.runs().items()],
-                           title=f"Riders per line segment, {feed_lines.day.isoformat()} "
-                                 f"{gtfs.clock(feed_lines.start)}-{gtfs.clock(feed_lines.end)}",
-                           unit="riders", served=np.flatnonzero(feed_lines.served),
-                           capacities=list(feed_lines.runs * report.vehicle_capacities))
+        if job.plot != "none":
+            _draw(report, files, loop is not None and job.plot == "all")
         if loop is not None:
-            with files.file("convergence.png") as path:
-                draw_convergence(path, loop.gaps, tol=report.congestion.tol,
-                                 title=f"Congested assignment ({report.congestion.name} "
-                                       f"model): relative gap by iteration")
             with files.file("convergence.csv") as path:
-                pd.DataFrame({"iteration": np.arange(1, len(loop.gaps) + 1),
-                              "gap": loop.gaps}).to_csv(path, index=False)
-    return [job.out / name for name in names]
+                pd.DataFrame({"iteration": np.arange(1, len(loop.gaps) + 1), "gap": loop.gaps}
+                             ).to_csv(path, index=False)
+    return files.paths
+
+
+def _draw(report: Report, files: FileSet, convergence: bool) -> None:
+    """line_loads.png and, if `convergence`, convergence.png."""
+    from .pictures import draw_convergence, draw_load_maps  # matplotlib only when drawing
+    feed_lines = report.model.feed_lines
+    reference_lat = float(np.mean(feed_lines.stop_lat))
+    with files.file("line_loads.png") as path:
+        draw_load_maps(
+            path, plane_km(feed_lines.stop_lat, feed_lines.stop_lon, reference_lat),
+            feed_lines.alignments, feed_lines.line_names,
+            [(name, skims.line_loads) for name, skims in report.runs().items()],
+            title=f"Riders per line segment, {feed_lines.day.isoformat()} "
+                  f"{gtfs.clock(feed_lines.start)}-{gtfs.clock(feed_lines.end)}",
+            unit="riders", stop_labels=feed_lines.stop_names,
+            served=np.flatnonzero(feed_lines.served),
+            capacities=list(feed_lines.runs * report.vehicle_capacities),
+            paths=[(plane_km(points[:, 1], points[:, 0], reference_lat), at)
+                   for points, at in zip(feed_lines.paths, feed_lines.path_stops)])
+    if convergence:
+        gaps = report.congested.loop.gaps  # type: ignore[union-attr]
+        with files.file("convergence.png") as path:
+            draw_convergence(path, gaps, tol=report.congestion.tol,
+                             title=f"Congested assignment ({report.congestion.name} model): "
+                                   f"relative gap by iteration")

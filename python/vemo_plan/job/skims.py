@@ -15,13 +15,17 @@ from numpy.typing import NDArray
 
 from .. import (Assignment, AveragingModel, CapacityModel, CongestedAssignment,
                 CongestedLoop, CongestionModel, CrowdingModel)
+from ..lines import TRIP_END_SKIMS
 from ..results import shallow_fields
 from .model import ZoneModel
 
 F32 = NDArray[np.float32]
 TripList = tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float64]]
-# The matrices of ZoneSkims, in the order they are written.
-SKIMS = ("cost", "waiting_time", "in_vehicle_time", "walking_time", "boardings", "transfers")
+# The matrices of every ZoneSkims, in the order they are written; the skims by mode and the
+# fare follow in_vehicle_time and transfers where the feed has them.
+SKIMS = ("cost", "first_wait", "transfer_wait", "in_vehicle_time", "access_walk",
+         "egress_walk", "transfer_walk", "waiting_time", "walking_time", "boardings",
+         "transfers")
 # The job's congested models by name: the thin layer's defaults, but for an averaging loop
 # that averages faster and stops sooner.
 ZONE_MODELS: dict[str, CongestionModel] = {
@@ -36,12 +40,23 @@ class ZoneSkims:
     ``o``, 0 on the diagonal.
 
     Attributes:
-        cost: expected minutes, waiting included.
-        waiting_time, in_vehicle_time, walking_time: its three parts.
+        cost: expected minutes, waiting included: first_wait + transfer_wait +
+            in_vehicle_time + access_walk + egress_walk + transfer_walk.
+        first_wait, transfer_wait: the waiting before the first boarding, and after it.
+        in_vehicle_time: the minutes on board; by_mode: ``in_vehicle_time_<mode>`` -> its
+            part on the lines of each mode (bus, tram, metro, rail, ferry, ...).
+        access_walk, egress_walk, transfer_walk: the walking before the first boarding (all
+            of it on a walk-only trip), after the last, and between.
+        waiting_time, walking_time: first and transfer waits, the three walks, summed.
         boardings: expected vehicles boarded; transfers: the boardings after the first.
+        fare: the expected fare paid, where the feed gives fares an additive skim can carry;
+            else None.
+        perceived_cost: with perception weights, the perceived cost the strategies minimise
+            (``cost`` stays in real minutes); else None.
         arc_flows: float32 per arc of the network; line_loads: per line, the riders of each
             segment.
-        total_cost: cost times trips summed over the trips that reach their destination.
+        total_cost: cost times trips summed over the trips that reach their destination; in
+            real minutes with perception weights too.
         unassigned: float64 per destination zone, the trips that cannot reach it.
         loop: how the congested loop ended; None for an uncongested assignment.
         capacity_use: per line, each segment's riders over what its runs carry; None for an
@@ -49,11 +64,19 @@ class ZoneSkims:
     """
 
     cost: F32
-    waiting_time: F32
+    first_wait: F32
+    transfer_wait: F32
     in_vehicle_time: F32
+    access_walk: F32
+    egress_walk: F32
+    transfer_walk: F32
+    waiting_time: F32
     walking_time: F32
     boardings: F32
     transfers: F32
+    by_mode: dict[str, F32]
+    fare: F32 | None
+    perceived_cost: F32 | None
     arc_flows: F32
     line_loads: list[F32]
     total_cost: float
@@ -62,8 +85,15 @@ class ZoneSkims:
     capacity_use: list[F32] | None = None
 
     def matrices(self) -> dict[str, F32]:
-        """The skims by name, in the order of SKIMS."""
-        return {name: getattr(self, name) for name in SKIMS}
+        """The skims by name: those of SKIMS in order, the skims by mode after
+        in_vehicle_time, then the fare and the perceived cost where there are."""
+        matrices = {}
+        for name in SKIMS:
+            matrices[name] = getattr(self, name)
+            if name == "in_vehicle_time":
+                matrices |= self.by_mode
+        extra = {"fare": self.fare, "perceived_cost": self.perceived_cost}
+        return matrices | {name: matrix for name, matrix in extra.items() if matrix is not None}
 
 
 def trip_list(model: ZoneModel, demand: NDArray[np.float64]) -> TripList:
@@ -86,9 +116,10 @@ def assign_zones(model: ZoneModel, demand: NDArray[np.float64], *,
     """The uncongested assignment of `demand` (trips, ``[origin zone, destination zone]``)."""
     lines = model.line_network
     result = lines.network.assign(
-        trip_list(model, demand), model.destination_nodes, skims=lines.arc_skims,
-        boarding=lines.boarding, origins=model.origin_nodes, layout="origin", progress=progress)
-    return zone_skims(model, result)
+        trip_list(model, demand), model.destination_nodes, skims=model.arc_skims,
+        boarding=lines.boarding, trip_ends=TRIP_END_SKIMS, origins=model.origin_nodes,
+        layout="origin", progress=progress)
+    return zone_skims(model, result, demand)
 
 
 def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
@@ -102,12 +133,13 @@ def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
     per_frequency = model.feed_lines.window_minutes * np.asarray(vehicle_capacities, np.float64)
     result = lines.network.assign_congested(
         trip_list(model, demand), model.destination_nodes,
-        lines.arc_capacity(per_frequency, congestion), congestion, skims=lines.arc_skims,
-        boarding=lines.boarding, origins=model.origin_nodes, layout="origin", progress=progress)
-    return zone_skims(model, result, per_frequency)
+        lines.arc_capacity(per_frequency, congestion), congestion, skims=model.arc_skims,
+        boarding=lines.boarding, trip_ends=TRIP_END_SKIMS, origins=model.origin_nodes,
+        layout="origin", progress=progress)
+    return zone_skims(model, result, demand, per_frequency)
 
 
-def zone_skims(model: ZoneModel, result: Assignment,
+def zone_skims(model: ZoneModel, result: Assignment, demand: NDArray[np.float64],
                capacity: NDArray[np.float64] | None = None) -> ZoneSkims:
     """The zone matrices of an assignment toward the destination nodes, from the origin nodes,
     a row per origin (``layout="origin"``), with boardings and its total arc flows; with the
@@ -115,15 +147,23 @@ def zone_skims(model: ZoneModel, result: Assignment,
     diagonals are set to 0 in place."""
     assert result.arc_flows is not None and result.arc_flows.ndim == 1
     assert result.boardings is not None and result.transfers is not None
-    matrices = {"cost": result.node_costs, "waiting_time": result.waiting_time, **result.skims,
+    lines = model.line_network
+    skims = {name: matrix for name, matrix in result.skims.items()
+             if name not in lines.arc_skims}
+    fare = skims.pop("fare", None)
+    matrices = {**lines.real_parts(result), "in_vehicle_time": result.skims["in_vehicle_time"],
                 "boardings": result.boardings, "transfers": result.transfers}
-    for matrix in matrices.values():
-        np.fill_diagonal(matrix, 0)
+    for matrix in [*matrices.values(), *skims.values(), fare]:
+        if matrix is not None:
+            np.fill_diagonal(matrix, 0)
     loop = (CongestedLoop(**shallow_fields(result, CongestedLoop))
             if isinstance(result, CongestedAssignment) else None)
-    lines = model.line_network
     line_loads = [result.arc_flows[arcs] for arcs in lines.ride_arcs]
-    return ZoneSkims(**matrices, arc_flows=result.arc_flows, line_loads=line_loads,
-                     total_cost=result.total_cost, unassigned=result.unassigned, loop=loop,
+    total_cost = result.total_cost
+    if matrices["perceived_cost"] is not None:  # the core's total is of the perceived cost
+        reached = np.isfinite(matrices["cost"])
+        total_cost = float(np.sum(demand[reached] * matrices["cost"][reached]))
+    return ZoneSkims(**matrices, by_mode=skims, fare=fare, arc_flows=result.arc_flows,
+                     line_loads=line_loads, total_cost=total_cost, unassigned=result.unassigned, loop=loop,
                      capacity_use=None if capacity is None else lines.capacity_use(line_loads,
                                                                                    capacity))

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -21,13 +22,18 @@ struct PlanInputs {
     const PlanDemand& demand;
     std::span<const std::span<const float>> skim_values;  // per skim, one value per arc
     std::span<const std::uint8_t> boarding;               // one flag per arc, or empty
+    // With boarding flags: the skims to split at the trip's ends (see StrategySkims), whose
+    // parts are written to PlanOutputs::trip_ends; none: no trip ends.
+    std::optional<std::span<const std::size_t>> trip_end_skims = std::nullopt;
 };
 
 enum class FlowResult { none, total, per_destination };
 
 // Node-level results hold one entry per (destination, origin): at k × origins + o, or at
 // o × destinations + k when origin-major; skim k is the k-th block of that shape. Empty spans
-// for waiting_time and no_boarding leave them out.
+// for waiting_time and no_boarding leave them out. trip_ends holds, with trip_end_skims, the
+// first wait, then each split skim's part before the first boarding, then each one's part
+// after the last boarding.
 struct PlanOutputs {
     std::span<const std::size_t> origins = {};
     bool origin_major = false;
@@ -35,6 +41,7 @@ struct PlanOutputs {
     std::span<float> waiting_time = {};
     std::span<float> skims = {};
     std::span<float> no_boarding = {};
+    std::span<float> trip_ends = {};
     FlowResult flow_result = FlowResult::none;
     std::span<float> arc_flows = {};          // arc_count totals, or destinations × arc_count
     std::span<double> unassigned = {};        // per destination

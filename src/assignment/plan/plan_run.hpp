@@ -36,7 +36,8 @@ struct PlanState {
     PlanState(const Network& network, const PlanInputs& inputs)
         : search(network.node_count(), network.arc_count()),
           node_costs(filled_vector(network.node_count(), 0.0f)),
-          skims(network.node_count(), inputs.skim_values.size(), !inputs.boarding.empty()) {}
+          skims(network.node_count(), inputs.skim_values.size(), !inputs.boarding.empty(),
+                inputs.trip_end_skims) {}
 
     DestinationState<Index> search;
     std::vector<float> node_costs;
@@ -220,6 +221,16 @@ private:
         for (std::size_t s = 0; s < inputs_.skim_values.size(); ++s) {
             write(outputs_.skims.subspan(s * block, block),
                   [&](std::size_t node) { return skims.skim(node, s); });
+        }
+        if (outputs_.trip_ends.empty()) return;
+        const std::size_t splits = inputs_.trip_end_skims->size();
+        write(outputs_.trip_ends.first(block),
+              [&](std::size_t node) { return skims.first_wait(node); });
+        for (std::size_t j = 0; j < splits; ++j) {
+            write(outputs_.trip_ends.subspan((1 + j) * block, block),
+                  [&](std::size_t node) { return skims.before_first_boarding(node, j); });
+            write(outputs_.trip_ends.subspan((1 + splits + j) * block, block),
+                  [&](std::size_t node) { return skims.after_last_boarding(node, j); });
         }
     }
 

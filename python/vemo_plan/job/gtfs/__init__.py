@@ -9,9 +9,10 @@ Errors in a feed raise ``InputError`` naming the file and, where one is to blame
 
 from .._tables import InputError
 from ._calendar import busiest_day, services_on
+from ._fares import LineFares, line_fares
 from ._lines import FeedLines, clock, feed_lines
 from ._read import Feed, parse_day, read_feed
 from ._transfers import feed_transfers
 
-__all__ = ["Feed", "FeedLines", "InputError", "busiest_day", "clock", "feed_lines",
-           "feed_transfers", "parse_day", "read_feed", "services_on"]
+__all__ = ["Feed", "FeedLines", "InputError", "LineFares", "busiest_day", "clock", "feed_lines",
+           "feed_transfers", "line_fares", "parse_day", "read_feed", "services_on"]

@@ -2,9 +2,14 @@
 
 - One line per distinct stop pattern of a route: the trips of a route that serve the same stops
   in the same order are one line.
-- Its frequency is the number of its runs starting in the window, per minute of the window.
-- Its running time between consecutive stops is the scheduled time from the departure at one
-  to the arrival at the next, averaged over its runs in the window.
+- Its runs in the window are those that leave its middle stop (halfway along its stops, the
+  earlier of two) within the window, so a long line whose runs start before the window and
+  serve most of their stops within it counts them; its frequency is their number per minute
+  of the window.
+- Its in-vehicle time between consecutive stops runs from arrival to arrival, and from the
+  departure at its first stop: a rider boards during the dwell and rides through the dwells
+  at the stops passed, and the times of a run add up to its first departure to last arrival.
+  They are averaged over its runs in the window.
 - Every stop of stops.txt (location_type 0 or empty) is a stop, served or not: an unserved
   stop can still be walked to and from.
 """
@@ -21,20 +26,25 @@ from numpy.typing import NDArray
 from .._tables import InputError
 from ._calendar import services_on
 from ._read import Feed
-from ._runs import stop_times, trip_starts
+from ._runs import middle_offsets, stop_times, trip_starts
+from ._shapes import line_paths
 
 
 @dataclass(frozen=True, eq=False)
 class FeedLines:
-    """The lines running on `day` with runs that start in [start, end) minutes.
+    """The lines running on `day` with runs that leave their middle stop in [start, end)
+    minutes.
 
     Attributes:
         stop_ids, stop_names, stop_lat, stop_lon: every stop, numbered in stops.txt's order.
         line_names, route_ids: per line.
         route_types: per line, its route's route_type in routes.txt; -1 where it gives none.
         alignments: per line, its stop numbers in order.
-        runs: per line, its runs starting in the window.
-        segment_minutes: per line, the mean running time between consecutive stops.
+        runs: per line, its runs leaving its middle stop in the window.
+        segment_minutes: per line, the mean in-vehicle time between consecutive stops.
+        paths: per line, the (k, 2) longitudes and latitudes it runs along from its first stop
+            to its last: its shape in shapes.txt, else straight from stop to stop.
+        path_stops: per line, the index in its path of each of its stops.
     """
 
     feed_label: str
@@ -51,6 +61,8 @@ class FeedLines:
     alignments: list[NDArray[np.int64]]
     runs: NDArray[np.int64]
     segment_minutes: list[NDArray[np.float64]]
+    paths: list[NDArray[np.float64]]
+    path_stops: list[NDArray[np.int64]]
 
     @property
     def window_minutes(self) -> float:
@@ -60,6 +72,11 @@ class FeedLines:
     def frequencies(self) -> NDArray[np.float64]:
         """Runs per minute of each line."""
         return self.runs / self.window_minutes
+
+    def segment_path(self, line: int, segment: int) -> NDArray[np.float64]:
+        """The longitudes and latitudes that `segment` of `line` runs along, stop to stop."""
+        at = self.path_stops[line]
+        return self.paths[line][at[segment]:at[segment + 1] + 1]
 
     @property
     def served(self) -> NDArray[np.bool_]:
@@ -74,8 +91,8 @@ def clock(minutes: float) -> str:
 
 
 def feed_lines(feed: Feed, day: datetime.date, start: float, end: float) -> FeedLines:
-    """The lines running on `day` with runs that start in [start, end) minutes after
-    midnight."""
+    """The lines running on `day` with runs that leave their middle stop in [start, end)
+    minutes after midnight."""
     if not end > start:
         raise InputError(f"the time window must end after it starts: {clock(start)} to "
                          f"{clock(end)}")
@@ -85,27 +102,31 @@ def feed_lines(feed: Feed, day: datetime.date, start: float, end: float) -> Feed
     running = set(trips["trip_id"][trips["service_id"].isin(services_on(feed, day))])
     times = stop_times(feed, running)
     starts = trip_starts(feed, times)
-    in_window = starts[(starts["start"] >= start) & (starts["start"] < end)]
-    runs = in_window["trip_id"].value_counts()
+    middle = starts["start"] + starts["trip_id"].map(middle_offsets(times))
+    runs = starts["trip_id"][(middle >= start) & (middle < end)].value_counts()
     if runs.empty:
-        raise InputError(f"{feed.label}: no trip starts between {clock(start)} and "
-                         f"{clock(end)} on {day.isoformat()}")
+        raise InputError(f"{feed.label}: no trip leaves its middle stop between {clock(start)} "
+                         f"and {clock(end)} on {day.isoformat()}")
     times = times[times["trip_id"].isin(runs.index)].reset_index(drop=True)
     lines, trip_line = _patterns(feed, times, runs)
     if lines.empty:
-        raise InputError(f"{feed.label}: no trip that starts between {clock(start)} and "
-                         f"{clock(end)} on {day.isoformat()} serves two stops")
+        raise InputError(f"{feed.label}: no trip that leaves its middle stop between "
+                         f"{clock(start)} and {clock(end)} on {day.isoformat()} serves two "
+                         f"stops")
     index = pd.Series(np.arange(len(stops)), index=stops.index)
+    alignments = [index[list(pattern)].to_numpy(np.int64) for pattern in lines["pattern"]]
+    stop_lat, stop_lon = stops["lat"].to_numpy(float), stops["lon"].to_numpy(float)
+    paths, path_stops = line_paths(feed, trip_line, runs, alignments, stop_lat, stop_lon)
     return FeedLines(
         feed_label=feed.label, day=day, start=start, end=end,
         stop_ids=list(stops.index), stop_names=list(stops["name"]),
-        stop_lat=stops["lat"].to_numpy(float), stop_lon=stops["lon"].to_numpy(float),
+        stop_lat=stop_lat, stop_lon=stop_lon,
         line_names=_line_names(feed, lines, stops["name"]),
         route_ids=list(lines["route_id"]),
         route_types=_route_types(feed, lines["route_id"]),
-        alignments=[index[list(pattern)].to_numpy(np.int64) for pattern in lines["pattern"]],
-        runs=lines["runs"].to_numpy(np.int64),
+        alignments=alignments, runs=lines["runs"].to_numpy(np.int64),
         segment_minutes=_segment_minutes(times, trip_line, runs, lines),
+        paths=paths, path_stops=path_stops,
     )
 
 
@@ -160,15 +181,17 @@ def _check_stops(feed: Feed, stop_ids: pd.Index) -> None:
 
 def _segment_minutes(times: pd.DataFrame, trip_line: pd.Series, runs: pd.Series,
                      lines: pd.DataFrame) -> list[NDArray[np.float64]]:
-    """Per line, the running time between each stop and the next, averaged over its runs."""
+    """Per line, the in-vehicle time between each stop and the next, arrival to arrival (from
+    the departure at the first stop), averaged over its runs."""
     times = times[times["trip_id"].isin(trip_line.index)]
     same_trip = times["trip_id"].eq(times["trip_id"].shift())
+    boarded = times["arrival"].where(same_trip, times["departure"])
     weight = times["trip_id"].map(runs)
     segments = pd.DataFrame({
         "line": times["trip_id"].map(trip_line),
         "segment": times.groupby("trip_id", sort=False).cumcount() - 1,
         # A feed whose times run backwards gets 0, not a negative ride.
-        "weighted": (times["arrival"] - times["departure"].shift()).clip(lower=0.0) * weight,
+        "weighted": (times["arrival"] - boarded.shift()).clip(lower=0.0) * weight,
         "weight": weight,
     })[same_trip]
     sums = segments.groupby(["line", "segment"])[["weighted", "weight"]].sum()

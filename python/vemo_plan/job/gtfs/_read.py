@@ -27,6 +27,9 @@ COLUMNS: dict[str, tuple[str, ...]] = {
     "calendar_dates": ("service_id", "date", "exception_type"),
     "frequencies": ("trip_id", "start_time", "end_time", "headway_secs"),
     "transfers": ("from_stop_id", "to_stop_id"),
+    "fare_attributes": ("fare_id", "price"),
+    "fare_rules": ("fare_id",),
+    "shapes": ("shape_id", "shape_pt_lat", "shape_pt_lon", "shape_pt_sequence"),
 }
 REQUIRED = ("stops", "routes", "trips", "stop_times")
 

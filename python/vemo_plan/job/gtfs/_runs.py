@@ -1,5 +1,6 @@
 """The vehicle runs of a feed: when each trip starts, frequencies.txt's templates run every
-headway, and the scheduled times of a trip's stops, missing ones interpolated.
+headway, the scheduled times of a trip's stops, missing ones interpolated, and when a run
+reaches the middle of its trip.
 
 Times are minutes after midnight of the service day, as floats; GTFS writes times past
 midnight as hours of 24 and more, and they stay so (25:10:00 is 1510 minutes).
@@ -73,3 +74,15 @@ def trip_starts(feed: Feed, times: pd.DataFrame) -> pd.DataFrame:
     })
     scheduled = starts[~starts["trip_id"].isin(table.rows["trip_id"][templates])]
     return pd.concat([scheduled, runs], ignore_index=True)
+
+
+def middle_offsets(times: pd.DataFrame) -> pd.Series:
+    """Per trip of `times` (as `stop_times` gives them), the minutes from its first departure
+    to its departure from its middle stop: the stop halfway along its stops, the earlier of
+    two."""
+    by_trip = times.groupby("trip_id", sort=False)
+    position = by_trip.cumcount()
+    middle = times[position == (by_trip["stop_id"].transform("size") - 1) // 2]
+    first = by_trip["departure"].first()
+    return pd.Series(middle["departure"].to_numpy() - first[middle["trip_id"]].to_numpy(),
+                     index=middle["trip_id"].to_numpy())
