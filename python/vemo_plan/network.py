@@ -30,7 +30,7 @@ class Network:
     """Arcs with a service frequency and a cost, checked and converted once.
 
     Args:
-        tail, head: node numbers (non-negative integers), one per arc: arc ``a`` runs from
+        tail, head: node numbers (integers from 0 below 2^32), one per arc: arc ``a`` runs from
             ``tail[a]`` to ``head[a]``. Nodes are ``0 .. node_count - 1``, ``node_count``
             being one more than the largest of them.
         frequency: services per time unit on each arc (``inf``: taken without waiting, e.g.
