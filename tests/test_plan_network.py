@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 
 from plan_cases import random_network, same_bits, vemo_blocks
-from vemo_plan import AveragingModel, Network
+from vemo_plan import AveragingModel, ComputationError, Network
 
 SEEDS = range(10)
 
@@ -170,3 +170,21 @@ def test_results_are_the_same_for_one_and_two_threads():
                               env=dict(os.environ, RAYON_NUM_THREADS=str(threads))).stdout
                for threads in (1, 2)}
     assert len(digests) == 1 and digests != {""}
+
+
+# (tail, head, frequency, cost) toward the last node: the search keeps costs below 2^31 / 60000.
+WITHIN_RANGE = [([0], [1], [np.inf], [35790.0]), ([1], [0], [1.0], [1.0]),  # unreachable
+                ([0], [1], [0.0], [1.0])]  # never boarded
+PAST_RANGE = [([0], [1], [np.inf], [35792.0]), ([0], [1], [1e-5], [1.0]),  # a wait of 5e4
+              ([0, 1], [1, 2], [np.inf, np.inf], [20000.0, 20000.0]), ([0], [1], [1e30], [5e8])]
+
+
+def test_costs_past_the_search_range_fail_instead_of_coming_back_infinite():
+    for arcs in WITHIN_RANGE:
+        network = Network(*arcs)
+        network.assign(np.ones((1, network.node_count)), [network.node_count - 1])
+    for arcs in PAST_RANGE:
+        network = Network(*arcs)
+        with pytest.raises(ComputationError, match=r"^a cost toward destination node \d reaches "
+                                                   r"35791\.39 \(2\^31 / 60000\) time units"):
+            network.assign(np.ones((1, network.node_count)), [network.node_count - 1])

@@ -61,6 +61,10 @@ CASES = [
     (arcs(cost=[1e39, 1]), ValueError,
      "cost must be finite and not negative: arc 0 has 1e+39 (infinite as a 32-bit float)"),
     (arcs(cost=[1, 1j]), TypeError, "cost must hold real numbers, not complex128"),
+    (arcs(head=[1, 2**40]), ValueError, "head arc 1 is 1099511627776, not below 2^32 = 4294967296"),
+    (arcs(frequency=[1e38, 1]), ValueError, "frequency must be inf or finite values adding up to "
+     "at most 9.51e+33 out of a node, so that frequency x cost stays a 32-bit float: the arcs "
+     "out of node 0 add up to 1e+38"),
     (assign(demand=np.zeros((2, 3))), ValueError,
      "demand has shape (2, 3); expected (1, 3) (len(destinations), node_count)"),
     (assign(demand=np.zeros(3)), ValueError, "demand must have 2 dimensions; it has shape (3,)"),
@@ -148,6 +152,8 @@ CASES = [
     (lambda: LineNetwork.from_segments([[0, 3]], [1], [[1]], stop_count=3), ValueError,
      "stop_count must be an integer of at least 4, one more than the largest stop named; "
      "it is 3"),
+    (lambda: LineNetwork.from_segments([[0, 1]], [1], [[1]], stop_count=True), TypeError,
+     "stop_count must be an integer, not bool"),
     (lambda: lines().assign(np.zeros((2, 2))), ValueError,
      "demand_mat has shape (2, 2); expected (3, 3) (stop_count, stop_count)"),
     (lambda: lines().assign_congested(ZEROS, [1, 2]), ValueError,
@@ -176,3 +182,17 @@ def test_public_names_are_documented_and_have_signatures():
 
 def test_computation_error_is_an_ordinary_exception():
     assert issubclass(vemo_plan.ComputationError, RuntimeError)
+
+
+def test_numpy_integers_are_taken_as_integers():
+    network = LineNetwork.from_segments([[0, 3]], [1], [[1]], stop_count=np.int64(5))
+    assert type(network.stop_count) is int and network.stop_count == 5
+    assert CapacityModel(max_iters=np.uint8(3)).max_iters == 3
+
+
+def test_results_larger_than_memory_are_refused_with_their_size():
+    count = 10**6  # node costs and waiting times (count, count) in float32: 4e12 bytes each
+    with pytest.raises(vemo_plan.ComputationError,
+                       match=r"^the results need 8,000,012,000,012 bytes of memory, more than "
+                             r"can be had \(the machine has [\d,]+\)$"):
+        network().assign(np.zeros((count, 3)), np.full(count, 2), origins=np.zeros(count, int))

@@ -1,5 +1,5 @@
 """``python -m vemo_plan``: the command line of ``vemo_plan.job.cli``."""
 
-from .job.cli import main
+from _vemo_plan_cli import main
 
 raise SystemExit(main())

@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import os
 from dataclasses import dataclass
 from typing import Any, NamedTuple, TypeAlias, cast
 
@@ -71,21 +72,37 @@ def new_result(shape: tuple[int, ...]) -> F32:
 
 
 def _allocate(request: Request, arc_count: int) -> Outputs:
+    """The result arrays, or a ComputationError saying how many bytes they need when that is
+    more than the machine's memory or than can be allocated."""
     destinations, origins = len(request.destinations), len(request.origins)
     node_shape = (origins, destinations) if request.origin_major else (destinations, origins)
     flow_shape = {"total": (arc_count,), "per_destination": (destinations, arc_count),
                   "none": None}[request.arc_flows]
-    return Outputs(
-        node_costs=new_result(node_shape),
-        waiting_time=new_result(node_shape),
-        skims=new_result((len(request.skim_values), *node_shape)),
-        no_boarding=None if request.boarding is None else new_result(node_shape),
-        trip_ends=(None if request.trip_end_skims is None else
-                   new_result((1 + 2 * len(request.trip_end_skims), *node_shape))),
-        arc_flows=None if flow_shape is None else new_result(flow_shape),
-        unassigned=np.empty(destinations, np.float64),
-        destination_costs=np.empty(destinations, np.float32),
-    )
+    trip_end_results = (0 if request.trip_end_skims is None
+                        else 1 + 2 * len(request.trip_end_skims))
+    node_results = (2 + len(request.skim_values) + (request.boarding is not None)
+                    + trip_end_results)
+    needed = 4 * (node_results * node_shape[0] * node_shape[1]
+                  + (0 if flow_shape is None else int(np.prod(flow_shape)))) + 12 * destinations
+    memory = os.sysconf("SC_PAGE_SIZE") * os.sysconf("SC_PHYS_PAGES")
+    failure = _core.ComputationError(f"the results need {needed:,} bytes of memory, more than "
+                                     f"can be had (the machine has {memory:,})")
+    if needed > memory:
+        raise failure
+    try:
+        return Outputs(
+            node_costs=new_result(node_shape),
+            waiting_time=new_result(node_shape),
+            skims=new_result((len(request.skim_values), *node_shape)),
+            no_boarding=None if request.boarding is None else new_result(node_shape),
+            trip_ends=(None if request.trip_end_skims is None else
+                       new_result((trip_end_results, *node_shape))),
+            arc_flows=None if flow_shape is None else new_result(flow_shape),
+            unassigned=np.empty(destinations, np.float64),
+            destination_costs=np.empty(destinations, np.float32),
+        )
+    except MemoryError:
+        raise failure from None
 
 
 def assign(network: _core.Network, request: Request) -> tuple[Outputs, float]:

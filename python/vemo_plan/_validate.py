@@ -38,6 +38,14 @@ _RULES: dict[Rule, tuple[str, _Bounds, _Mask]] = {
                  lambda v: np.isnan(v) | (v <= 0)),
 }
 _MAX_ITERS = 2**63 - 1
+# The core's search keeps costs in steps of 1/60000 of the time unit in 32-bit integers: no
+# cost reaches this. So that frequency x cost stays a 32-bit float, the finite frequencies out
+# of a node add up to at most MAX_NODE_FREQUENCY.
+COST_LIMIT = 2**31 / 60000
+MAX_NODE_FREQUENCY = float(np.finfo(np.float32).max) / COST_LIMIT
+# Node numbers are below this: more nodes than any network has, and fewer than would make the
+# core's per-node arrays (tens of bytes a node) a request for more memory than a machine has.
+MAX_NODES = 2**32
 
 
 def numeric(values: ArrayLike, name: str, *, ndim: int | None, integer: bool) -> NDArray[Any]:
@@ -118,6 +126,21 @@ def checked(values: ArrayLike, name: str, rule: Rule, *, item: str = "entry",
     return converted
 
 
+def node_frequencies(tails: NDArray[np.uint64], frequencies: NDArray[np.float32]) -> None:
+    """Refuses finite frequencies that add up past MAX_NODE_FREQUENCY out of a node."""
+    finite = np.isfinite(frequencies)
+    if frequencies[finite].sum(dtype=np.float64) <= MAX_NODE_FREQUENCY:
+        return  # the common case, without a sum per node
+    nodes, node_of = np.unique(tails[finite], return_inverse=True)
+    sums = np.bincount(node_of, weights=frequencies[finite])
+    worst = int(np.argmax(sums))
+    if sums[worst] > MAX_NODE_FREQUENCY:
+        raise ValueError(f"frequency must be inf or finite values adding up to at most "
+                         f"{MAX_NODE_FREQUENCY:.3g} out of a node, so that frequency x cost "
+                         f"stays a 32-bit float: the arcs out of node {nodes[worst]} add up to "
+                         f"{sums[worst]:.3g}")
+
+
 def same_length(arrays: Mapping[str, NDArray[Any]]) -> int:
     """The common length of 1-D arrays, or a ValueError listing them all."""
     lengths = {name: len(array) for name, array in arrays.items()}
@@ -174,14 +197,20 @@ def tolerance(value: object) -> float:
     return number
 
 
+def integer(value: object, name: str) -> int:
+    """A Python or NumPy integer (not a bool), as an int."""
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Integral):
+        raise TypeError(f"{name} must be an integer, not {type(value).__name__}")
+    return int(value)
+
+
 def iterations(value: object, *, least: int) -> int:
     """max_iters, an integer from `least` (0 meaning no limit) up."""
-    if isinstance(value, bool) or not isinstance(value, numbers.Integral):
-        raise TypeError(f"max_iters must be an integer, not {type(value).__name__}")
-    if not least <= int(value) <= _MAX_ITERS:
+    number = integer(value, "max_iters")
+    if not least <= number <= _MAX_ITERS:
         low = "0 (no limit)" if least == 0 else str(least)
-        raise ValueError(f"max_iters must be between {low} and {_MAX_ITERS}: got {int(value)}")
-    return int(value)
+        raise ValueError(f"max_iters must be between {low} and {_MAX_ITERS}: got {number}")
+    return number
 
 
 def share(value: object, name: str) -> float:

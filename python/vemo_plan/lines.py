@@ -124,7 +124,7 @@ class LineNetwork:
         named = 1 + int(max(stops.max(), walks[0].max(initial=0), walks[1].max(initial=0)))
         if stop_count is None:
             stop_count = named
-        elif not isinstance(stop_count, int) or stop_count < named:
+        elif (stop_count := check.integer(stop_count, "stop_count")) < named:
             raise ValueError(f"stop_count must be an integer of at least {named}, one more than "
                              f"the largest stop named; it is {stop_count!r}")
         network = cls.__new__(cls)

@@ -30,7 +30,7 @@ class Network:
     """Arcs with a service frequency and a cost, checked and converted once.
 
     Args:
-        tail, head: node numbers (non-negative integers), one per arc: arc ``a`` runs from
+        tail, head: node numbers (integers from 0 below 2^32), one per arc: arc ``a`` runs from
             ``tail[a]`` to ``head[a]``. Nodes are ``0 .. node_count - 1``, ``node_count``
             being one more than the largest of them.
         frequency: services per time unit on each arc (``inf``: taken without waiting, e.g.
@@ -47,14 +47,16 @@ class Network:
 
     def __init__(self, tail: ArrayLike, head: ArrayLike, frequency: ArrayLike,
                  cost: ArrayLike) -> None:
-        tails = check.indices(tail, "tail", item="arc")
-        heads = check.indices(head, "head", item="arc")
+        tails, heads = (check.indices(nodes, name, below=check.MAX_NODES, limit="2^32 =",
+                                      item="arc")
+                        for nodes, name in ((tail, "tail"), (head, "head")))
         frequencies = check.checked(frequency, "frequency", "frequency", item="arc")
         costs = check.checked(cost, "cost", "finite", item="arc")
         count = check.same_length({"tail": tails, "head": heads, "frequency": frequencies,
                                    "cost": costs})
         if count == 0:
             raise ValueError("tail must not be empty: a network needs at least one arc")
+        check.node_frequencies(tails, frequencies)
         self._core = _core.Network(tails, heads, frequencies, costs)
         self._arcs = (tails, heads, frequencies, costs)
 

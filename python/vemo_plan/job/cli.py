@@ -7,8 +7,9 @@
 
 Its options are those that the fields of ``Job`` declare (see ``options``). Every error is
 one line on standard error and a non-zero exit: 2 for a wrong command line, 1 for input that
-cannot be used, 130 when interrupted. An option whose extra is not installed fails before
-anything is read.
+cannot be used or files that cannot be written, 128 + the signal's number when stopped by
+SIGINT (130), SIGHUP (129) or SIGTERM (143). An option whose extra is not
+installed fails before anything is read.
 """
 
 from __future__ import annotations
@@ -22,6 +23,7 @@ from dataclasses import fields, replace
 from typing import Any, NoReturn
 
 from .. import ComputationError
+from . import _signals
 from .options import CLI, Option
 from .run import Job, run_job
 
@@ -100,16 +102,20 @@ def _job(args: argparse.Namespace) -> Job:
 def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line `argv` (default: the process's); returns the exit status."""
     try:
-        report = run_job(_job(_parser().parse_args(argv)))
+        with _signals.answered():
+            report = run_job(_job(_parser().parse_args(argv)))
+            print("\n".join(report.summary()))
+            _signals.check()
     except SystemExit as exit:  # --help
         return exit.code if isinstance(exit.code, int) else 0
     except _UsageError as error:
         return _fail(error, 2)
     except (ValueError, OSError, zipfile.BadZipFile, ComputationError) as error:
         return _fail(error, 1)
+    except _signals.Stopped as stopped:
+        return _fail(stopped, stopped.status)
     except KeyboardInterrupt:
         return _fail("interrupted", 130)
-    print("\n".join(report.summary()))
     return 0
 
 

@@ -4,11 +4,16 @@ The layout is OMX 0.2's: an HDF5 file with the matrices under ``/data/<name>``, 
 under ``/lookup/zone``, and the ``SHAPE`` and ``OMX_VERSION`` attributes. Zone ids that are
 all plain integers are stored as 64-bit integers, the lookup every OMX reader takes; others as
 UTF-8 strings.
+
+The file is built in memory (HDF5's core driver, with no file behind it) and its bytes then
+written by Python: a write that fails, a full disk among them, is an ordinary OSError, where
+the HDF5 library failing to write a file of its own cannot be recovered from.
 """
 
 from __future__ import annotations
 
 import os
+import uuid
 from collections.abc import Mapping, Sequence
 
 import numpy as np
@@ -29,11 +34,16 @@ def write_omx(path: str | os.PathLike[str], zone_ids: Sequence[str],
         if np.shape(matrix) != shape:
             raise ValueError(f"matrix {name!r} has shape {np.shape(matrix)}; expected {shape}, "
                              f"one row and column per zone")
+    # The name only tells files in memory apart.
+    with openmatrix.open_file(f"omx-{uuid.uuid4().hex}", "w", shape=shape, driver="core",
+                              backing_store=False) as omx:
+        for name, matrix in matrices.items():
+            omx.create_matrix(name, obj=np.ascontiguousarray(matrix))
+        omx.create_mapping(MAPPING, _lookup(zone_ids))
+        omx.flush()
+        image = omx.id.get_file_image()
     with written(path) as temporary:
-        with openmatrix.open_file(temporary, "w", shape=shape) as omx:
-            for name, matrix in matrices.items():
-                omx.create_matrix(name, obj=np.ascontiguousarray(matrix))
-            omx.create_mapping(MAPPING, _lookup(zone_ids))
+        temporary.write_bytes(image)
 
 
 def read_omx(path: str | os.PathLike[str]) -> tuple[list[str], dict[str, NDArray[np.floating]]]:

@@ -18,8 +18,8 @@ from numpy.typing import NDArray
 
 from .. import AveragingModel, CongestionModel, Perception
 from ..progress import open_bar
-from . import gtfs
-from ._files import written
+from . import _signals, gtfs
+from ._files import FileSet, file_set
 from ._geo import plane_km
 from ._tables import write_csv
 from .capacities import line_capacities, read_route_capacities
@@ -35,6 +35,9 @@ from .zones import read_zones, station_zones
 
 PLOTS = ("none", "loads", "all")
 STAGES = ("feed", "lines", "network", "demand", "uncongested", "congested", "files")
+# Every file a result set may have.
+RESULTS = ("skims.omx", "line_loads.csv", "line_loads.geojson", "line_loads.png",
+           "convergence.png", "convergence.csv")
 
 
 def sample_feed() -> Path:
@@ -157,6 +160,7 @@ class _Stages:
 
     @contextmanager
     def stage(self, name: str) -> Iterator[None]:
+        _signals.check()
         if self._bar is not None:
             self._bar.set_description(name)
         clock = time.perf_counter()
@@ -172,7 +176,7 @@ class _Stages:
 
 def run_job(job: Job) -> Report:
     """Runs `job`. Nothing is written until every input is read and every assignment done;
-    each file is then written whole, under a temporary name first."""
+    the files are then written under temporary names and renamed together."""
     stages = _Stages(job.progress, [s for s in STAGES if s != "congested" or job.congested])
     try:
         return _run(job, stages)
@@ -224,34 +228,35 @@ def _uncongested(job: Job, model: ZoneModel, demand: NDArray[np.float64]) -> Zon
 
 
 def _write(report: Report) -> list[Path]:
+    """Writes the result set to `job.out`, replacing an earlier one there whole."""
     job, feed_lines, uncongested, congested = (report.job, report.model.feed_lines,
                                                report.uncongested, report.congested)
-    job.out.mkdir(parents=True, exist_ok=True)
-    files = [job.out / name for name in ("skims.omx", "line_loads.csv", "line_loads.geojson")]
     matrices = {"demand": report.demand} | uncongested.matrices()
     if congested is not None:
         matrices |= {f"congested_{name}": matrix for name, matrix in congested.matrices().items()}
-    write_omx(files[0], report.model.zones.ids, matrices)
-    write_loads_csv(files[1], report.loads)
-    write_loads_geojson(files[2], report.loads, feed_lines)
     loop = None if congested is None else congested.loop
-    if job.plot != "none":
-        files += _draw(report, loop is not None and job.plot == "all")
-    if loop is not None:
-        files.append(job.out / "convergence.csv")
-        with written(files[-1]) as path:
-            write_csv(path, pd.DataFrame({"iteration": np.arange(1, len(loop.gaps) + 1),
-                                          "gap": loop.gaps}))
-    return files
+    with file_set(job.out, superseded=RESULTS) as files:
+        with files.file("skims.omx") as path:
+            write_omx(path, report.model.zones.ids, matrices)
+        with files.file("line_loads.csv") as path:
+            write_loads_csv(path, report.loads)
+        with files.file("line_loads.geojson") as path:
+            write_loads_geojson(path, report.loads, feed_lines)
+        if job.plot != "none":
+            _draw(report, files, loop is not None and job.plot == "all")
+        if loop is not None:
+            with files.file("convergence.csv") as path:
+                write_csv(path, pd.DataFrame({"iteration": np.arange(1, len(loop.gaps) + 1),
+                                              "gap": loop.gaps}))
+    return files.paths
 
 
-def _draw(report: Report, convergence: bool) -> list[Path]:
+def _draw(report: Report, files: FileSet, convergence: bool) -> None:
     """line_loads.png and, if `convergence`, convergence.png."""
     from .pictures import draw_convergence, draw_load_maps  # matplotlib only when drawing
-    feed_lines, out = report.model.feed_lines, report.job.out
+    feed_lines = report.model.feed_lines
     reference_lat = float(np.mean(feed_lines.stop_lat))
-    files = [out / "line_loads.png"]
-    with written(files[0]) as path:
+    with files.file("line_loads.png") as path:
         draw_load_maps(
             path, plane_km(feed_lines.stop_lat, feed_lines.stop_lon, reference_lat),
             feed_lines.alignments, feed_lines.line_names,
@@ -264,10 +269,8 @@ def _draw(report: Report, convergence: bool) -> list[Path]:
             paths=[(plane_km(points[:, 1], points[:, 0], reference_lat), at)
                    for points, at in zip(feed_lines.paths, feed_lines.path_stops)])
     if convergence:
-        files.append(out / "convergence.png")
         gaps = report.congested.loop.gaps  # type: ignore[union-attr]
-        with written(files[1]) as path:
+        with files.file("convergence.png") as path:
             draw_convergence(path, gaps, tol=report.congestion.tol,
                              title=f"Congested assignment ({report.congestion.name} model): "
                                    f"relative gap by iteration")
-    return files

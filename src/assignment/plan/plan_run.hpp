@@ -17,6 +17,7 @@
 #include "assignment/linear/destination_state.hpp"
 #include "assignment/linear/find_strategy.hpp"
 #include "assignment/linear/load_demand.hpp"
+#include "assignment/plan/cost_range.hpp"
 #include "assignment/plan/destination_flows.hpp"
 #include "assignment/plan/ordered_flow_sum.hpp"
 #include "assignment/plan/plan_assign.hpp"
@@ -116,6 +117,7 @@ private:
 
         const std::size_t destination = inputs_.dsts[k];
         find_strategy(network_.arcs(), graph, destination, costs, search);
+        check_cost_range(graph, costs, destination);
         leave_unreachable_trips(costs, search.node_volumes, k);
         if (loop_ == nullptr) {
             load_flows(graph, state, k);

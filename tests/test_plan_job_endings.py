@@ -1,0 +1,157 @@
+"""How the job ends when its files cannot be written or a signal stops it: one line, the exit
+status, and a result set replaced whole or not at all. Jobs that may crash or are signalled
+run in subprocesses."""
+
+import errno
+import pathlib
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+import pytest
+
+from vemo_plan.job._files import file_set
+from vemo_plan.job.cli import main
+
+HERE = Path(__file__).parent
+TIMEOUT = 120
+
+
+def _default_signals():
+    """In the child: the signals a test sends act, even if the test runner ignores them."""
+    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, signal.SIG_DFL)
+
+
+def run(arguments, **options):
+    return subprocess.run(arguments, capture_output=True, text=True, timeout=TIMEOUT, cwd=HERE,
+                          preexec_fn=_default_signals, **options)
+
+
+@pytest.fixture(scope="module")
+def old_results(tmp_path_factory):
+    """{name: bytes} of an earlier run's files, which differ from the default run's."""
+    out = tmp_path_factory.mktemp("old") / "out"
+    assert main(["--no-progress", "--out", str(out), "--trips", "1000"]) == 0
+    return {path.name: path.read_bytes() for path in out.iterdir()}
+
+
+def put(folder, files):
+    folder.mkdir(parents=True, exist_ok=True)
+    for name, content in files.items():
+        (folder / name).write_bytes(content)
+    return folder
+
+
+def contents(folder):
+    return {path.name: path.read_bytes() for path in folder.iterdir()}
+
+
+def test_a_file_set_replaces_the_old_set_whole_or_not_at_all(tmp_path):
+    old = {"a.csv": b"old a", "b.csv": b"old b", "c.png": b"old c"}
+    put(tmp_path, old)
+    with pytest.raises(KeyboardInterrupt), file_set(tmp_path, superseded=old) as files:
+        with files.file("a.csv") as path:
+            path.write_bytes(b"new a")
+        with files.file("b.csv") as path:
+            raise KeyboardInterrupt  # Ctrl-C while b.csv is written
+    assert contents(tmp_path) == old
+    with file_set(tmp_path, superseded=old) as files:
+        for name in ("a.csv", "b.csv"):
+            with files.file(name) as path:
+                path.write_bytes(b"new")
+    # c.png belonged to the old set only: the new one does not keep it.
+    assert contents(tmp_path) == {"a.csv": b"new", "b.csv": b"new"}
+
+
+def _mounted_tmpfs(folder):
+    """Whether a 1 MiB tmpfs could be mounted on `folder` (root with the right to mount)."""
+    folder.mkdir()
+    try:
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", str(folder)],
+                       check=True, capture_output=True, timeout=10)
+    except (OSError, subprocess.SubprocessError):
+        return False
+    return True
+
+
+def _fill(folder, leave_kib):
+    with open(folder / "filler", "wb") as filler:
+        filler.write(b"\0" * (shutil.disk_usage(folder).free - leave_kib * 1024))
+
+
+# KiB left on the disk, too few for skims.omx: with 4 and 8 the job crashed in HDF5, with 28 it
+# ended with HDF5's traceback.
+LEFT = (4, 8, 28)
+
+
+def test_a_full_disk_is_one_line_and_keeps_the_old_results(tmp_path, old_results, monkeypatch,
+                                                           capsys):
+    disks = {kib: tmp_path / f"left_{kib}k" for kib in LEFT}
+    mounted = [disk for disk in disks.values() if _mounted_tmpfs(disk)]
+    try:
+        if len(mounted) == len(disks):  # real full disks, in a subprocess: it may crash
+            for kib, disk in disks.items():
+                put(disk / "out", old_results)
+                _fill(disk, kib)
+            code = ("import sys; from vemo_plan.job.cli import main\n"
+                    "for out in sys.argv[1:]: print(main(['--no-progress', '--out', out]))")
+            ended = run([sys.executable, "-c", code, *(str(d / "out") for d in disks.values())])
+            statuses, lines = ended.stdout.split(), ended.stderr.splitlines()
+        else:  # no right to mount: the same failure where skims.omx's bytes are written
+            def full(path, data):
+                raise OSError(errno.ENOSPC, "No space left on device")
+            disks = {4: tmp_path}
+            put(tmp_path / "out", old_results)
+            monkeypatch.setattr(pathlib.Path, "write_bytes", full)
+            statuses = [str(main(["--no-progress", "--out", str(tmp_path / "out")]))]
+            lines = capsys.readouterr().err.splitlines()
+        assert statuses == ["1"] * len(disks)
+        assert lines == [f"vemo-plan: {disk / 'out' / 'skims.omx'}: no space left on device"
+                         for disk in disks.values()]
+        for disk in disks.values():
+            assert contents(disk / "out") == old_results
+    finally:
+        for disk in mounted:
+            subprocess.run(["umount", str(disk)], timeout=10)
+
+
+# (moment, signal, exit status, message, whether the new results stand): see stopped_job.py.
+STOPS = [
+    ("write_bytes", "SIGTERM", 143, "terminated (SIGTERM)", False),
+    ("write_bytes", "SIGHUP", 129, "hung up (SIGHUP)", False),
+    ("write_text", "SIGINT", 130, "interrupted", False),  # after two new files were complete
+    ("finaliser", "SIGINT", 130, "interrupted", False),  # the handler's exception dropped
+    ("replace", "SIGINT", 130, "interrupted", True),  # the renaming finishes first
+]
+
+
+@pytest.mark.parametrize("moment, name, status, message, renewed", STOPS)
+def test_a_signal_ends_the_job_with_one_result_set(tmp_path, old_results, moment, name, status,
+                                                   message, renewed):
+    out = put(tmp_path / "out", old_results)
+    ended = run([sys.executable, str(HERE / "stopped_job.py"), moment, name, "--no-progress",
+                 "--out", str(out)])
+    assert (ended.returncode, ended.stderr) == (status, f"vemo-plan: {message}\n")
+    now = contents(out)
+    assert sorted(now) == sorted(old_results)  # no temporary left
+    changed = {name for name in now if now[name] != old_results[name]}
+    assert changed == (set(now) if renewed else set())
+
+
+def test_ctrl_c_while_the_modules_load(tmp_path):
+    out = tmp_path / "out"
+    child = subprocess.Popen([Path(sys.executable).with_name("vemo-plan"), "--out", str(out)],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                             preexec_fn=_default_signals)
+    try:
+        time.sleep(0.3)  # the console entry has begun; importing the job takes a second more
+        child.send_signal(signal.SIGINT)
+        output, errors = child.communicate(timeout=TIMEOUT)
+    finally:
+        child.kill()
+    assert (child.returncode, output, errors) == (130, "", "vemo-plan: interrupted\n")
+    assert not out.exists()
