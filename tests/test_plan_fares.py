@@ -7,7 +7,7 @@ import pytest
 from plan_feeds import PEAK, STOP_IDS, WEEKDAY, feed_copy, model
 from vemo_plan.job import gtfs, sample_feed
 from vemo_plan.job.model import zone_model
-from vemo_plan.job.skims import assign_zones
+from vemo_plan.job.skims import assign_zones, assign_zones_congested
 
 ATTRIBUTES = "fare_id,price,currency_type,payment_method,transfers\n"
 NO_TRANSFERS = "F1,2.50,CAD,0,0\nF2,1.00,CAD,0,0\n"
@@ -62,9 +62,13 @@ def test_the_headway_cap_bounds_the_first_wait():
     plain = assign_zones(model(), demand)
     feed = gtfs.read_feed(sample_feed())
     lines = gtfs.feed_lines(feed, WEEKDAY, *PEAK)
-    capped = assign_zones(zone_model(lines, transfers=gtfs.feed_transfers(feed, lines),
-                                     max_headway=8.0), demand)
+    capped_model = zone_model(lines, transfers=gtfs.feed_transfers(feed, lines), max_headway=8.0)
+    capped = assign_zones(capped_model, demand)
     reached = np.isfinite(plain.cost)
     assert np.nanmax(plain.first_wait) > 4.0  # route 2 every 15 minutes: 7.5
     assert np.nanmax(capped.first_wait) <= 4.0 + 1e-4
     assert (capped.cost[reached] <= plain.cost[reached] + 1e-4).all()
+    # Waited for as if more often, a line still carries only its runs' riders.
+    congested = assign_zones_congested(capped_model, demand, np.full(len(lines.runs), 30.0))
+    for loads, use, runs in zip(congested.line_loads, congested.capacity_use, lines.runs):
+        np.testing.assert_allclose(use, loads / (30.0 * runs), rtol=1e-5)

@@ -128,9 +128,14 @@ def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
                            progress: bool = False) -> ZoneSkims:
     """``assign_zones`` with congestion solved by `congestion`'s loop: line ``i`` carries
     ``vehicle_capacities[i]`` riders per run. With `demand` for the feed's time window of W
-    minutes, its capacity per unit of frequency (runs per minute) is W times that."""
+    minutes, its capacity per unit of frequency (runs per minute) is W times that, over the
+    share of its network frequency its runs make (less than 1 where the headway cap raised
+    it): a line carries its runs' riders, however long it is waited for."""
     lines = model.line_network
-    per_frequency = model.feed_lines.window_minutes * np.asarray(vehicle_capacities, np.float64)
+    # The line network's frequencies wait at most max_headway; what a line carries is its runs'.
+    runs_share = model.feed_lines.frequencies / lines.line_frequencies.astype(np.float64)
+    per_frequency = (model.feed_lines.window_minutes * runs_share
+                     * np.asarray(vehicle_capacities, np.float64))
     result = lines.network.assign_congested(
         trip_list(model, demand), model.destination_nodes,
         lines.arc_capacity(per_frequency, congestion), congestion, skims=model.arc_skims,
