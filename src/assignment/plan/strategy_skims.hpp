@@ -122,14 +122,14 @@ void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationSt
         if (!boards) to[p] += share * from[p];
         if (!with_ends_) return;
         if (!boards) to[e] += share * from[e];
+        double* const before = to + e + 1;
+        double* const after = before + splits;
+        double* const boarded = after + splits;
+        const double* const head_before = from + e + 1;
+        const double* const head_after = head_before + splits;
+        const double* const head_boarded = head_after + splits;
         for (std::size_t j = 0; j < splits; ++j) {
             const double x = skim_values[split_[j]][a];
-            double* const before = to + e + 1;
-            double* const after = before + splits;
-            double* const boarded = after + splits;
-            const double* const head_before = from + e + 1;
-            const double* const head_after = head_before + splits;
-            const double* const head_boarded = head_after + splits;
             if (!boards) before[j] += share * (x + head_before[j]);
             after[j] += share * (boards ? head_boarded[j] : head_after[j]);
             boarded[j] += share * ((boards ? 0.0 : x * from[p]) + head_boarded[j]);
