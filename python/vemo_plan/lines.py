@@ -174,9 +174,8 @@ class LineNetwork:
             progress: show a progress bar over the destination stops (needs tqdm).
         """
         return LineAssignment(**self._fields(self.network.assign(
-            self._trips(demand_mat), self.destination_nodes, skims=self.arc_skims,
-            boarding=self.boarding, trip_ends=TRIP_END_SKIMS, origins=self.origin_nodes,
-            layout="origin", arc_flows=arc_flows, progress=progress)))
+            self._trips(demand_mat), self.destination_nodes, origins=self.origin_nodes,
+            arc_flows=arc_flows, progress=progress, **self.skim_arguments())))
 
     def assign_congested(self, demand_mat: ArrayLike, capacity: ArrayLike,
                          model: str | CongestionModel = "capacity", *,
@@ -195,8 +194,8 @@ class LineNetwork:
         chosen = congestion_model(model)
         result = self.network.assign_congested(
             self._trips(demand_mat), self.destination_nodes, self.arc_capacity(capacity, chosen),
-            chosen, skims=self.arc_skims, boarding=self.boarding, trip_ends=TRIP_END_SKIMS,
-            origins=self.origin_nodes, layout="origin", arc_flows=arc_flows, progress=progress)
+            chosen, origins=self.origin_nodes, arc_flows=arc_flows, progress=progress,
+            **self.skim_arguments())
         fields = self._fields(result)
         return CongestedLineAssignment(
             **fields, **shallow_fields(result, CongestedLoop),
@@ -231,6 +230,14 @@ class LineNetwork:
         carried = check.per_item(capacity, "capacity", self.line_count, "line") * \
             self.line_frequencies
         return [load / carried[i] for i, load in enumerate(line_loads)]
+
+    def skim_arguments(self, skims: dict[str, NDArray[np.float32]] | None = None
+                       ) -> dict[str, Any]:
+        """The arguments of ``network.assign`` and ``assign_congested`` for the results that
+        ``real_parts`` reads, a row per origin: `skims` (default: ``arc_skims``; more may be
+        added to those), the boarding arcs and the trip ends."""
+        return {"skims": self.arc_skims if skims is None else skims, "boarding": self.boarding,
+                "trip_ends": TRIP_END_SKIMS, "layout": "origin"}
 
     def real_parts(self, result: Assignment) -> dict[str, Any]:
         """From an assignment of `network` with ``skims=arc_skims`` (or more) and

@@ -25,21 +25,19 @@ from numpy.typing import NDArray
 
 from .model import ZoneModel
 from .. import Assignment, Network
-from ..lines import TRIP_END_SKIMS
 from ..results import summed_in_order
 from .skims import ZoneSkims, trip_list, zone_skims
 
 
 class _Arcs(NamedTuple):
-    """What every worker holds: the network's arcs, their skim values and boarding arcs, and
-    the origins kept."""
+    """What every worker holds: the network's arcs, the arguments of its skims (boarding arcs
+    and trip ends with them: ``LineNetwork.skim_arguments``), and the origins kept."""
 
     tail: NDArray[np.uint64]
     head: NDArray[np.uint64]
     frequency: NDArray[np.float32]
     cost: NDArray[np.float32]
-    skims: Mapping[str, NDArray[np.float32]]
-    boarding: NDArray[np.bool_]
+    skim_arguments: Mapping[str, Any]
     origins: NDArray[np.uint64]
 
 
@@ -67,8 +65,9 @@ def assign_zones_on_cluster(client: Client, model: ZoneModel, demand: NDArray[np
     size = shard_size or max(1, -(-zones // (2 * workers)))
     lines = model.line_network
     net = lines.network
-    arcs = client.scatter(_Arcs(net.tail, net.head, net.frequency, net.cost, model.arc_skims,
-                                lines.boarding, model.origin_nodes), broadcast=True)
+    arcs = client.scatter(_Arcs(net.tail, net.head, net.frequency, net.cost,
+                                lines.skim_arguments(model.arc_skims), model.origin_nodes),
+                          broadcast=True)
     origin_nodes, positions, trips = trip_list(model, demand)
     shards = []
     for first in range(0, zones, size):
@@ -109,6 +108,5 @@ def _assign_shard(arcs: _Arcs, destinations: NDArray[np.uint64],
                   demand: tuple[NDArray[Any], ...]) -> Assignment:
     """Runs on a worker: one shard's assignment, with its flows per destination."""
     return Network(arcs.tail, arcs.head, arcs.frequency, arcs.cost).assign(
-        demand, destinations, skims=arcs.skims, boarding=arcs.boarding,
-        trip_ends=TRIP_END_SKIMS, origins=arcs.origins, layout="origin",
-        arc_flows="per_destination")
+        demand, destinations, origins=arcs.origins, arc_flows="per_destination",
+        **arcs.skim_arguments)

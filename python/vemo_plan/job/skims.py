@@ -15,7 +15,6 @@ from numpy.typing import NDArray
 
 from .. import (Assignment, AveragingModel, CapacityModel, CongestedAssignment,
                 CongestedLoop, CongestionModel, CrowdingModel)
-from ..lines import TRIP_END_SKIMS
 from ..results import shallow_fields
 from .model import ZoneModel
 
@@ -116,9 +115,8 @@ def assign_zones(model: ZoneModel, demand: NDArray[np.float64], *,
     """The uncongested assignment of `demand` (trips, ``[origin zone, destination zone]``)."""
     lines = model.line_network
     result = lines.network.assign(
-        trip_list(model, demand), model.destination_nodes, skims=model.arc_skims,
-        boarding=lines.boarding, trip_ends=TRIP_END_SKIMS, origins=model.origin_nodes,
-        layout="origin", progress=progress)
+        trip_list(model, demand), model.destination_nodes, origins=model.origin_nodes,
+        progress=progress, **lines.skim_arguments(model.arc_skims))
     return zone_skims(model, result, demand)
 
 
@@ -138,9 +136,8 @@ def assign_zones_congested(model: ZoneModel, demand: NDArray[np.float64],
                      * np.asarray(vehicle_capacities, np.float64))
     result = lines.network.assign_congested(
         trip_list(model, demand), model.destination_nodes,
-        lines.arc_capacity(per_frequency, congestion), congestion, skims=model.arc_skims,
-        boarding=lines.boarding, trip_ends=TRIP_END_SKIMS, origins=model.origin_nodes,
-        layout="origin", progress=progress)
+        lines.arc_capacity(per_frequency, congestion), congestion, origins=model.origin_nodes,
+        progress=progress, **lines.skim_arguments(model.arc_skims))
     return zone_skims(model, result, demand, per_frequency)
 
 
@@ -169,6 +166,6 @@ def zone_skims(model: ZoneModel, result: Assignment, demand: NDArray[np.float64]
         reached = np.isfinite(matrices["cost"])
         total_cost = float(np.sum(demand[reached] * matrices["cost"][reached]))
     return ZoneSkims(**matrices, by_mode=skims, fare=fare, arc_flows=result.arc_flows,
-                     line_loads=line_loads, total_cost=total_cost, unassigned=result.unassigned, loop=loop,
-                     capacity_use=None if capacity is None else lines.capacity_use(line_loads,
-                                                                                   capacity))
+                     line_loads=line_loads, total_cost=total_cost, unassigned=result.unassigned,
+                     loop=loop, capacity_use=None if capacity is None
+                     else lines.capacity_use(line_loads, capacity))
