@@ -45,12 +45,12 @@ def available():
 
 
 class Peer:
-    """The peer on one arc list and its trips. With `skims` (name -> one value per arc) it also
-    skims: its node cost (`trav_time`) and the expected sum of each skim, from every
-    destination to every destination, its skim matrix being square over its zones; without,
-    its zones are the stops, as the suite has always given them."""
+    """The peer on one arc list and its trips, (origin vertex, destination vertex, trips). With
+    `skims` (name -> one value per arc) it also skims its node cost (`trav_time`) and the
+    expected sum of each skim, from each of `zones`' origin vertices to each of its destination
+    vertices; without, its zones are the first `stop_count` vertices."""
 
-    def __init__(self, frm, to, arc_freqs, costs, stop_count, demands, dsts, skims=None):
+    def __init__(self, frm, to, arc_freqs, costs, trips, skims=None, zones=None, stop_count=0):
         freqs = np.asarray(arc_freqs, dtype=np.float64)
         edges = pd.DataFrame({
             "tail": np.asarray(frm, dtype=np.int64),
@@ -59,15 +59,27 @@ class Peer:
             "freq": np.where(np.isinf(freqs), freqs, 2 * freqs),
         })
         self._costs = edges["trav_time"].to_numpy()
-        node_count = max(max(frm), max(to)) + 1
-        zones, skim_cols = np.arange(stop_count), None
+        node_count = int(max(edges["tail"].max(), edges["head"].max())) + 1
+        origins = destinations = np.arange(stop_count)
+        skim_cols = None
         if skims:
             for name, values in skims.items():
                 edges[name] = np.asarray(values, dtype=np.float64)
-            zones, skim_cols = np.asarray(dsts, dtype=np.int64), [NODE_COST_SKIM, *skims]
+            origins, destinations = (np.asarray(z, dtype=np.int64) for z in zones)
+            skim_cols = [NODE_COST_SKIM, *skims]
         self._model = HyperpathGenerating(edges, check_edges=True, skim_cols=skim_cols,
-                                          o_vert_ids=zones, d_vert_ids=zones,
+                                          o_vert_ids=origins, d_vert_ids=destinations,
                                           nodes_to_indices=np.arange(node_count))
+        self._origins, self._destinations, self._trips = (
+            np.asarray(values, dtype) for values, dtype
+            in zip(trips, (np.int64, np.int64, np.float64)))
+
+    @classmethod
+    def from_blocks(cls, frm, to, arc_freqs, costs, stop_count, demands, dsts, skims=None):
+        """The grid cities' form: trips as a block of node_count values per destination, of
+        which those from every stop other than the destination are given, the same trips vemo
+        loads; with `skims`, the zones are the destinations."""
+        node_count = max(max(frm), max(to)) + 1
         blocks = np.asarray(demands, dtype=np.float64).reshape(len(dsts), node_count)
         origins, destinations, trips = [], [], []
         for block, d in zip(blocks, dsts):
@@ -77,9 +89,8 @@ class Peer:
             origins.append(sending)
             destinations.append(np.full(len(sending), d))
             trips.append(at_stops[sending])
-        self._origins = np.concatenate(origins)
-        self._destinations = np.concatenate(destinations)
-        self._trips = np.concatenate(trips)
+        trip_list = tuple(np.concatenate(part) for part in (origins, destinations, trips))
+        return cls(frm, to, arc_freqs, costs, trip_list, skims, (dsts, dsts), stop_count)
 
     def arc_costs(self):
         return self._costs

@@ -132,7 +132,8 @@ def measure(args):
     }
     if args.peer and peer.available():
         try:
-            model = peer.Peer(*lists, city.stop_count, demands, dsts_list, skims=skims)
+            model = peer.Peer.from_blocks(*lists, city.stop_count, demands, dsts_list,
+                                          skims=skims)
             checked, calls["peer_zone_skims_s"] = peer_figures(model, network, trips, dsts,
                                                                skims, args.check, threads)
             figures.update(checked)

@@ -136,7 +136,7 @@ def measure(args):
             *network, demands, ItemsOnly)
     if args.peer and peer.available():
         try:
-            model = peer.Peer(*network, city.stop_count, demands, dsts)
+            model = peer.Peer.from_blocks(*network, city.stop_count, demands, dsts)
             if args.check:
                 figures["peer_check"] = peer.agreement(model, dsts, *results,
                                                        CHECKED_DESTINATIONS)
