@@ -53,28 +53,18 @@ def job_part(feed, congested):
 
 def build(feed):
     """The job's model and gravity demand on `feed`."""
-    from vemo_plan.job import gtfs
-    from vemo_plan.job.demand import gravity_demand
-    from vemo_plan.job.model import zone_model
-    from vemo_plan.job.zones import station_zones
-    from vemo_plan.job.run import Job
-    job = Job(feed=Path(feed))
-    read = gtfs.read_feed(job.feed)
-    day, _ = gtfs.default_day(read)
-    feed_lines = gtfs.feed_lines(read, day, job.start, job.end)
-    model = zone_model(feed_lines, station_zones(read, feed_lines, job.walking),
-                       job.walking, gtfs.feed_transfers(read, feed_lines), job.max_headway,
-                       gtfs.line_fares(read, feed_lines.route_ids))
-    return model, gravity_demand(model, job.trips, job.length_km)
+    from vemo_plan.job.run import Job, prepare
+    prepared = prepare(Job(feed=Path(feed)))
+    return prepared.model, prepared.demand
 
 
 def memory_part(feed):
     """The peak resident memory of the zone assignment, uncongested and congested (the job's
     default model and capacities), above what the process holds with the model built."""
-    from vemo_plan.job.capacities import line_capacities
+    from vemo_plan.job.run import Job, prepare
     from vemo_plan.job.skims import assign_zones, assign_zones_congested
-    model, demand = build(feed)
-    capacities = line_capacities(model.feed_lines, None, None)
+    prepared = prepare(Job(feed=Path(feed)))
+    model, demand, capacities = prepared.model, prepared.demand, prepared.vehicle_capacities
     figures = {}
     for name, call in {"uncongested": lambda: assign_zones(model, demand),
                        "congested": lambda: assign_zones_congested(model, demand,

@@ -3,7 +3,7 @@ status, and a result set replaced whole or not at all. Jobs that may crash or ar
 run in subprocesses."""
 
 import errno
-import pathlib
+import os
 import shutil
 import signal
 import subprocess
@@ -83,9 +83,8 @@ def _fill(folder, leave_kib):
         filler.write(b"\0" * (shutil.disk_usage(folder).free - leave_kib * 1024))
 
 
-# KiB left on the disk, too few for skims.omx: with 4 and 8 the job crashed in HDF5, with 28 it
-# ended with HDF5's traceback.
-LEFT = (4, 8, 28)
+# KiB left on the disk, each too few for skims.omx (about 21 KiB), which is written first.
+LEFT = (4, 8, 16)
 
 
 def test_a_full_disk_is_one_line_and_keeps_the_old_results(tmp_path, old_results, monkeypatch,
@@ -101,12 +100,12 @@ def test_a_full_disk_is_one_line_and_keeps_the_old_results(tmp_path, old_results
                     "for out in sys.argv[1:]: print(main(['--no-progress', '--out', out]))")
             ended = run([sys.executable, "-c", code, *(str(d / "out") for d in disks.values())])
             statuses, lines = ended.stdout.split(), ended.stderr.splitlines()
-        else:  # no right to mount: the same failure where skims.omx's bytes are written
-            def full(path, data):
+        else:  # no right to mount: the same failure where skims.omx's space is reserved
+            def full(descriptor, offset, length):
                 raise OSError(errno.ENOSPC, "No space left on device")
             disks = {4: tmp_path}
             put(tmp_path / "out", old_results)
-            monkeypatch.setattr(pathlib.Path, "write_bytes", full)
+            monkeypatch.setattr(os, "posix_fallocate", full)
             statuses = [str(main(["--no-progress", "--out", str(tmp_path / "out")]))]
             lines = capsys.readouterr().err.splitlines()
         assert statuses == ["1"] * len(disks)
@@ -121,8 +120,8 @@ def test_a_full_disk_is_one_line_and_keeps_the_old_results(tmp_path, old_results
 
 # (moment, signal, exit status, message, whether the new results stand): see stopped_job.py.
 STOPS = [
-    ("write_bytes", "SIGTERM", 143, "terminated (SIGTERM)", False),
-    ("write_bytes", "SIGHUP", 129, "hung up (SIGHUP)", False),
+    ("pwrite", "SIGTERM", 143, "terminated (SIGTERM)", False),
+    ("pwrite", "SIGHUP", 129, "hung up (SIGHUP)", False),
     ("write_text", "SIGINT", 130, "interrupted", False),  # after two new files were complete
     ("finaliser", "SIGINT", 130, "interrupted", False),  # the handler's exception dropped
     ("replace", "SIGINT", 130, "interrupted", True),  # the renaming finishes first

@@ -10,7 +10,9 @@ from vemo_plan.job.omx import read_omx, write_omx
 
 MATRICES = {"cost": np.array([[0, 1.5], [np.inf, 0]], np.float32),
             "transfers": np.array([[0, np.nan], [0.25, 0]], np.float32),
-            "demand": np.array([[0, 12.5], [3, 0]])}
+            "demand": np.array([[0, 12.5], [3, 0]]),
+            # Written byte for byte: a transposed view in another byte order is stored as read.
+            "boardings": np.array([[0, 2], [1, 0]], ">f4").T}
 
 
 @pytest.mark.parametrize("ids, lookup", [

@@ -5,17 +5,21 @@ under ``/lookup/zone``, and the ``SHAPE`` and ``OMX_VERSION`` attributes. Zone i
 all plain integers are stored as 64-bit integers, the lookup every OMX reader takes; others as
 UTF-8 strings.
 
-The file is built in memory (HDF5's core driver, with no file behind it) and its bytes then
-written by Python: a write that fails, a full disk among them, is an ordinary OSError, where
-the HDF5 library failing to write a file of its own cannot be recovered from.
+Each matrix is stored contiguous and uncompressed, its rows one after another as in memory,
+so the file is written at the speed of the disk: 763 MiB for the 14 matrices of 3,693 zones
+in about 1 s, where zlib at level 1 took 4 s to make them 115 MiB. HDF5 lays the file out in
+memory (``_Sketch``), the matrices' space allocated but not written; the file is then reserved
+whole on the disk and every byte of it written by Python, so that a full disk is an ordinary
+OSError before any data is written, never a failure inside the HDF5 library, which cannot be
+recovered from.
 """
 
 from __future__ import annotations
 
 import os
-import uuid
 from collections.abc import Mapping, Sequence
 
+import h5py  # type: ignore[import-untyped]
 import numpy as np
 import openmatrix
 from numpy.typing import NDArray
@@ -34,16 +38,23 @@ def write_omx(path: str | os.PathLike[str], zone_ids: Sequence[str],
         if np.shape(matrix) != shape:
             raise ValueError(f"matrix {name!r} has shape {np.shape(matrix)}; expected {shape}, "
                              f"one row and column per zone")
-    # The name only tells files in memory apart.
-    with openmatrix.open_file(f"omx-{uuid.uuid4().hex}", "w", shape=shape, driver="core",
-                              backing_store=False) as omx:
+    sketch = _Sketch()
+    placed: list[tuple[int, bytes | memoryview]] = []  # each matrix's byte offset and bytes
+    with openmatrix.open_file(sketch, "w", shape=shape) as omx:
         for name, matrix in matrices.items():
-            omx.create_matrix(name, obj=np.ascontiguousarray(matrix))
+            dataset = omx.data.create_dataset(name, shape, np.asarray(matrix).dtype,
+                                              dcpl=_allocated_unwritten())
+            placed.append((dataset.id.get_offset(),
+                           np.ascontiguousarray(matrix, dtype=dataset.dtype).data))
         omx.create_mapping(MAPPING, _lookup(zone_ids))
-        omx.flush()
-        image = omx.id.get_file_image()
     with written(path) as temporary:
-        temporary.write_bytes(image)
+        descriptor = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o666)
+        try:
+            os.posix_fallocate(descriptor, 0, sketch.size)
+            for offset, data in [*sketch.pieces, *placed]:
+                _write_at(descriptor, data, offset)
+        finally:
+            os.close(descriptor)
 
 
 def read_omx(path: str | os.PathLike[str]) -> tuple[list[str], dict[str, NDArray[np.floating]]]:
@@ -60,3 +71,70 @@ def _lookup(zone_ids: Sequence[str]) -> NDArray[np.int64] | NDArray[np.bytes_]:
            for zone in ids):
         return np.array([int(zone) for zone in ids], np.int64)
     return np.array([zone.encode() for zone in ids])
+
+
+def _allocated_unwritten() -> h5py.h5p.PropDCID:
+    """A contiguous dataset whose space is allocated when it is created and never filled."""
+    dcpl = h5py.h5p.create(h5py.h5p.DATASET_CREATE)
+    dcpl.set_layout(h5py.h5d.CONTIGUOUS)
+    dcpl.set_alloc_time(h5py.h5d.ALLOC_TIME_EARLY)
+    dcpl.set_fill_time(h5py.h5d.FILL_TIME_NEVER)
+    return dcpl
+
+
+def _write_at(descriptor: int, data: bytes | memoryview, offset: int) -> None:
+    view = memoryview(data).cast("B")
+    while view:
+        done = os.pwrite(descriptor, view, offset)
+        view, offset = view[done:], offset + done
+
+
+class _Sketch:
+    """A file for HDF5 to lay an OMX file out in (h5py's file-object driver): it keeps the
+    pieces written, in order, and the file's size, which takes in the matrices' space that is
+    allocated but never written."""
+
+    def __init__(self) -> None:
+        self.pieces: list[tuple[int, bytes]] = []
+        self.size = 0
+        self._at = 0
+
+    def seek(self, offset: int, whence: int = os.SEEK_SET) -> int:
+        self._at = offset + {os.SEEK_SET: 0, os.SEEK_CUR: self._at, os.SEEK_END: self.size}[whence]
+        return self._at
+
+    def tell(self) -> int:
+        return self._at
+
+    def write(self, data: bytes) -> int:
+        piece = bytes(data)
+        self.pieces.append((self._at, piece))
+        self._at += len(piece)
+        self.size = max(self.size, self._at)
+        return len(piece)
+
+    def read(self, size: int = -1) -> bytes:
+        buffer = bytearray(max(self.size - self._at, 0) if size < 0 else size)
+        return bytes(buffer[:self.readinto(memoryview(buffer))])
+
+    def readinto(self, buffer: memoryview) -> int:
+        """What the pieces hold at the position, later pieces over earlier ones, zeros
+        elsewhere."""
+        view = memoryview(buffer).cast("B")
+        start, end = self._at, min(self._at + len(view), self.size)
+        view[:] = bytes(len(view))
+        for offset, piece in self.pieces:
+            low, high = max(start, offset), min(end, offset + len(piece))
+            if low < high:
+                view[low - start:high - start] = piece[low - offset:high - offset]
+        self._at = max(start, end)
+        return max(end - start, 0)
+
+    def truncate(self, size: int) -> int:
+        self.pieces = [(offset, piece[:size - offset]) for offset, piece in self.pieces
+                       if offset < size]
+        self.size = size
+        return size
+
+    def flush(self) -> None:
+        pass

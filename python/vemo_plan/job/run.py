@@ -184,7 +184,21 @@ def run_job(job: Job) -> Report:
         stages.close()
 
 
-def _run(job: Job, stages: _Stages) -> Report:
+@dataclass(frozen=True)
+class Prepared:
+    """What the assignments take: the zone model, the demand between its zones, each line's
+    vehicle capacity, and why the service day was chosen (None if given)."""
+
+    model: ZoneModel
+    demand: NDArray[np.float64]
+    vehicle_capacities: NDArray[np.float64]
+    day: str | None
+
+
+def prepare(job: Job, stages: _Stages | None = None) -> Prepared:
+    """The job's stages before the assignments: the feed read, its lines, the network and the
+    demand, each timed by `stages` if given."""
+    stages = stages or _Stages(False, [])
     with stages.stage("feed"):
         feed = gtfs.read_feed(job.feed or sample_feed(), job.encoding)
         day, why = job.day, None
@@ -205,6 +219,13 @@ def _run(job: Job, stages: _Stages) -> Report:
     with stages.stage("demand"):
         demand = (gravity_demand(model, job.trips, job.length_km) if job.demand is None
                   else read_demand(job.demand, model.zones))
+    return Prepared(model, demand, vehicle_capacities, why)
+
+
+def _run(job: Job, stages: _Stages) -> Report:
+    prepared = prepare(job, stages)
+    model, demand, vehicle_capacities = (prepared.model, prepared.demand,
+                                         prepared.vehicle_capacities)
     with stages.stage("uncongested"):
         uncongested = _uncongested(job, model, demand)
     congested, congestion = None, job.congestion_model()
@@ -213,7 +234,7 @@ def _run(job: Job, stages: _Stages) -> Report:
             congested = assign_zones_congested(model, demand, vehicle_capacities, congestion,
                                                progress=job.progress)
     report = Report(job, model, demand, uncongested, congested, vehicle_capacities, congestion,
-                    day=why, seconds=stages.seconds)
+                    day=prepared.day, seconds=stages.seconds)
     with stages.stage("files"):
         report.files = _write(report)
     return report
