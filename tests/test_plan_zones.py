@@ -7,6 +7,8 @@ import pytest
 
 from plan_feeds import PEAK, STOP_IDS, WEEKDAY, feed_copy, model
 from vemo_plan.job import gtfs
+from vemo_plan.job import _geo
+from vemo_plan.job import demand as demand_module
 from vemo_plan.job._geo import metres
 from vemo_plan.job.demand import gravity_demand, read_demand
 from vemo_plan.job.model import zone_model
@@ -181,3 +183,22 @@ def test_faults_name_the_file_and_line(tmp_path, stop_model, text, message):
     with pytest.raises(gtfs.InputError) as caught:
         read(path)
     assert str(caught.value) == message.format(path=path)
+
+
+@pytest.mark.parametrize("limit, block", [(300.0, 7), (2_000.0, 50), (0.0, 4_000_000)])
+def test_pairs_within_measure_what_all_pairs_give(monkeypatch, limit, block):
+    """The latitude band and the blocks of rows find every pair the whole matrix finds, with
+    the same distances, bit for bit; as does the gravity model's mirrored decay."""
+    monkeypatch.setattr(_geo, "_BLOCK", block)
+    monkeypatch.setattr(demand_module, "_DECAY_ROWS", 3)
+    rng = np.random.default_rng(5)
+    lat_a, lon_a = 45 + rng.random(40) * 0.05, 7 + rng.random(40) * 0.05
+    lat_b, lon_b = np.append(lat_a[:5], 45 + rng.random(30) * 0.05), 7 + rng.random(35) * 0.05
+    whole = metres(lat_a[:, None], lon_a[:, None], lat_b[None, :], lon_b[None, :])
+    i, j = np.nonzero(whole <= limit)
+    found = _geo.pairs_within(lat_a, lon_a, lat_b, lon_b, limit)
+    for got, expected in zip(found, (i, j, whole[i, j])):
+        np.testing.assert_array_equal(got, expected)
+    square = metres(lat_a[:, None], lon_a[:, None], lat_a[None, :], lon_a[None, :])
+    np.testing.assert_array_equal(demand_module._decay(lat_a, lon_a, 2.0),
+                                  np.exp(-(square / 1000.0) / 2.0))

@@ -27,6 +27,9 @@ from .zones import Zones
 DEMAND_COLUMNS = ("origin", "destination", "trips")
 MOST_TRIPS = 1e12  # a pair's trips in a demand file: more is a fault, not a city
 
+# Rows of zones whose distances to the zones after them are measured at once.
+_DECAY_ROWS = 256
+
 
 def zone_activity(model: ZoneModel) -> NDArray[np.float64]:
     """Per zone, the runs serving its stops."""
@@ -53,14 +56,34 @@ def gravity_demand(model: ZoneModel, total_trips: float = 3000.0,
                          f"got {total_trips} and {length_km}")
     zones = model.zones
     activity = zone_activity(model)
-    km = metres(zones.lat[:, None], zones.lon[:, None], zones.lat[None, :],
-                zones.lon[None, :]) / 1000.0
-    weight = np.outer(activity, activity) * np.exp(-km / length_km)
+    weight = np.outer(activity, activity)
+    weight *= _decay(zones.lat, zones.lon, length_km)
     np.fill_diagonal(weight, 0.0)
-    if not weight.sum() > 0:
+    total = weight.sum()
+    if not total > 0:
         raise InputError("the gravity model needs two zones connected to stops served in the "
                          "window")
-    return total_trips * weight / weight.sum()
+    weight *= total_trips
+    weight /= total
+    return weight
+
+
+def _decay(lat: NDArray[np.float64], lon: NDArray[np.float64],
+           length_km: float) -> NDArray[np.float64]:
+    """exp(-km / length_km) between every two zones. The distances are symmetric bit for bit
+    (the haversine's terms are), so each block of rows is measured from its diagonal on and
+    mirrored: half the arithmetic of the whole matrix."""
+    decay = np.empty((len(lat), len(lat)))
+    for first in range(0, len(lat), _DECAY_ROWS):
+        rows = slice(first, first + _DECAY_ROWS)
+        block = metres(lat[rows, None], lon[rows, None], lat[None, first:], lon[None, first:])
+        block /= 1000.0
+        np.negative(block, out=block)
+        block /= length_km
+        np.exp(block, out=block)
+        decay[rows, first:] = block
+        decay[first:, rows] = block.T
+    return decay
 
 
 def read_demand(path: str | os.PathLike[str], zones: Zones) -> NDArray[np.float64]:

@@ -113,8 +113,10 @@ def feed_lines(feed: Feed, day: datetime.date, start: float, end: float) -> Feed
         raise InputError(f"{feed.label}: no trip that leaves its middle stop between "
                          f"{clock(start)} and {clock(end)} on {day.isoformat()} serves two "
                          f"stops")
-    index = pd.Series(np.arange(len(stops)), index=stops.index)
-    alignments = [index[list(pattern)].to_numpy(np.int64) for pattern in lines["pattern"]]
+    patterns = lines["pattern"]
+    alignments = np.split(stops.index.get_indexer(
+        [stop for pattern in patterns for stop in pattern]).astype(np.int64),
+        np.cumsum(patterns.map(len).to_numpy())[:-1])
     stop_lat, stop_lon = stops["lat"].to_numpy(float), stops["lon"].to_numpy(float)
     paths, path_stops = line_paths(feed, trip_line, runs, alignments, stop_lat, stop_lon)
     return FeedLines(
