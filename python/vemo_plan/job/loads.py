@@ -4,6 +4,7 @@ CSV and as GeoJSON (each segment a LineString along its line's path from stop to
 from __future__ import annotations
 
 import json
+import math
 import os
 from collections.abc import Mapping
 
@@ -73,11 +74,16 @@ def write_loads_geojson(path: str | os.PathLike[str], table: pd.DataFrame,
     paths = [feed_lines.segment_path(line, segment)
              for line, stops in enumerate(feed_lines.alignments)
              for segment in range(len(stops) - 1)]
-    properties = table.drop(columns=["from_stop", "to_stop"])
+    properties = table.drop(columns=["from_stop", "to_stop"]).to_dict("records")
     features = [{
         "type": "Feature",
         "geometry": {"type": "LineString", "coordinates": path.tolist()},
-        "properties": row,
-    } for path, row in zip(paths, json.loads(properties.to_json(orient="records")))]
+        "properties": {name: _json_value(value) for name, value in row.items()},
+    } for path, row in zip(paths, properties)]
     with written(path) as temporary:
         temporary.write_text(json.dumps({"type": "FeatureCollection", "features": features}))
+
+
+def _json_value(value: object) -> object:
+    """`value`, or None (null) for a NaN or an infinity, which JSON lacks."""
+    return None if isinstance(value, float) and not math.isfinite(value) else value
