@@ -5,7 +5,9 @@ vemo_plan adds around the core's computation when it writes per-destination flow
 arrays, against what linear_assign's lists cost; three skims against none; the peer's
 assignment with the same skims (after checking that both give the same skims); the peak memory
 of a call against its budget and against linear_assign's result lists; and one call at scale
-(10^6 arcs, 500 destinations, 10,000 origins). Prints the tables and writes them as JSON.
+(10^6 arcs, 500 destinations, 10,000 origins); and the job on a real regional feed
+(feed_job.py: stage times, peak memory, the peer on the same arcs), where the feed is there.
+Prints the tables and writes them as JSON.
 
 Every size and thread count runs in a fresh process, as in run.py.
 """
@@ -17,6 +19,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import feed_job  # noqa: E402
 import plan_report  # noqa: E402
 import suite  # noqa: E402
 from measure import available_cpus, in_fresh_process  # noqa: E402
@@ -62,6 +65,8 @@ def main():
     results = suite.run_sizes("plan_one_size.py", sizes, thread_counts, ["--check"],
                               plan_report.summarize, plan_report.describe_check)
     scale = run_scale(*(QUICK_SCALE if args.quick else SCALE), thread_counts[-1])
+    real_feed = (feed_job.run_all(feed_job.FEED, 1 if args.quick else 3)
+                 if feed_job.FEED.exists() else None)
     facts["load_average_at_end"] = os.getloadavg()
     suite.warn_if_builds_mixed(
         [run for result in results for run in result["runs"].values()] + [scale],
@@ -79,9 +84,13 @@ def main():
     print()
     print("At scale: " + plan_report.describe_scale(scale))
     print()
+    print(f"No real feed at {feed_job.FEED}: its job is not measured." if real_feed is None
+          else feed_job.describe(real_feed))
+    print()
     print(plan_report.LEGEND)
     command = "make bench-plan" + (" (benchmarks/plan_run.py --quick)" if args.quick else "")
-    suite.write_results(args.output, command, facts, started, sizes=results, scale=scale)
+    suite.write_results(args.output, command, facts, started, sizes=results, scale=scale,
+                        real_feed=real_feed)
 
 
 if __name__ == "__main__":
