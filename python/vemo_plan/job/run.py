@@ -4,7 +4,9 @@ skims to OpenMatrix, line loads to CSV and GeoJSON, and pictures out."""
 from __future__ import annotations
 
 import datetime
+import importlib
 import importlib.resources
+import threading
 import time
 from collections.abc import Iterator
 from contextlib import contextmanager
@@ -256,6 +258,12 @@ def _write(report: Report) -> list[Path]:
     if congested is not None:
         matrices |= {f"congested_{name}": matrix for name, matrix in congested.matrices().items()}
     loop = None if congested is None else congested.loop
+    if job.plot != "none":
+        # matplotlib takes most of a second to import: it is imported while skims.omx is
+        # written, whose writes let other threads run. A daemon, so that a stopped job need
+        # not wait for it.
+        threading.Thread(target=importlib.import_module, args=(f"{__package__}.pictures",),
+                         daemon=True).start()
     with file_set(job.out, superseded=RESULTS) as files:
         with files.file("skims.omx") as path:
             write_omx(path, report.model.zones.ids, matrices)
