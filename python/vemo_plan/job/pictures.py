@@ -12,20 +12,21 @@ lines by riders times kilometres get colours and names, the others are grey.
 from __future__ import annotations
 
 from collections.abc import Sequence
+from dataclasses import dataclass
 from pathlib import Path
 from typing import Any
 
-import matplotlib
-
-matplotlib.use("Agg")  # files only: no display needed
-
-import matplotlib.pyplot as plt  # noqa: E402
-import numpy as np  # noqa: E402
-import pandas as pd  # noqa: E402
-from matplotlib.collections import LineCollection  # noqa: E402
-from matplotlib.lines import Line2D  # noqa: E402
-from matplotlib.ticker import MaxNLocator  # noqa: E402
-from mpl_toolkits.axes_grid1.anchored_artists import (  # type: ignore[import-untyped] # noqa: E402
+import numpy as np
+import pandas as pd
+# A figure on the Agg canvas, without pyplot: files only, no display or figure manager needed.
+from matplotlib.backends.backend_agg import FigureCanvasAgg, RendererAgg
+from matplotlib.collections import LineCollection
+from matplotlib.figure import Figure
+from matplotlib.legend import Legend
+from matplotlib.lines import Line2D
+from matplotlib.ticker import MaxNLocator
+from matplotlib.transforms import Bbox
+from mpl_toolkits.axes_grid1.anchored_artists import (  # type: ignore[import-untyped]
     AnchoredSizeBar,
 )
 
@@ -36,6 +37,10 @@ Loads = Sequence[Any]
 Paths = Sequence[tuple[np.ndarray, np.ndarray]]
 
 MAP_INCHES = 8.0  # each map's width
+MAP_GAP = 0.3  # inches between maps
+TITLES = 0.65  # inches above the maps for their titles and, above those, the picture's
+MARGIN = 0.2  # inches of white around it all
+DPI = 110
 WIDEST_BAND = 12.0  # points: the busiest segment's band width
 # The busiest lines get these colours (tab10's but its grey, kept for the others) and a name.
 LINE_COLOURS = ("#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd", "#8c564b", "#e377c2",
@@ -65,9 +70,10 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Stops,
              for _, panel in panels]
     largest = max((float(np.max(load, initial=0.0)) for load in loads), default=0.0)
     points_per_load = widest_band / largest if largest > 0 else 0.0
+    bands = [load * points_per_load for load in loads]
     labels = (None if stop_labels is None or len(served) > MAX_STOP_LABELS
               else list(stop_labels))
-    low, high = _extent(np.concatenate([xy[served], *segments["path"]]),
+    low, high = _extent(np.concatenate([xy[served], segments.points]),
                         1.08 if labels is None else 1.15)
     km_per_point = (high[0] - low[0]) / (MAP_INCHES * 72)
     busiest = _busiest(segments, loads, len(alignments))
@@ -75,29 +81,35 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Stops,
     colours[busiest] = LINE_COLOURS[:len(busiest)]
     limits = (np.full(len(alignments), np.inf) if capacities is None
               else np.asarray(capacities, float))
+    lines = segments.line
+    over = [(band > 0) & (load > limits[lines]) for band, load in zip(bands, loads)]
 
-    map_height = MAP_INCHES * (high[1] - low[1]) / (high[0] - low[0])
-    gap, top = 0.3, 0.9
-    width = len(panels) * MAP_INCHES + (len(panels) - 1) * gap
-    fig = plt.figure(figsize=(width, map_height + top))
-    lines = segments["line"].to_numpy()
-    over_capacity = False
-    for k, ((panel_title, _), load) in enumerate(zip(panels, loads)):
-        ax = fig.add_axes(((k * (MAP_INCHES + gap)) / width, 0.0, MAP_INCHES / width,
-                           map_height / (map_height + top)))
-        ax.add_collection(LineCollection(segments["path"], colors=NETWORK, linewidths=0.5,
-                                         zorder=1))
-        band = load * points_per_load
-        order = np.argsort(colours[lines] != OTHER_LINES, kind="stable")  # grey ones first
-        order = order[band[order] > 0]
+    fig = Figure(dpi=DPI)
+    canvas = FigureCanvasAgg(fig)
+    handles = _legend(colours, busiest, line_names, largest, points_per_load, unit,
+                      any(np.any(marked) for marked in over))
+    legend = fig.legend(handles=handles, loc="upper left", fontsize=9, frameon=False,
+                        handlelength=3)
+    for handle, text in zip(handles, legend.get_texts()):
+        if handle.get_linestyle() == "None":  # a heading
+            text.set_fontweight("bold")
+    maps = _lay_out(fig, canvas.get_renderer(), legend,
+                    (len(panels) * MAP_INCHES + (len(panels) - 1) * MAP_GAP,
+                     MAP_INCHES * (high[1] - low[1]) / (high[0] - low[0])))
+    network = segments.paths()
+    grey_first = np.argsort(colours[lines] != OTHER_LINES, kind="stable")
+    for k, ((panel_title, _), load, band, marked) in enumerate(zip(panels, loads, bands, over)):
+        ax = fig.add_axes((maps.x0 + k * (MAP_INCHES + MAP_GAP) / fig.get_figwidth(), maps.y0,
+                           MAP_INCHES / fig.get_figwidth(), maps.height))
+        ax.add_collection(LineCollection(network, colors=NETWORK, linewidths=0.5, zorder=1))
+        order = grey_first[band[grey_first] > 0]
         centres = _offset(segments, band, km_per_point)
         ax.add_collection(LineCollection([centres[s] for s in order],
                                          colors=colours[lines[order]], linewidths=band[order],
                                          capstyle="butt", alpha=0.9, zorder=2))
-        over = order[load[order] > limits[lines[order]]]
-        over_capacity |= len(over) > 0
-        ax.add_collection(LineCollection([centres[s] for s in over], colors="black",
-                                         linewidths=0.8, linestyles=(0, (2, 2)), zorder=3))
+        ax.add_collection(LineCollection([centres[s] for s in order[marked[order]]],
+                                         colors="black", linewidths=0.8,
+                                         linestyles=(0, (2, 2)), zorder=3))
         # Stops over the bands where they are few and named, beneath them where they are many.
         ax.scatter(xy[served, 0], xy[served, 1], s=_stop_size(len(served)), color="black",
                    linewidths=0, zorder=1.5 if labels is None else 4)
@@ -111,31 +123,73 @@ def draw_load_maps(path: str | Path, xy: np.ndarray, alignments: Stops,
         ax.set_yticks([])
         ax.set_title(f"{panel_title}: busiest segment {float(np.max(load, initial=0)):,.0f} "
                      f"{unit}")
-    handles = _legend(colours, busiest, line_names, largest, points_per_load, unit,
-                      over_capacity)
-    legend = fig.legend(handles=handles, loc="upper left", fontsize=9, frameon=False,
-                        bbox_to_anchor=(1.0, map_height / (map_height + top)), handlelength=3)
-    for handle, text in zip(handles, legend.get_texts()):
-        if handle.get_linestyle() == "None":  # a heading
-            text.set_fontweight("bold")
-    fig.suptitle(title, fontsize=13, y=1 - 0.25 / (map_height + top))
-    fig.savefig(path, dpi=110, format="png", bbox_inches="tight", pad_inches=0.2)
-    plt.close(fig)
+    fig.suptitle(title, fontsize=13, x=(maps.x0 + maps.x1) / 2,
+                 y=1 - MARGIN / fig.get_figheight(), va="top")
+    fig.savefig(path, dpi=DPI, format="png")
 
 
-def _segments(xy: np.ndarray, alignments: Stops, paths: Paths | None) -> pd.DataFrame:
-    """Per segment of every line, in line order: line, from and to stop, and the (k, 2) plane
-    points it runs along."""
-    rows: dict[str, list[Any]] = {"line": [], "a": [], "b": [], "path": []}
-    for line, stops in enumerate(alignments):
-        stops = np.asarray(stops, int)
-        points, at = (xy[stops], np.arange(len(stops))) if paths is None else paths[line]
-        for k in range(len(stops) - 1):
-            rows["line"].append(line)
-            rows["a"].append(stops[k])
-            rows["b"].append(stops[k + 1])
-            rows["path"].append(np.asarray(points[at[k]:at[k + 1] + 1], float))
-    return pd.DataFrame(rows)
+def _lay_out(fig: Figure, renderer: RendererAgg, legend: Legend, maps: tuple[float, float]
+             ) -> Bbox:
+    """Sizes `fig` to hold the maps (width, height in inches) with the titles above them and
+    `legend` beside them, anchored at their top right corner, all within `MARGIN`; gives the
+    maps' box in figure coordinates. The legend is measured rather than the figure cropped to
+    fit, so that it is drawn once."""
+    legend.set_bbox_to_anchor((0, 0), transform=fig.dpi_scale_trans)
+    beside = legend.get_window_extent(renderer).transformed(
+        fig.dpi_scale_trans.inverted())  # inches from the maps' top right corner
+    (width, height), below = maps, max(maps[1], -beside.y0)
+    size = (MARGIN + width + beside.x1 + MARGIN, MARGIN + below + TITLES + MARGIN)
+    fig.set_size_inches(size)
+    top = size[1] - MARGIN - TITLES
+    legend.set_bbox_to_anchor((MARGIN + width, top), transform=fig.dpi_scale_trans)
+    return Bbox.from_bounds(MARGIN / size[0], (top - height) / size[1], width / size[0],
+                            height / size[1])
+
+
+@dataclass(frozen=True)
+class _Segments:
+    """Every line's segments, in line order: line, from and to stop, and the plane points they
+    run along, one segment's after another's: segment s along points[bounds[s]:bounds[s + 1]],
+    which is at least one point."""
+
+    line: np.ndarray
+    a: np.ndarray
+    b: np.ndarray
+    points: np.ndarray
+    bounds: np.ndarray
+
+    @property
+    def owner(self) -> np.ndarray:
+        """The segment of each point."""
+        return np.repeat(np.arange(len(self.line)), np.diff(self.bounds))
+
+    def paths(self) -> list[np.ndarray]:
+        return _split(self.points, self.bounds)
+
+
+def _split(points: np.ndarray, bounds: np.ndarray) -> list[np.ndarray]:
+    return np.split(points, bounds[1:-1])
+
+
+def _segments(xy: np.ndarray, alignments: Stops, paths: Paths | None) -> _Segments:
+    """The segments of `alignments`, each along its line's path from its stop to the next."""
+    stops = [np.asarray(line, int) for line in alignments]
+    if paths is None:
+        paths = [(xy[line], np.arange(len(line))) for line in stops]
+    points = [np.asarray(line_points, float) for line_points, _ in paths]
+    # Each stop's point in all lines' points, one line's after another's.
+    line_start = np.cumsum([0, *map(len, points)])
+    at = [np.asarray(line_at, int) + start for (_, line_at), start in zip(paths, line_start)]
+    first, last = _joined([line[:-1] for line in at]), _joined([line[1:] for line in at])
+    bounds = np.concatenate([[0], np.cumsum(last - first + 1)])
+    taken = np.arange(bounds[-1]) + np.repeat(first - bounds[:-1], last - first + 1)
+    return _Segments(np.repeat(np.arange(len(stops)), [max(len(line) - 1, 0) for line in stops]),
+                     _joined([line[:-1] for line in stops]), _joined([line[1:] for line in stops]),
+                     np.concatenate([np.empty((0, 2)), *points])[taken], bounds)
+
+
+def _joined(parts: list[np.ndarray]) -> np.ndarray:
+    return np.concatenate([np.empty(0, int), *parts])
 
 
 def _extent(points: np.ndarray, margin: float) -> tuple[np.ndarray, np.ndarray]:
@@ -149,41 +203,59 @@ def _extent(points: np.ndarray, margin: float) -> tuple[np.ndarray, np.ndarray]:
     return centre - size / 2, centre + size / 2
 
 
-def _busiest(segments: pd.DataFrame, loads: Sequence[np.ndarray], count: int) -> list[int]:
+def _busiest(segments: _Segments, loads: Sequence[np.ndarray], count: int) -> list[int]:
     """The busiest lines by load times length over all panels, busiest first, one for each of
     `LINE_COLOURS`; only lines with a load."""
-    length = np.array([np.hypot(*np.diff(path, axis=0).T).sum() for path in segments["path"]])
-    work = np.bincount(segments["line"], np.sum(loads, axis=0) * length, minlength=count)
+    along, owner = np.diff(segments.points, axis=0), segments.owner
+    inside = owner[:-1] == owner[1:]  # a piece of a segment, not a step to the next one
+    length = np.bincount(owner[:-1][inside], np.hypot(*along[inside].T),
+                         minlength=len(segments.line))
+    work = np.bincount(segments.line, np.sum(loads, axis=0) * length, minlength=count)
     return [int(line) for line in np.argsort(-work, kind="stable")[:len(LINE_COLOURS)]
             if work[line] > 0]
 
 
-def _offset(segments: pd.DataFrame, band: np.ndarray, km_per_point: float) -> list[np.ndarray]:
+def _offset(segments: _Segments, band: np.ndarray, km_per_point: float) -> list[np.ndarray]:
     """Each segment's path moved across to the centre of its band: the bands between the same
     two stops stacked side by side, the stack centred on the path."""
-    pair = pd.Series(list(zip(np.minimum(segments["a"], segments["b"]),
-                              np.maximum(segments["a"], segments["b"]))))
-    before = pd.Series(band).groupby(pair).cumsum().to_numpy() - band
-    total = pd.Series(band).groupby(pair).transform("sum").to_numpy()
+    pair = pd.Series(band).groupby([np.minimum(segments.a, segments.b),
+                                    np.maximum(segments.a, segments.b)])
+    before = pair.cumsum().to_numpy() - band
+    total = pair.transform("sum").to_numpy()
     across = (before + band / 2 - total / 2) * km_per_point
-    across = np.where(segments["a"] < segments["b"], across, -across)
-    return [path if shift == 0 else _shifted(path, shift)
-            for path, shift in zip(segments["path"], across)]
+    return _shifted(segments, np.where(segments.a < segments.b, across, -across))
 
 
-def _shifted(path: np.ndarray, distance: float) -> np.ndarray:
-    """`path` moved `distance` to the left of its direction (to the right if negative)."""
-    along = np.diff(path, axis=0)
+def _shifted(segments: _Segments, across: np.ndarray) -> list[np.ndarray]:
+    """Each segment's path moved its `across` to the left of its direction (to the right if
+    negative), less the points that end its pieces of no length; a path that stays put, or has
+    no length, as it is."""
+    points, owner = segments.points, segments.owner
+    # Row j: piece j from point j to j + 1, if those are of one segment; the last row none.
+    along = np.diff(points, axis=0, append=points[-1:])
     length = np.hypot(along[:, 0], along[:, 1])
-    along, length = along[length > 0], length[length > 0]
-    if len(along) == 0:
-        return path
-    left = np.column_stack([-along[:, 1], along[:, 0]]) / length[:, None]
-    # At each corner, the mean of the two pieces' normals.
-    normals = np.concatenate([left[:1], left[:-1] + left[1:], left[-1:]])
+    piece = np.append(owner[:-1] == owner[1:], False) & (length > 0)
+    left = np.zeros_like(along)
+    left[piece] = np.column_stack([-along[piece, 1], along[piece, 0]]) / length[piece, None]
+    # At each point, the mean of the normals of its segment's pieces ending and starting there.
+    ending = np.concatenate([np.zeros((1, 2)), left[:-1]])
+    starting = _next(piece)
+    starting = np.where((owner[starting] == owner)[:, None], left[starting], 0.0)
+    normals = ending + starting
     normals /= np.maximum(np.hypot(normals[:, 0], normals[:, 1]), 1e-9)[:, None]
-    points = np.concatenate([path[:1], path[1:][np.hypot(*np.diff(path, axis=0).T) > 0]])
-    return points + distance * normals
+    moved = points + np.repeat(across, np.diff(segments.bounds))[:, None] * normals
+    still = (across == 0) | (np.bincount(owner[piece], minlength=len(across)) == 0)
+    kept = np.append(False, piece[:-1]) | still[owner]
+    kept[segments.bounds[:-1]] = True
+    return _split(moved[kept], np.append(0, np.cumsum(np.bincount(owner[kept],
+                                                                   minlength=len(across)))))
+
+
+def _next(mask: np.ndarray) -> np.ndarray:
+    """Per index, the first at or after it where `mask` is true, else the last index (where it
+    is false)."""
+    found = np.where(mask, np.arange(len(mask)), len(mask) - 1)
+    return np.minimum.accumulate(found[::-1])[::-1]
 
 
 def _label_stops(ax: Any, xy: np.ndarray, served: np.ndarray, labels: list[str],
@@ -253,7 +325,9 @@ def draw_convergence(path: str | Path, gaps: Sequence[float], *, tol: float,
                      title: str) -> None:
     """The congested loop's relative gap after each iteration, on a log scale, with the
     tolerance it stops at."""
-    fig, ax = plt.subplots(figsize=(8, 4.5))
+    fig = Figure(figsize=(8, 4.5))
+    FigureCanvasAgg(fig)
+    ax = fig.add_subplot()
     ax.plot(range(1, len(gaps) + 1), gaps, marker="." if len(gaps) < 60 else None)
     ax.axhline(tol, color="grey", linestyle="--", label=f"tolerance {tol:g}")
     if any(gap > 0 for gap in gaps):
@@ -267,5 +341,4 @@ def draw_convergence(path: str | Path, gaps: Sequence[float], *, tol: float,
     ax.legend()
     ax.set_title(title)
     fig.tight_layout()
-    fig.savefig(path, dpi=110, format="png")
-    plt.close(fig)
+    fig.savefig(path, dpi=DPI, format="png")
