@@ -1,12 +1,15 @@
 """OpenMatrix files: written by vemo_plan.omx, read back by openmatrix and by plain h5py in the
 OMX layout, and never left half-written."""
 
+import errno
+import os
+
 import h5py
 import numpy as np
 import openmatrix
 import pytest
 
-from vemo_plan.job.omx import read_omx, write_omx
+from vemo_plan.job.omx import read_omx, write_omx, writing_omx
 
 MATRICES = {"cost": np.array([[0, 1.5], [np.inf, 0]], np.float32),
             "transfers": np.array([[0, np.nan], [0.25, 0]], np.float32),
@@ -39,10 +42,18 @@ def test_round_trip(tmp_path, ids, lookup):
     assert [file.name for file in tmp_path.iterdir()] == ["skims.omx"]
 
 
-def test_a_failed_write_leaves_the_old_file(tmp_path):
+def test_a_failed_write_leaves_the_old_file(tmp_path, monkeypatch):
     path = tmp_path / "skims.omx"
     write_omx(path, ["1", "2"], MATRICES)
     before = path.read_bytes()
+    with pytest.raises(KeyboardInterrupt), writing_omx(path, ["1", "2"], MATRICES):
+        raise KeyboardInterrupt  # Ctrl-C while the writer thread runs
+    def failing(*_):
+        raise OSError(errno.EIO, "Input/output error")
+    with monkeypatch.context() as patch:
+        patch.setattr(os, "pwrite", failing)  # in the writer thread
+        with pytest.raises(OSError, match=r"skims\.omx: input/output error$"):
+            write_omx(path, ["1", "2"], MATRICES)
     unstorable = np.array([[object(), None], [None, None]])
     with pytest.raises(TypeError):
         write_omx(path, ["1", "2"], {"cost": MATRICES["cost"], "bad": unstorable})

@@ -24,10 +24,15 @@ class WriteError(OSError):
 
 
 @contextmanager
-def _named(target: Path) -> Iterator[None]:
-    """Turns an OSError of the block into a WriteError naming `target`."""
+def _named(target: Path, temporary: Path | None = None) -> Iterator[None]:
+    """Turns an OSError of the block into a WriteError naming `target`. A WriteError naming
+    another file is left as it is, unless that file is `temporary`, `target`'s stand-in."""
     try:
         yield
+    except WriteError as error:
+        if temporary is None or error.filename != str(temporary):
+            raise
+        raise WriteError(error.errno, error.strerror, str(target)) from None
     except OSError as error:
         reason = error.strerror or str(error)
         raise WriteError(error.errno, reason[:1].lower() + reason[1:], str(target)) from None
@@ -71,7 +76,7 @@ class FileSet:
         """The temporary path of the file `name` of the folder, for the block to write."""
         target = self.folder / name
         temporary = self._temporaries.setdefault(target, _temporary(target))
-        with _named(target):
+        with _named(target, temporary):
             yield temporary
 
     @property

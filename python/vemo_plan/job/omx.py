@@ -9,37 +9,72 @@ Each matrix is stored contiguous and uncompressed, its rows one after another as
 so the file is written at the speed of the disk: 763 MiB for the 14 matrices of 3,693 zones
 in about 1 s, where zlib at level 1 took 4 s to make them 115 MiB. HDF5 lays the file out in
 memory (``_Sketch``), the matrices' space allocated but not written; the file is then reserved
-whole on the disk and every byte of it written by Python, so that a full disk is an ordinary
-OSError before any data is written, never a failure inside the HDF5 library, which cannot be
-recovered from.
+whole on the disk and every byte of it written by Python, in a thread that leaves the caller
+free meanwhile (``writing_omx``). A full disk is thus an ordinary OSError before any data is
+written, never a failure inside the HDF5 library, which cannot be recovered from.
 """
 
 from __future__ import annotations
 
 import os
-from collections.abc import Mapping, Sequence
+import threading
+from collections.abc import Iterator, Mapping, Sequence
+from contextlib import contextmanager
 
 import h5py  # type: ignore[import-untyped]
 import numpy as np
 import openmatrix
 from numpy.typing import NDArray
 
+from . import _signals
 from ._files import written
 
 MAPPING = "zone"
+_PART = 16 << 20  # bytes a write takes at most: a stop waits for no more
 
 
 def write_omx(path: str | os.PathLike[str], zone_ids: Sequence[str],
               matrices: Mapping[str, NDArray[np.floating]]) -> None:
     """Writes `matrices` (name -> ``(zones, zones)``, rows the origin zones) and the zone ids
     to `path`, replacing any file there once the new one is complete."""
+    with writing_omx(path, zone_ids, matrices):
+        pass
+
+
+@contextmanager
+def writing_omx(path: str | os.PathLike[str], zone_ids: Sequence[str],
+                matrices: Mapping[str, NDArray[np.floating]]) -> Iterator[None]:
+    """``write_omx`` with the bytes written by a thread of their own while the block runs: the
+    disk takes them while Python does other work. The file is laid out and its space reserved
+    before the block, so a bad matrix or a full disk fails first; when the block ends the
+    file is complete, or, if the block fails, not written at all. `matrices` must not change
+    until then."""
+    pieces, size = _lay_out(zone_ids, matrices)
+    with written(path) as temporary:
+        descriptor = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o666)
+        try:
+            os.posix_fallocate(descriptor, 0, size)
+            writer = _Writer(descriptor, pieces)
+            try:
+                yield
+            except BaseException:
+                writer.stop()
+                raise
+            writer.wait()
+        finally:
+            os.close(descriptor)
+
+
+def _lay_out(zone_ids: Sequence[str], matrices: Mapping[str, NDArray[np.floating]]
+             ) -> tuple[list[tuple[int, bytes | memoryview]], int]:
+    """The file's pieces (byte offset, bytes), the matrices' among them, and its size."""
     shape = (len(zone_ids), len(zone_ids))
     for name, matrix in matrices.items():
         if np.shape(matrix) != shape:
             raise ValueError(f"matrix {name!r} has shape {np.shape(matrix)}; expected {shape}, "
                              f"one row and column per zone")
     sketch = _Sketch()
-    placed: list[tuple[int, bytes | memoryview]] = []  # each matrix's byte offset and bytes
+    placed: list[tuple[int, bytes | memoryview]] = []
     with openmatrix.open_file(sketch, "w", shape=shape) as omx:
         for name, matrix in matrices.items():
             dataset = omx.data.create_dataset(name, shape, np.asarray(matrix).dtype,
@@ -47,14 +82,7 @@ def write_omx(path: str | os.PathLike[str], zone_ids: Sequence[str],
             placed.append((dataset.id.get_offset(),
                            np.ascontiguousarray(matrix, dtype=dataset.dtype).data))
         omx.create_mapping(MAPPING, _lookup(zone_ids))
-    with written(path) as temporary:
-        descriptor = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o666)
-        try:
-            os.posix_fallocate(descriptor, 0, sketch.size)
-            for offset, data in [*sketch.pieces, *placed]:
-                _write_at(descriptor, data, offset)
-        finally:
-            os.close(descriptor)
+    return [*sketch.pieces, *placed], sketch.size
 
 
 def read_omx(path: str | os.PathLike[str]) -> tuple[list[str], dict[str, NDArray[np.floating]]]:
@@ -82,11 +110,43 @@ def _allocated_unwritten() -> h5py.h5p.PropDCID:
     return dcpl
 
 
-def _write_at(descriptor: int, data: bytes | memoryview, offset: int) -> None:
-    view = memoryview(data).cast("B")
-    while view:
-        done = os.pwrite(descriptor, view, offset)
-        view, offset = view[done:], offset + done
+class _Writer:
+    """Writes the pieces to the file `descriptor` in a thread, in parts of ``_PART`` bytes, so
+    that ``stop`` is answered within one part's write."""
+
+    def __init__(self, descriptor: int, pieces: list[tuple[int, bytes | memoryview]]) -> None:
+        self._descriptor = descriptor
+        self._pieces = pieces
+        self._error: BaseException | None = None
+        self._stopping = threading.Event()
+        self._thread = threading.Thread(target=self._write, name="skims.omx writer")
+        self._thread.start()
+
+    def wait(self) -> None:
+        """Returns once every byte is written; raises what failed the writes."""
+        try:
+            self._thread.join()
+        except BaseException:  # a signal's exception, raised while waiting
+            self.stop()
+            raise
+        if self._error is not None:
+            raise self._error
+
+    def stop(self) -> None:
+        """Ends the writes, whatever is left unwritten."""
+        self._stopping.set()
+        with _signals.held():
+            self._thread.join()
+
+    def _write(self) -> None:
+        try:
+            for offset, data in self._pieces:
+                view = memoryview(data).cast("B")
+                while view and not self._stopping.is_set():
+                    done = os.pwrite(self._descriptor, view[:_PART], offset)
+                    view, offset = view[done:], offset + done
+        except BaseException as error:
+            self._error = error
 
 
 class _Sketch:

@@ -28,7 +28,7 @@ from .capacities import line_capacities, read_route_capacities
 from .demand import gravity_demand, read_demand
 from .loads import write_loads_csv, write_loads_geojson
 from .model import ZoneModel, zone_model
-from .omx import write_omx
+from .omx import writing_omx
 from .options import Option, clock, encoding, nested, number, options, service_day
 from .report import Report
 from .skims import ZONE_MODELS, ZoneSkims, assign_zones, assign_zones_congested
@@ -258,27 +258,29 @@ def _write(report: Report) -> list[Path]:
     if congested is not None:
         matrices |= {f"congested_{name}": matrix for name, matrix in congested.matrices().items()}
     loop = None if congested is None else congested.loop
-    # matplotlib takes most of a second to import: it is imported while skims.omx is written,
-    # whose writes let other threads run. However the writing ends, the import is waited for:
-    # an interpreter that exits while it runs may crash in h5py's exit handler.
+    # matplotlib takes most of a second to import: a thread imports it while the first files
+    # are written. However the writing ends, the import is waited for: an interpreter that
+    # exits while it runs may crash in h5py's exit handler.
     importing = threading.Thread(target=importlib.import_module,
                                  args=(f"{__package__}.pictures",))
     if job.plot != "none":
         importing.start()
     try:
         with file_set(job.out, superseded=RESULTS) as files:
-            with files.file("skims.omx") as path:
-                write_omx(path, report.model.zones.ids, matrices)
-            with files.file("line_loads.csv") as path:
-                write_loads_csv(path, report.loads)
-            with files.file("line_loads.geojson") as path:
-                write_loads_geojson(path, report.loads, feed_lines)
-            if job.plot != "none":
-                _draw(report, files, loop is not None and job.plot == "all")
-            if loop is not None:
-                with files.file("convergence.csv") as path:
-                    iterations = np.arange(1, len(loop.gaps) + 1)
-                    write_csv(path, pd.DataFrame({"iteration": iterations, "gap": loop.gaps}))
+            # skims.omx takes most of the bytes: the disk takes them while the rest is made.
+            with (files.file("skims.omx") as omx_path,
+                  writing_omx(omx_path, report.model.zones.ids, matrices)):
+                with files.file("line_loads.csv") as path:
+                    write_loads_csv(path, report.loads)
+                with files.file("line_loads.geojson") as path:
+                    write_loads_geojson(path, report.loads, feed_lines)
+                if job.plot != "none":
+                    _draw(report, files, loop is not None and job.plot == "all")
+                if loop is not None:
+                    with files.file("convergence.csv") as path:
+                        iterations = np.arange(1, len(loop.gaps) + 1)
+                        write_csv(path, pd.DataFrame({"iteration": iterations,
+                                                      "gap": loop.gaps}))
         return files.paths
     finally:
         if importing.is_alive():
