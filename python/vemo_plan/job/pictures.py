@@ -311,7 +311,7 @@ def _legend(colours: np.ndarray, busiest: list[int], line_names: Sequence[str],
         handles.append(Line2D([], [], color="black", linewidth=0.8, linestyle=(0, (2, 2)),
                               label="over capacity"))
     if busiest:
-        handles.append(header(f"busiest lines ({unit} × km)"))
+        handles.append(header(f"busiest lines, by {unit} × km"))
         handles += [Line2D([], [], color=colours[line], linewidth=6, solid_capstyle="butt",
                            label=line_names[line]) for line in busiest]
     others = len(colours) - len(busiest)

@@ -14,7 +14,7 @@ from pathlib import Path
 
 import pandas as pd
 
-from .._tables import InputError, Table, note, read_table
+from .._tables import InputError, Table, note, per_distinct, read_table
 
 WEEKDAYS = ("monday", "tuesday", "wednesday", "thursday", "friday", "saturday", "sunday")
 
@@ -134,8 +134,15 @@ def clock_minutes(table: Table, column: str, *, empty: bool = False) -> pd.Serie
     """HH:MM:SS texts as minutes after midnight of the service day (hours may pass 23, up to
     MAX_CLOCK); an empty text is NaN if `empty`, else an error."""
     text = table.rows[column]
-    parts = text.str.extract(r"^(\d+):([0-5]\d):([0-5]\d)$").astype(float)
-    minutes = parts[0] * 60.0 + parts[1] + parts[2] / 60.0
+
+    def parse(distinct: pd.Series) -> pd.Series:
+        # Sliced, not captured by the pattern: pandas extracts groups one text at a time.
+        distinct = distinct.where(distinct.str.fullmatch(r"[0-9]+:[0-5][0-9]:[0-5][0-9]"))
+        number = lambda part: pd.to_numeric(part, errors="coerce").astype(float)  # noqa: E731
+        return (number(distinct.str.slice(stop=-6)) * 60.0 + number(distinct.str.slice(-5, -3))
+                + number(distinct.str.slice(-2)) / 60.0)
+
+    minutes = per_distinct(text, parse)
     bad = minutes.isna() & ((text != "") | (not empty))
     if bad.any():
         line = bad.idxmax()
