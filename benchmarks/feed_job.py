@@ -51,20 +51,18 @@ def job_part(feed, congested):
             "iterations": None if report.congested is None else report.congested.loop.iterations}
 
 
-def build(feed):
-    """The job's model and gravity demand on `feed`."""
+def prepared(feed):
+    """The job's model, gravity demand and capacities on `feed`, with its defaults."""
     from vemo_plan.job.run import Job, prepare
-    prepared = prepare(Job(feed=Path(feed)))
-    return prepared.model, prepared.demand
+    return prepare(Job(feed=Path(feed)))
 
 
 def memory_part(feed):
     """The peak resident memory of the zone assignment, uncongested and congested (the job's
     default model and capacities), above what the process holds with the model built."""
-    from vemo_plan.job.run import Job, prepare
     from vemo_plan.job.skims import assign_zones, assign_zones_congested
-    prepared = prepare(Job(feed=Path(feed)))
-    model, demand, capacities = prepared.model, prepared.demand, prepared.vehicle_capacities
+    job = prepared(feed)
+    model, demand, capacities = job.model, job.demand, job.vehicle_capacities
     figures = {}
     for name, call in {"uncongested": lambda: assign_zones(model, demand),
                        "congested": lambda: assign_zones_congested(model, demand,
@@ -80,7 +78,8 @@ def peer_part(feed, rounds):
     """vemo's zone assignment and the peer's on the same arcs, trips and skims, timed in turn;
     the largest cost difference between the two on pairs both reach."""
     from vemo_plan.job.skims import assign_zones, trip_list
-    model, demand = build(feed)
+    job = prepared(feed)
+    model, demand = job.model, job.demand
     lines = model.line_network
     network = lines.network
     threads = int(os.environ["RAYON_NUM_THREADS"])

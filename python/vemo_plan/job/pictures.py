@@ -13,6 +13,7 @@ from __future__ import annotations
 
 from collections.abc import Sequence
 from dataclasses import dataclass
+from functools import cached_property
 from pathlib import Path
 from typing import Any
 
@@ -158,10 +159,42 @@ class _Segments:
     points: np.ndarray
     bounds: np.ndarray
 
-    @property
+    @cached_property
     def owner(self) -> np.ndarray:
         """The segment of each point."""
         return np.repeat(np.arange(len(self.line)), np.diff(self.bounds))
+
+    @cached_property
+    def along(self) -> np.ndarray:
+        """Row j: the step from point j to j + 1; the last row none."""
+        return np.diff(self.points, axis=0, append=self.points[-1:])
+
+    @cached_property
+    def piece_lengths(self) -> np.ndarray:
+        """Row j: the length of piece j, from point j to j + 1, where those are of one segment;
+        else 0."""
+        owner = self.owner
+        inside = np.append(owner[:-1] == owner[1:], False)
+        return np.where(inside, np.hypot(self.along[:, 0], self.along[:, 1]), 0.0)
+
+    @cached_property
+    def lengths(self) -> np.ndarray:
+        """The length of each segment's path."""
+        return np.bincount(self.owner, self.piece_lengths, minlength=len(self.line))
+
+    @cached_property
+    def normals(self) -> np.ndarray:
+        """At each point, the unit mean of the left normals of its segment's pieces ending and
+        starting there (0 where it has none of some length)."""
+        owner, piece, along = self.owner, self.piece_lengths > 0, self.along
+        left = np.zeros_like(along)
+        left[piece] = (np.column_stack([-along[piece, 1], along[piece, 0]])
+                       / self.piece_lengths[piece, None])
+        ending = np.concatenate([np.zeros((1, 2)), left[:-1]])
+        starting = _next(piece)
+        starting = np.where((owner[starting] == owner)[:, None], left[starting], 0.0)
+        normals = ending + starting
+        return normals / np.maximum(np.hypot(normals[:, 0], normals[:, 1]), 1e-9)[:, None]
 
     def paths(self) -> list[np.ndarray]:
         return _split(self.points, self.bounds)
@@ -206,11 +239,7 @@ def _extent(points: np.ndarray, margin: float) -> tuple[np.ndarray, np.ndarray]:
 def _busiest(segments: _Segments, loads: Sequence[np.ndarray], count: int) -> list[int]:
     """The busiest lines by load times length over all panels, busiest first, one for each of
     `LINE_COLOURS`; only lines with a load."""
-    along, owner = np.diff(segments.points, axis=0), segments.owner
-    inside = owner[:-1] == owner[1:]  # a piece of a segment, not a step to the next one
-    length = np.bincount(owner[:-1][inside], np.hypot(*along[inside].T),
-                         minlength=len(segments.line))
-    work = np.bincount(segments.line, np.sum(loads, axis=0) * length, minlength=count)
+    work = np.bincount(segments.line, np.sum(loads, axis=0) * segments.lengths, minlength=count)
     return [int(line) for line in np.argsort(-work, kind="stable")[:len(LINE_COLOURS)]
             if work[line] > 0]
 
@@ -230,20 +259,9 @@ def _shifted(segments: _Segments, across: np.ndarray) -> list[np.ndarray]:
     """Each segment's path moved its `across` to the left of its direction (to the right if
     negative), less the points that end its pieces of no length; a path that stays put, or has
     no length, as it is."""
-    points, owner = segments.points, segments.owner
-    # Row j: piece j from point j to j + 1, if those are of one segment; the last row none.
-    along = np.diff(points, axis=0, append=points[-1:])
-    length = np.hypot(along[:, 0], along[:, 1])
-    piece = np.append(owner[:-1] == owner[1:], False) & (length > 0)
-    left = np.zeros_like(along)
-    left[piece] = np.column_stack([-along[piece, 1], along[piece, 0]]) / length[piece, None]
-    # At each point, the mean of the normals of its segment's pieces ending and starting there.
-    ending = np.concatenate([np.zeros((1, 2)), left[:-1]])
-    starting = _next(piece)
-    starting = np.where((owner[starting] == owner)[:, None], left[starting], 0.0)
-    normals = ending + starting
-    normals /= np.maximum(np.hypot(normals[:, 0], normals[:, 1]), 1e-9)[:, None]
-    moved = points + np.repeat(across, np.diff(segments.bounds))[:, None] * normals
+    owner, piece = segments.owner, segments.piece_lengths > 0
+    shift = np.repeat(across, np.diff(segments.bounds))[:, None]
+    moved = segments.points + shift * segments.normals
     still = (across == 0) | (np.bincount(owner[piece], minlength=len(across)) == 0)
     kept = np.append(False, piece[:-1]) | still[owner]
     kept[segments.bounds[:-1]] = True
