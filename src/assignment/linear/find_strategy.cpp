@@ -101,7 +101,8 @@ void select_arc(float candidate, float frequency, std::size_t tail, std::span<fl
 
 template <class Index>
 void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::size_t destination,
-                   std::span<float> node_costs, DestinationState<Index>& state) {
+                   std::span<float> node_costs, DestinationState<Index>& state,
+                   UnreachedArcs unreached) {
     node_costs[checked_index(destination, node_costs.size())] = 0.0f;
     StrategyQueue<Index>& queue = state.queue;
     queue.clear();
@@ -110,12 +111,15 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
     std::span<float> node_frequencies(state.node_frequencies);
     const std::size_t with_frequency = arcs.arc_freqs.size();
     std::size_t pops_until_check = kPopsBetweenCancellationChecks;
+    const bool skip_unreached = unreached == UnreachedArcs::skip && graph.unreached_arcs_inert();
     while (!queue.empty()) {
         if (--pops_until_check == 0) [[unlikely]] {
             pops_until_check = kPopsBetweenCancellationChecks;
             cancellation_point();
         }
         const auto [priority, slot] = queue.pop();
+        // Every arc still queued is at the lowest priority too.
+        if (priority == kLowestPriority && skip_unreached) break;
         // The next pop's record is a cache miss; fetch it while this arc is handled.
         if (!queue.empty()) __builtin_prefetch(&graph.at(queue.top()));
         const auto [a, tail, head, frequency] = graph.at(slot);
@@ -140,8 +144,8 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
 }
 
 template void find_strategy(const ArcList&, const SearchGraph<std::uint32_t>&, std::size_t,
-                            std::span<float>, DestinationState<std::uint32_t>&);
+                            std::span<float>, DestinationState<std::uint32_t>&, UnreachedArcs);
 template void find_strategy(const ArcList&, const SearchGraph<std::size_t>&, std::size_t,
-                            std::span<float>, DestinationState<std::size_t>&);
+                            std::span<float>, DestinationState<std::size_t>&, UnreachedArcs);
 
 }  // namespace vemo

@@ -59,6 +59,8 @@ public:
             if (std::isnan(arcs.costs[a] + kUnreached))
                 unusual_cost_arcs_.push_back(static_cast<Index>(a));
         }
+        every_cost_read_ = arcs.costs.size() >= arcs.arc_count();
+        note_frequencies();
     }
 
     // Whether the arcs and nodes can be numbered in Index, leaving its largest value free.
@@ -70,7 +72,15 @@ public:
     // Takes every arc's frequency from `arc_freqs` instead: the same arcs in the same slots.
     void use_frequencies(std::span<const float> arc_freqs) noexcept {
         for (SearchArc<Index>& arc : arcs_) arc.frequency = frequency_of(arc_freqs, arc.arc);
+        note_frequencies();
     }
+
+    // Whether the arcs left once the search reaches the lowest priority (those from nodes that
+    // cannot reach the destination, or past the cost range) can only keep their tails at
+    // +infinity: every arc has a head, a cost that is neither NaN nor -infinity and a positive
+    // frequency. A selected arc's candidate is then +infinity, and so is its tail's new cost,
+    // which re-keys the arcs into the tail at the lowest priority again.
+    bool unreached_arcs_inert() const noexcept { return unreached_arcs_inert_; }
 
     Index slot(std::size_t arc) const noexcept { return slot_of_[arc]; }
     const SearchArc<Index>& at(Index slot) const noexcept { return arcs_[slot]; }
@@ -89,6 +99,13 @@ private:
     static constexpr float kUnreached = std::numeric_limits<float>::infinity();
     static constexpr float kUnread = std::numeric_limits<float>::quiet_NaN();
 
+    void note_frequencies() noexcept {
+        unreached_arcs_inert_ =
+            every_cost_read_ && arcs_.size() == slot_of_.size() && unusual_cost_arcs_.empty() &&
+            std::all_of(arcs_.begin(), arcs_.end(),
+                        [](const SearchArc<Index>& arc) { return arc.frequency > 0.0f; });
+    }
+
     static float frequency_of(std::span<const float> arc_freqs, std::size_t a) noexcept {
         return a < arc_freqs.size() ? arc_freqs[a] : kUnread;
     }
@@ -98,6 +115,8 @@ private:
     std::vector<SearchArc<Index>> arcs_;  // by slot
     std::vector<float> costs_;            // by slot
     std::vector<Index> unusual_cost_arcs_;
+    bool every_cost_read_ = false;
+    bool unreached_arcs_inert_ = false;
 };
 
 }  // namespace vemo

@@ -116,7 +116,8 @@ private:
         search.reset();
 
         const std::size_t destination = inputs_.dsts[k];
-        find_strategy(network_.arcs(), graph, destination, costs, search);
+        // The trips of nodes left at +infinity are taken out of the loading below.
+        find_strategy(network_.arcs(), graph, destination, costs, search, UnreachedArcs::skip);
         check_cost_range(graph, costs, destination);
         leave_unreachable_trips(costs, search.node_volumes, k);
         if (loop_ == nullptr) {
