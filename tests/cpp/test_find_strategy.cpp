@@ -53,8 +53,8 @@ TEST(FindStrategy, SkipsOnlyArcsThatChangeNothing) {
         const Search skipping = search(arcs, 5, 1, UnreachedArcs::skip);
         EXPECT_EQ(skipping.cost_bits, all.cost_bits) << c.name;
         ASSERT_LE(skipping.strategy.size(), all.strategy.size()) << c.name;
-        EXPECT_TRUE(std::equal(skipping.strategy.begin(), skipping.strategy.end(),
-                               all.strategy.begin()))
+        EXPECT_TRUE(
+            std::equal(skipping.strategy.begin(), skipping.strategy.end(), all.strategy.begin()))
             << c.name;
         EXPECT_EQ(skipping.strategy.size() < all.strategy.size(), c.skipped) << c.name;
     }
