@@ -71,8 +71,10 @@ def _shapes(feed: Feed) -> dict[str, Points]:
     points = pd.DataFrame({"shape": table.rows["shape_id"], "order": table.numbers(
         "shape_pt_sequence", minimum=0), "lon": lon, "lat": lat}).sort_values(
         ["shape", "order"], kind="stable")
-    return {shape: group[["lon", "lat"]].to_numpy(float)
-            for shape, group in points.groupby("shape", sort=False)}
+    shapes = points["shape"].to_numpy()
+    starts = np.flatnonzero(np.append(True, shapes[1:] != shapes[:-1]))
+    return dict(zip(shapes[starts], np.split(points[["lon", "lat"]].to_numpy(float),
+                                             starts[1:])))
 
 
 def _along(shape: Points, stops: Points, reference_lat: float
