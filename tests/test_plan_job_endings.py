@@ -20,15 +20,25 @@ HERE = Path(__file__).parent
 TIMEOUT = 120
 
 
-def _default_signals():
-    """In the child: the signals a test sends act, even if the test runner ignores them."""
-    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
-        signal.signal(number, signal.SIG_DFL)
+@pytest.fixture(autouse=True, scope="module")
+def _children_take_signals():
+    """The signals the tests send act in the children even where the runner ignores them (a
+    background job ignores SIGINT): an ignored signal stays ignored across exec, a caught one
+    is reset to its default. So the runner catches them with a handler that does nothing. Code
+    run in the child before exec instead (preexec_fn) can deadlock on a lock another thread
+    held at the fork."""
+    ignored = [number for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+               if signal.getsignal(number) == signal.SIG_IGN]
+    for number in ignored:
+        signal.signal(number, lambda *_: None)
+    yield
+    for number in ignored:
+        signal.signal(number, signal.SIG_IGN)
 
 
 def run(arguments, **options):
     return subprocess.run(arguments, capture_output=True, text=True, timeout=TIMEOUT, cwd=HERE,
-                          preexec_fn=_default_signals, **options)
+                          **options)
 
 
 @pytest.fixture(scope="module")
@@ -145,8 +155,7 @@ def test_a_signal_ends_the_job_with_one_result_set(tmp_path, old_results, moment
 def test_ctrl_c_while_the_modules_load(tmp_path):
     out = tmp_path / "out"
     child = subprocess.Popen([Path(sys.executable).with_name("vemo-plan"), "--out", str(out)],
-                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                             preexec_fn=_default_signals)
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     try:
         time.sleep(0.3)  # the console entry has begun; importing the job takes a second more
         child.send_signal(signal.SIGINT)
