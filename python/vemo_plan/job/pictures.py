@@ -262,7 +262,7 @@ def _shifted(segments: _Segments, across: np.ndarray) -> list[np.ndarray]:
     owner, piece = segments.owner, segments.piece_lengths > 0
     shift = np.repeat(across, np.diff(segments.bounds))[:, None]
     moved = segments.points + shift * segments.normals
-    still = (across == 0) | (np.bincount(owner[piece], minlength=len(across)) == 0)
+    still = (across == 0) | (segments.lengths == 0)
     kept = np.append(False, piece[:-1]) | still[owner]
     kept[segments.bounds[:-1]] = True
     return _split(moved[kept], np.append(0, np.cumsum(np.bincount(owner[kept],
