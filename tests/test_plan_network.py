@@ -66,16 +66,20 @@ def test_sparse_demand_adds_repeated_pairs_and_origins_pick_columns():
 
 
 def test_origin_layout_and_boardings_are_the_same_results_a_row_per_origin():
-    arcs, demand, destinations = random_network(4)
+    # 70 destinations: the origin-major rows are written in blocks, the last one partial.
+    arcs, demand, destinations = random_network(4, destinations=70)
     network = Network(*arcs)
     boarding = np.isfinite(arcs[2])
-    by_destination = network.assign(demand, destinations, skims={"cost": arcs[3]},
-                                    boarding=boarding)
-    by_origin = network.assign(demand, destinations, skims={"cost": arcs[3]},
-                               boarding=boarding, layout="origin")
-    for name in ("node_costs", "waiting_time", "boardings", "transfers"):
+    layouts = {layout: network.assign(demand, destinations, skims={"cost": arcs[3]},
+                                      boarding=boarding, trip_ends=["cost"], layout=layout)
+               for layout in ("destination", "origin")}
+    by_destination, by_origin = layouts["destination"], layouts["origin"]
+    for name in ("node_costs", "waiting_time", "boardings", "transfers", "first_wait",
+                 "transfer_wait"):
         assert same_bits(getattr(by_origin, name), getattr(by_destination, name).T.copy()), name
-    assert same_bits(by_origin.skims["cost"], by_destination.skims["cost"].T.copy())
+    for group in ("skims", "before_first_boarding", "after_last_boarding"):
+        for name, values in getattr(by_destination, group).items():
+            assert same_bits(getattr(by_origin, group)[name], values.T.copy()), name
     # The boardings are the skim of 1 per boarding arc.
     counted = network.assign(demand, destinations, skims={"boarded": boarding.astype(float)})
     assert same_bits(by_destination.boardings, counted.skims["boarded"])

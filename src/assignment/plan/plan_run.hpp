@@ -19,6 +19,7 @@
 #include "assignment/linear/load_demand.hpp"
 #include "assignment/plan/cost_range.hpp"
 #include "assignment/plan/destination_flows.hpp"
+#include "assignment/plan/node_results.hpp"
 #include "assignment/plan/ordered_flow_sum.hpp"
 #include "assignment/plan/plan_assign.hpp"
 #include "assignment/plan/strategy_skims.hpp"
@@ -28,20 +29,20 @@
 namespace vemo {
 namespace plan_detail {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
 // What one worker reuses from destination to destination.
 template <class Index>
 struct PlanState {
-    PlanState(const Network& network, const PlanInputs& inputs)
+    PlanState(const Network& network, const PlanInputs& inputs, const PlanOutputs& outputs)
         : search(network.node_count(), network.arc_count()),
           node_costs(filled_vector(network.node_count(), 0.0f)),
           skims(network.node_count(), inputs.skim_values.size(), !inputs.boarding.empty(),
-                inputs.trip_end_skims) {}
+                inputs.trip_end_skims),
+          results(inputs, outputs) {}
 
     DestinationState<Index> search;
     std::vector<float> node_costs;
     StrategySkims skims;
+    NodeResultWriter results;
 };
 
 // What a pass of a congested loop asks of a run besides the planner's results: every node's cost
@@ -76,16 +77,25 @@ public:
     // The total cost: the destinations' costs (node cost × trips) added in order, in float32.
     float run(std::atomic<std::size_t>* finished) {
         network_.prepare();
+        // A worker takes a block of consecutive destinations at a time (see node_results.hpp).
+        const std::size_t destinations = inputs_.dsts.size();
+        const std::size_t block = NodeResultWriter::block(outputs_);
         network_.with_search_graph([&](const auto& graph) {
             using Index = std::decay_t<decltype(graph.at(0).arc)>;
             parallel::for_each_with_state(
-                inputs_.dsts.size(), [&] { return PlanState<Index>(network_, inputs_); },
-                [&](PlanState<Index>& state, std::size_t k) {
-                    assign_destination(graph, state, k);
-                    if (finished != nullptr) finished->fetch_add(1, std::memory_order_relaxed);
+                (destinations + block - 1) / block,
+                [&] { return PlanState<Index>(network_, inputs_, outputs_); },
+                [&](PlanState<Index>& state, std::size_t b) {
+                    const std::size_t begin = b * block;
+                    const std::size_t end = std::min(destinations, begin + block);
+                    for (std::size_t k = begin; k < end; ++k) {
+                        assign_destination(graph, state, k);
+                        if (finished != nullptr) finished->fetch_add(1, std::memory_order_relaxed);
+                    }
+                    if (writes_results()) state.results.flush(begin, end, state.skims);
                 });
         });
-        if (!outputs_.destination_costs.empty() && (loop_ == nullptr || loop_->writes_results))
+        if (!outputs_.destination_costs.empty() && writes_results())
             std::copy(destination_costs_.begin(), destination_costs_.end(),
                       outputs_.destination_costs.begin());
         float total = 0.0f;
@@ -97,11 +107,7 @@ public:
     std::span<const double> precise_costs() const noexcept { return precise_costs_; }
 
 private:
-    // Destination k's entry for origin o in a node-level result is at first(k) + o * step().
-    std::size_t first(std::size_t k) const noexcept {
-        return outputs_.origin_major ? k : k * outputs_.origins.size();
-    }
-    std::size_t step() const noexcept { return outputs_.origin_major ? inputs_.dsts.size() : 1; }
+    bool writes_results() const noexcept { return loop_ == nullptr || loop_->writes_results; }
 
     template <class Index>
     void assign_destination(const SearchGraph<Index>& graph, PlanState<Index>& state,
@@ -135,9 +141,9 @@ private:
             std::fill(row.begin(), row.end(), 0.0f);
             load_demand(graph, search, row);
         }
-        if (loop_ != nullptr && !loop_->writes_results) return;
+        if (!writes_results()) return;
         state.skims.compute(graph, search, destination, inputs_.skim_values, inputs_.boarding);
-        write_node_results(costs, state.skims, k);
+        state.results.write(costs, state.skims, k);
     }
 
     // Counts the trips of nodes that cannot reach the destination and takes them out of the
@@ -192,46 +198,6 @@ private:
                 totals_->add(k, std::move(held));
                 return;
             }
-        }
-    }
-
-    // One pass per result (origins were checked against the node count when the run began):
-    // each is a gather from the destination's node values.
-    void write_node_results(std::span<const float> node_costs, const StrategySkims& skims,
-                            std::size_t k) {
-        const std::span<const std::size_t> origins = outputs_.origins;
-        const std::size_t from = first(k);
-        const std::size_t stride = step();
-        const float* const costs = node_costs.data();
-        // An unreached origin's waiting time, skims and no-boarding chance are NaN.
-        auto write = [&](std::span<float> result, auto value_at) {
-            float* const out = result.data() + from;
-            for (std::size_t o = 0; o < origins.size(); ++o) {
-                const std::size_t node = origins[o];
-                out[o * stride] =
-                    std::isfinite(costs[node]) ? static_cast<float>(value_at(node)) : kNaN;
-            }
-        };
-        float* const out_costs = outputs_.node_costs.data() + from;
-        for (std::size_t o = 0; o < origins.size(); ++o) out_costs[o * stride] = costs[origins[o]];
-        if (!outputs_.waiting_time.empty())
-            write(outputs_.waiting_time, [&](std::size_t node) { return skims.waiting(node); });
-        if (!outputs_.no_boarding.empty())
-            write(outputs_.no_boarding, [&](std::size_t node) { return skims.no_boarding(node); });
-        const std::size_t block = inputs_.dsts.size() * origins.size();
-        for (std::size_t s = 0; s < inputs_.skim_values.size(); ++s) {
-            write(outputs_.skims.subspan(s * block, block),
-                  [&](std::size_t node) { return skims.skim(node, s); });
-        }
-        if (outputs_.trip_ends.empty()) return;
-        const std::size_t splits = inputs_.trip_end_skims->size();
-        write(outputs_.trip_ends.first(block),
-              [&](std::size_t node) { return skims.first_wait(node); });
-        for (std::size_t j = 0; j < splits; ++j) {
-            write(outputs_.trip_ends.subspan((1 + j) * block, block),
-                  [&](std::size_t node) { return skims.before_first_boarding(node, j); });
-            write(outputs_.trip_ends.subspan((1 + splits + j) * block, block),
-                  [&](std::size_t node) { return skims.after_last_boarding(node, j); });
         }
     }
 
