@@ -62,7 +62,8 @@ public:
     NodeResultWriter(const PlanInputs& inputs, const PlanOutputs& outputs)
         : inputs_(inputs),
           outputs_(outputs),
-          staged_rows_(outputs.origin_major ? std::min(kStagedDestinations, inputs.dsts.size()) : 0),
+          staged_rows_(outputs.origin_major ? std::min(kStagedDestinations, inputs.dsts.size())
+                                            : 0),
           staged_(node_result_count(inputs, outputs) * staged_rows_ * outputs.origins.size()) {}
 
     // How many consecutive destinations a worker takes at once.
