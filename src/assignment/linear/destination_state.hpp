@@ -19,7 +19,7 @@ struct DestinationState {
     DestinationState(std::size_t node_count, std::size_t arc_count)
         : node_frequencies(filled_vector(node_count, 0.0f)),
           node_volumes(filled_vector(node_count, 0.0f)),
-          entered(filled_vector<std::uint8_t>(node_count, 0)),
+          closed(filled_vector<std::uint8_t>(node_count, 0)),
           queue(arc_count) {
         reserve_exactly(strategy, arc_count);
     }
@@ -28,7 +28,7 @@ struct DestinationState {
     // the caller's to fill with that destination's demand.
     void reset() noexcept {
         std::fill(node_frequencies.begin(), node_frequencies.end(), 0.0f);
-        std::fill(entered.begin(), entered.end(), 0);
+        std::fill(closed.begin(), closed.end(), 0);
         strategy.clear();
     }
 
@@ -36,9 +36,10 @@ struct DestinationState {
     std::vector<float> node_frequencies;
     // Demand of each node plus everything loaded into it.
     std::vector<float> node_volumes;
-    // Set once an attractive arc into the node has been selected: from then on no arc out of
-    // it may become attractive, since the loading sends each node's volume out in one pass.
-    std::vector<std::uint8_t> entered;
+    // Set once no later arc out of the node may become attractive: an attractive arc into it
+    // has been selected (the loading sends each node's volume out in one pass), or its
+    // frequency is infinite.
+    std::vector<std::uint8_t> closed;
     // Attractive arcs, by search-graph slot, in the order they were selected.
     std::vector<Index> strategy;
     StrategyQueue<Index> queue;

@@ -125,15 +125,14 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
         const auto [a, tail, head, frequency] = graph.at(slot);
         if (a >= with_frequency) fail_index_out_of_bounds(a, with_frequency);
         const float candidate = candidate_cost(priority);
-        // One branch for the four tests: whether an arc is attractive is unpredictable, and
+        // One branch for the three tests: whether an arc is attractive is unpredictable, and
         // each test as a branch of its own could be mispredicted.
-        if ((candidate > node_costs[tail]) | (head == tail) | (state.entered[tail] != 0) |
-            std::isinf(node_frequencies[tail]))
-            continue;
+        if ((candidate > node_costs[tail]) | (head == tail) | (state.closed[tail] != 0)) continue;
 
         select_arc(candidate, frequency, tail, node_costs, node_frequencies);
         state.strategy.push_back(slot);
-        state.entered[head] = 1;
+        state.closed[head] = 1;
+        state.closed[tail] |= static_cast<std::uint8_t>(std::isinf(node_frequencies[tail]));
 
         const float tail_cost = node_costs[tail];
         for (Index in = graph.first_in(tail), end = graph.end_in(tail); in < end; ++in) {
