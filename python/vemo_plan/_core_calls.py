@@ -63,12 +63,22 @@ class Outputs(NamedTuple):
 
 
 def new_result(shape: tuple[int, ...]) -> F32:
-    """An uninitialised float32 result array, which the core writes once (see
-    _core.advise_small_pages: large new arrays on huge pages cost more to write first than they
-    save)."""
+    """An uninitialised float32 result array, to be written once, by the core or in place
+    (see _core.advise_small_pages: large new arrays on huge pages cost more to write first than
+    they save)."""
     array = np.empty(shape, np.float32)
     _core.advise_small_pages(array)
     return array
+
+
+def remainder(whole: F32, *parts: F32) -> F32:
+    """`whole` less its `parts`, in a new result array; rounding may leave the difference a
+    hair below 0, which it cannot be, so it is at least 0."""
+    left = new_result(whole.shape)
+    np.subtract(whole, parts[0], out=left)
+    for part in parts[1:]:
+        left -= part
+    return np.maximum(left, np.float32(0), out=left)
 
 
 def _allocate(request: Request, arc_count: int) -> Outputs:

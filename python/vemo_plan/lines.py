@@ -9,6 +9,7 @@ import numpy as np
 from numpy.typing import ArrayLike, NDArray
 
 from . import _validate as check
+from ._core_calls import remainder
 from ._line_arcs import ArcKind, line_arcs, line_ends, line_starts
 from ._validate import ArcFlows
 from .congestion import CongestionModel, CrowdingModel, congestion_model
@@ -255,8 +256,7 @@ class LineNetwork:
         access = result.before_first_boarding["walking_time"]
         egress = result.after_last_boarding["walking_time"]
         parts = {**waits, "walking_time": walking, "access_walk": access, "egress_walk": egress,
-                 # Rounding may leave the difference a hair below 0, which it cannot be.
-                 "transfer_walk": np.maximum(walking - access - egress, np.float32(0))}
+                 "transfer_walk": remainder(walking, access, egress)}
         if self.perception.plain:
             return {"cost": result.node_costs, "perceived_cost": None, **parts}
         real = waits["waiting_time"] + result.skims["in_vehicle_time"] + walking

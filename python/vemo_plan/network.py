@@ -247,12 +247,12 @@ def _fields(request: Request, outputs: Outputs, total_cost: float) -> dict[str, 
     if outputs.no_boarding is not None:
         boardings = outputs.skims[named]
         # Trips that never board make no transfer, where boardings - 1 alone would count -1.
-        transfers = boardings - np.float32(1)
+        transfers = _core_calls.new_result(boardings.shape)
+        np.subtract(boardings, np.float32(1), out=transfers)
         transfers += outputs.no_boarding
     if outputs.trip_ends is not None and request.trip_end_skims is not None:
         first_wait = outputs.trip_ends[0]
-        # Rounding may leave the difference a hair below 0, which it cannot be.
-        transfer_wait = np.maximum(outputs.waiting_time - first_wait, np.float32(0))
+        transfer_wait = _core_calls.remainder(outputs.waiting_time, first_wait)
         split = [request.skim_names[k] for k in request.trip_end_skims]
         before = dict(zip(split, outputs.trip_ends[1:1 + len(split)]))
         after = dict(zip(split, outputs.trip_ends[1 + len(split):]))
