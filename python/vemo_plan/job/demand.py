@@ -57,7 +57,7 @@ def gravity_demand(model: ZoneModel, total_trips: float = 3000.0,
     zones = model.zones
     activity = zone_activity(model)
     weight = np.outer(activity, activity)
-    weight *= _decay(zones.lat, zones.lon, length_km)
+    _decay(weight, zones.lat, zones.lon, length_km)
     np.fill_diagonal(weight, 0.0)
     total = weight.sum()
     if not total > 0:
@@ -68,22 +68,23 @@ def gravity_demand(model: ZoneModel, total_trips: float = 3000.0,
     return weight
 
 
-def _decay(lat: NDArray[np.float64], lon: NDArray[np.float64],
-           length_km: float) -> NDArray[np.float64]:
-    """exp(-km / length_km) between every two zones. The distances are symmetric bit for bit
-    (the haversine's terms are), so each block of rows is measured from its diagonal on and
-    mirrored: half the arithmetic of the whole matrix."""
-    decay = np.empty((len(lat), len(lat)))
+def _decay(weight: NDArray[np.float64], lat: NDArray[np.float64], lon: NDArray[np.float64],
+           length_km: float) -> None:
+    """Multiplies `weight` by exp(-km / length_km) between every two zones, in place. The
+    distances are symmetric bit for bit (the haversine's terms are), so each block of rows is
+    measured from its diagonal on and serves its mirror too: half the arithmetic of the whole
+    matrix, and no matrix of its own."""
     for first in range(0, len(lat), _DECAY_ROWS):
-        rows = slice(first, first + _DECAY_ROWS)
-        block = metres(lat[rows, None], lon[rows, None], lat[None, first:], lon[None, first:])
+        end = min(first + _DECAY_ROWS, len(lat))
+        block = metres(lat[first:end, None], lon[first:end, None], lat[None, first:],
+                       lon[None, first:])
         block /= 1000.0
         np.negative(block, out=block)
         block /= length_km
         np.exp(block, out=block)
-        decay[rows, first:] = block
-        decay[first:, rows] = block.T
-    return decay
+        weight[first:end, first:] *= block
+        # The mirror below the diagonal square, which the line above already covered.
+        weight[end:, first:end] *= block[:, end - first:].T
 
 
 def read_demand(path: str | os.PathLike[str], zones: Zones) -> NDArray[np.float64]:
