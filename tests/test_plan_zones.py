@@ -200,5 +200,7 @@ def test_pairs_within_measure_what_all_pairs_give(monkeypatch, limit, block):
     for got, expected in zip(found, (i, j, whole[i, j])):
         np.testing.assert_array_equal(got, expected)
     square = metres(lat_a[:, None], lon_a[:, None], lat_a[None, :], lon_a[None, :])
-    np.testing.assert_array_equal(demand_module._decay(lat_a, lon_a, 2.0),
-                                  np.exp(-(square / 1000.0) / 2.0))
+    weight = rng.random((40, 40))
+    expected = weight * np.exp(-(square / 1000.0) / 2.0)
+    demand_module._decay(weight, lat_a, lon_a, 2.0)
+    np.testing.assert_array_equal(weight, expected)
