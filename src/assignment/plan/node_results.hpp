@@ -3,8 +3,8 @@
 //
 // Origin-major arrays hold a destination's entries one row apart, so writing them one
 // destination at a time touches a cache line per origin per array for one float. A worker
-// instead stages a block of consecutive destinations, origin by origin, and copies each origin's
-// entries of the block as one run: a line's worth of floats per write.
+// instead stages a block of consecutive destinations, a row per destination as in the
+// destination-major layout, and then copies each origin's entries of the block as one run.
 #pragma once
 
 #include <algorithm>
