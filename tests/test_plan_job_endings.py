@@ -152,12 +152,26 @@ def test_a_signal_ends_the_job_with_one_result_set(tmp_path, old_results, moment
     assert changed == (set(now) if renewed else set())
 
 
+def _blocks_sigint(pid):
+    """Whether process `pid`'s main thread blocks SIGINT (False once it has ended)."""
+    try:
+        with open(f"/proc/{pid}/status") as status:
+            blocked = next(line for line in status if line.startswith("SigBlk:"))
+    except (OSError, StopIteration):
+        return False
+    return bool(int(blocked.split()[1], 16) >> (signal.SIGINT - 1) & 1)
+
+
 def test_ctrl_c_while_the_modules_load(tmp_path):
     out = tmp_path / "out"
     child = subprocess.Popen([Path(sys.executable).with_name("vemo-plan"), "--out", str(out)],
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     try:
-        time.sleep(0.3)  # the console entry has begun; importing the job takes a second more
+        # The console entry blocks SIGINT first thing, then imports the job: a signal sent
+        # once the block shows is sent while the modules load, however fast they load.
+        deadline = time.monotonic() + TIMEOUT
+        while not _blocks_sigint(child.pid) and time.monotonic() < deadline:
+            time.sleep(0.001)
         child.send_signal(signal.SIGINT)
         output, errors = child.communicate(timeout=TIMEOUT)
     finally:
