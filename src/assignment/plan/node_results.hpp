@@ -22,37 +22,40 @@ namespace vemo::plan_detail {
 // Destinations an origin-major worker stages at once: 32 floats fill two 64-byte cache lines.
 constexpr std::size_t kStagedDestinations = 32;
 
-// Calls visit(result, value_at) for every node-level result array of `outputs`, in a fixed
-// order; value_at(node) is the destination's value at a node it reaches (`skims` holds the
-// destination's values).
+// Calls visit(result, value_at) for every node-level result array of `outputs` but the node
+// costs, in a fixed order; value_at(skims, node) is the value at a node the destination's
+// search reached, from that destination's `skims`.
 template <class Visit>
-void for_each_node_result(const PlanInputs& inputs, const PlanOutputs& outputs,
-                          const StrategySkims& skims, Visit&& visit) {
+void for_each_node_result(const PlanInputs& inputs, const PlanOutputs& outputs, Visit&& visit) {
+    using Skims = const StrategySkims&;
     if (!outputs.waiting_time.empty())
-        visit(outputs.waiting_time, [&](std::size_t node) { return skims.waiting(node); });
+        visit(outputs.waiting_time,
+              [](Skims skims, std::size_t node) { return skims.waiting(node); });
     if (!outputs.no_boarding.empty())
-        visit(outputs.no_boarding, [&](std::size_t node) { return skims.no_boarding(node); });
+        visit(outputs.no_boarding,
+              [](Skims skims, std::size_t node) { return skims.no_boarding(node); });
     const std::size_t block = inputs.dsts.size() * outputs.origins.size();
     for (std::size_t s = 0; s < inputs.skim_values.size(); ++s) {
         visit(outputs.skims.subspan(s * block, block),
-              [&, s](std::size_t node) { return skims.skim(node, s); });
+              [s](Skims skims, std::size_t node) { return skims.skim(node, s); });
     }
     if (outputs.trip_ends.empty()) return;
     const std::size_t splits = inputs.trip_end_skims->size();
-    visit(outputs.trip_ends.first(block), [&](std::size_t node) { return skims.first_wait(node); });
+    visit(outputs.trip_ends.first(block),
+          [](Skims skims, std::size_t node) { return skims.first_wait(node); });
     for (std::size_t j = 0; j < splits; ++j) {
         visit(outputs.trip_ends.subspan((1 + j) * block, block),
-              [&, j](std::size_t node) { return skims.before_first_boarding(node, j); });
+              [j](Skims skims, std::size_t node) { return skims.before_first_boarding(node, j); });
         visit(outputs.trip_ends.subspan((1 + splits + j) * block, block),
-              [&, j](std::size_t node) { return skims.after_last_boarding(node, j); });
+              [j](Skims skims, std::size_t node) { return skims.after_last_boarding(node, j); });
     }
 }
 
-// The number of node-level result arrays: the node costs, then those for_each_node_result visits.
+// The number of node-level result arrays: the node costs and those for_each_node_result visits.
 inline std::size_t node_result_count(const PlanInputs& inputs, const PlanOutputs& outputs) {
-    return 1 + !outputs.waiting_time.empty() + !outputs.no_boarding.empty() +
-           inputs.skim_values.size() +
-           (outputs.trip_ends.empty() ? 0 : 1 + 2 * inputs.trip_end_skims->size());
+    std::size_t count = 1;
+    for_each_node_result(inputs, outputs, [&](std::span<float>, auto) { ++count; });
+    return count;
 }
 
 // Writes destinations' node-level results: destination-major straight into the arrays,
@@ -86,11 +89,11 @@ public:
         };
         float* const out_costs = row(outputs_.node_costs);
         for (std::size_t o = 0; o < origins.size(); ++o) out_costs[o] = costs[origins[o]];
-        for_each_node_result(inputs_, outputs_, skims, [&](std::span<float> result, auto value_at) {
+        for_each_node_result(inputs_, outputs_, [&](std::span<float> result, auto value_at) {
             float* const out = row(result);
             for (std::size_t o = 0; o < origins.size(); ++o) {
                 const std::size_t node = origins[o];
-                out[o] = std::isfinite(costs[node]) ? static_cast<float>(value_at(node))
+                out[o] = std::isfinite(costs[node]) ? static_cast<float>(value_at(skims, node))
                                                     : std::numeric_limits<float>::quiet_NaN();
             }
         });
@@ -98,7 +101,7 @@ public:
 
     // Copies the staged destinations [begin, end), all of one block, into the arrays: each
     // origin's entries of the block as one run.
-    void flush(std::size_t begin, std::size_t end, const StrategySkims& skims) {
+    void flush(std::size_t begin, std::size_t end) {
         if (!outputs_.origin_major) return;
         const std::size_t origin_count = outputs_.origins.size();
         const std::size_t destinations = inputs_.dsts.size();
@@ -111,7 +114,7 @@ public:
             }
         };
         copy(outputs_.node_costs);
-        for_each_node_result(inputs_, outputs_, skims,
+        for_each_node_result(inputs_, outputs_,
                              [&](std::span<float> result, auto) { copy(result); });
     }
 

@@ -92,7 +92,7 @@ public:
                         assign_destination(graph, state, k);
                         if (finished != nullptr) finished->fetch_add(1, std::memory_order_relaxed);
                     }
-                    if (writes_results()) state.results.flush(begin, end, state.skims);
+                    if (writes_results()) state.results.flush(begin, end);
                 });
         });
         if (!outputs_.destination_costs.empty() && writes_results())
