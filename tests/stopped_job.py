@@ -2,7 +2,7 @@
 
     python stopped_job.py MOMENT SIGNAL JOB_ARGUMENTS...
 
-MOMENT is the first call of: "pwrite" (skims.omx being written), "write_text"
+MOMENT is the first call of: "write_pages" (skims.omx being written), "write_text"
 (line_loads.geojson being written, after skims.omx and line_loads.csv), "replace" (the new
 skims.omx being renamed to its name, the first of the set); or "finaliser": a finaliser run
 while skims.omx is written takes the signal, where Python drops the exception it raises. Exits
@@ -13,10 +13,11 @@ import pathlib
 import signal
 import sys
 
+from vemo_plan import _core
 from vemo_plan.job.cli import main
 
-MOMENTS = {"pwrite": (os, "pwrite"), "write_text": (pathlib.Path, "write_text"),
-           "replace": (os, "replace"), "finaliser": (os, "pwrite")}
+MOMENTS = {"write_pages": (_core, "write_pages"), "write_text": (pathlib.Path, "write_text"),
+           "replace": (os, "replace"), "finaliser": (_core, "write_pages")}
 
 
 class Finalised:

@@ -131,8 +131,8 @@ def test_a_full_disk_is_one_line_and_keeps_the_old_results(tmp_path, old_results
 
 # (moment, signal, exit status, message, whether the new results stand): see stopped_job.py.
 STOPS = [
-    ("pwrite", "SIGTERM", 143, "terminated (SIGTERM)", False),
-    ("pwrite", "SIGHUP", 129, "hung up (SIGHUP)", False),
+    ("write_pages", "SIGTERM", 143, "terminated (SIGTERM)", False),
+    ("write_pages", "SIGHUP", 129, "hung up (SIGHUP)", False),
     ("write_text", "SIGINT", 130, "interrupted", False),  # after two new files were complete
     ("finaliser", "SIGINT", 130, "interrupted", False),  # the handler's exception dropped
     ("replace", "SIGINT", 130, "interrupted", True),  # the renaming finishes first

@@ -9,6 +9,8 @@ import numpy as np
 import openmatrix
 import pytest
 
+from vemo_plan import _core
+from vemo_plan.pages import write_pages
 from vemo_plan.job.omx import read_omx, write_omx, writing_omx
 
 MATRICES = {"cost": np.array([[0, 1.5], [np.inf, 0]], np.float32),
@@ -51,7 +53,7 @@ def test_a_failed_write_leaves_the_old_file(tmp_path, monkeypatch):
     def failing(*_):
         raise OSError(errno.EIO, "Input/output error")
     with monkeypatch.context() as patch:
-        patch.setattr(os, "pwrite", failing)  # in the writer thread
+        patch.setattr(_core, "write_pages", failing)  # in the writer thread
         with pytest.raises(OSError, match=r"skims\.omx: input/output error$"):
             write_omx(path, ["1", "2"], MATRICES)
     unstorable = np.array([[object(), None], [None, None]])
@@ -61,3 +63,22 @@ def test_a_failed_write_leaves_the_old_file(tmp_path, monkeypatch):
         write_omx(path, ["1", "2", "3"], MATRICES)
     assert path.read_bytes() == before
     assert [file.name for file in tmp_path.iterdir()] == ["skims.omx"]
+
+
+def test_pages_written_across_page_boundaries_until_stopped(tmp_path):
+    data = np.random.default_rng(1).integers(0, 256, 3 * 4096 + 100, np.uint8).tobytes()
+    path = tmp_path / "pages"
+    descriptor = os.open(path, os.O_RDWR | os.O_CREAT)
+    try:
+        assert write_pages(descriptor, 4000, data, bytearray(1)) == len(data)
+        assert write_pages(descriptor, 0, data, bytearray(b"\1")) == 0  # stopped
+    finally:
+        os.close(descriptor)
+    assert path.read_bytes() == bytes(4000) + data
+    descriptor = os.open(path, os.O_RDONLY)
+    try:
+        with pytest.raises(OSError) as failed:
+            write_pages(descriptor, 0, data, bytearray(1))
+    finally:
+        os.close(descriptor)
+    assert failed.value.errno == errno.EBADF

@@ -3,6 +3,7 @@
 #include "plan_binding/computation_error.hpp"
 #include "plan_binding/network_object.hpp"
 #include "plan_binding/page_advice.hpp"
+#include "plan_binding/page_writes.hpp"
 #include "plan_binding/plan_functions.hpp"
 
 namespace vemo {
@@ -24,6 +25,7 @@ PyRef create_module() {
     PyRef module = require(PyModule_Create(&module_definition));
     require_status(PyModule_AddFunctions(module.get(), plan_functions().data()));
     require_status(PyModule_AddFunctions(module.get(), page_advice_functions().data()));
+    require_status(PyModule_AddFunctions(module.get(), page_write_functions().data()));
     add_computation_error(module.get());
     add_network_type(module.get());
     return module;

@@ -9,8 +9,8 @@ Each matrix is stored contiguous and uncompressed, its rows one after another as
 so the file is written at the speed of the disk: 763 MiB for the 14 matrices of 3,693 zones
 in about 1 s, where zlib at level 1 took 4 s to make them 115 MiB. HDF5 lays the file out in
 memory (``_Sketch``), the matrices' space allocated but not written; the file is then reserved
-whole on the disk and every byte of it written by Python, in a thread that leaves the caller
-free meanwhile (``writing_omx``). A full disk is thus an ordinary OSError before any data is
+whole on the disk and every byte of it written a page at a time (``vemo_plan.pages``), in a
+thread that leaves the caller free meanwhile (``writing_omx``). A full disk is thus an ordinary OSError before any data is
 written, never a failure inside the HDF5 library, which cannot be recovered from.
 """
 
@@ -26,11 +26,11 @@ import numpy as np
 import openmatrix
 from numpy.typing import NDArray
 
+from ..pages import write_pages
 from . import _signals
 from ._files import written
 
 MAPPING = "zone"
-_PART = 16 << 20  # bytes a write takes at most: a stop waits for no more
 
 
 def write_omx(path: str | os.PathLike[str], zone_ids: Sequence[str],
@@ -111,14 +111,14 @@ def _allocated_unwritten() -> h5py.h5p.PropDCID:
 
 
 class _Writer:
-    """Writes the pieces to the file `descriptor` in a thread, in parts of ``_PART`` bytes, so
-    that ``stop`` is answered within one part's write."""
+    """Writes the pieces to the file `descriptor` in a thread; ``stop`` is answered within one
+    page's write."""
 
     def __init__(self, descriptor: int, pieces: list[tuple[int, bytes | memoryview]]) -> None:
         self._descriptor = descriptor
         self._pieces = pieces
         self._error: BaseException | None = None
-        self._stopping = threading.Event()
+        self._stopping = bytearray(1)  # set to 1 to stop the writes
         self._thread = threading.Thread(target=self._write, name="skims.omx writer")
         self._thread.start()
 
@@ -134,17 +134,15 @@ class _Writer:
 
     def stop(self) -> None:
         """Ends the writes, whatever is left unwritten."""
-        self._stopping.set()
+        self._stopping[0] = 1
         with _signals.held():
             self._thread.join()
 
     def _write(self) -> None:
         try:
             for offset, data in self._pieces:
-                view = memoryview(data).cast("B")
-                while view and not self._stopping.is_set():
-                    done = os.pwrite(self._descriptor, view[:_PART], offset)
-                    view, offset = view[done:], offset + done
+                write_pages(self._descriptor, offset, memoryview(data).cast("B"),
+                            self._stopping)
         except BaseException as error:
             self._error = error
 
