@@ -65,8 +65,8 @@ def test_a_failed_write_leaves_the_old_file(tmp_path, monkeypatch):
     assert [file.name for file in tmp_path.iterdir()] == ["skims.omx"]
 
 
-def test_pages_written_across_page_boundaries_until_stopped(tmp_path):
-    data = np.random.default_rng(1).integers(0, 256, 3 * 4096 + 100, np.uint8).tobytes()
+def test_pages_written_across_the_writes_boundaries_until_stopped(tmp_path):
+    data = np.random.default_rng(1).integers(0, 256, 2 * 65536 + 100, np.uint8).tobytes()
     path = tmp_path / "pages"
     descriptor = os.open(path, os.O_RDWR | os.O_CREAT)
     try:

@@ -14,26 +14,31 @@
 namespace vemo {
 namespace {
 
+// Pages a write takes at most: small enough that the page cache takes small folios, large
+// enough that the system calls cost little (region-nord's skims.omx: 64 KiB writes finished in
+// 0.26 to 0.29 s where page-sized ones took 0.41 s and 16 MiB ones 0.66 to 0.99 s).
+constexpr std::size_t kPagesPerWrite = 16;
+
 // Releases a buffer that PyArg_ParseTuple filled, on every way out.
 struct BufferRelease {
     Py_buffer* view;
     ~BufferRelease() { PyBuffer_Release(view); }
 };
 
-// Writes `data` at `offset` of file `descriptor` in writes that end at page boundaries of the
-// file, until done or until `stop[0]` is set; the bytes written.
+// Writes `data` at `offset` of file `descriptor` in writes that end at boundaries of
+// kPagesPerWrite pages of the file, until done or until `stop[0]` is set; the bytes written.
 PyRef write_pages(PyObject* arguments) {
     int descriptor = -1;
     long long offset = 0;
     Py_buffer data{}, stop{};
-    require_status(PyArg_ParseTuple(arguments, "iLy*w*:write_pages", &descriptor, &offset, &data,
-                                    &stop));
+    require_status(
+        PyArg_ParseTuple(arguments, "iLy*w*:write_pages", &descriptor, &offset, &data, &stop));
     const BufferRelease data_release{&data}, stop_release{&stop};
     if (offset < 0 || stop.len < 1) raise_error(PyExc_ValueError, "offset < 0 or no stop flag");
 
     const auto* const bytes = static_cast<const char*>(data.buf);
     const auto size = static_cast<std::size_t>(data.len);
-    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const auto piece = static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) * kPagesPerWrite;
     // Set by another thread while this one writes: read atomically, a byte at a time.
     const std::atomic_ref<unsigned char> stopped(*static_cast<unsigned char*>(stop.buf));
     std::size_t written = 0;
@@ -42,8 +47,9 @@ PyRef write_pages(PyObject* arguments) {
         const ReleasedInterpreterLock released;
         while (written < size && stopped.load(std::memory_order_relaxed) == 0) {
             const auto at = static_cast<std::size_t>(offset) + written;
-            const std::size_t length = std::min(page - at % page, size - written);
-            const ssize_t done = pwrite(descriptor, bytes + written, length, static_cast<off_t>(at));
+            const std::size_t length = std::min(piece - at % piece, size - written);
+            const ssize_t done =
+                pwrite(descriptor, bytes + written, length, static_cast<off_t>(at));
             if (done > 0) {
                 written += static_cast<std::size_t>(done);
             } else if (done == 0 || errno != EINTR) {
@@ -67,7 +73,7 @@ PyObject* write_pages_entry(PyObject*, PyObject* arguments) {
 PyMethodDef functions[] = {
     {"write_pages", write_pages_entry, METH_VARARGS,
      "write_pages(descriptor, offset, data, stop)\n--\n\n"
-     "Writes data at offset of the file a page at a time, the interpreter lock released, until\n"
+     "Writes data at offset of the file 16 pages at a time, the interpreter lock released, until\n"
      "done or until stop[0] is set; returns the bytes written. Raises OSError on a failed write."},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -9,7 +9,7 @@ Each matrix is stored contiguous and uncompressed, its rows one after another as
 so the file is written at the speed of the disk: 763 MiB for the 14 matrices of 3,693 zones
 in about 1 s, where zlib at level 1 took 4 s to make them 115 MiB. HDF5 lays the file out in
 memory (``_Sketch``), the matrices' space allocated but not written; the file is then reserved
-whole on the disk and every byte of it written a page at a time (``vemo_plan.pages``), in a
+whole on the disk and every byte of it written in 64 KiB pieces (``vemo_plan.pages``), in a
 thread that leaves the caller free meanwhile (``writing_omx``). A full disk is thus an ordinary OSError before any data is
 written, never a failure inside the HDF5 library, which cannot be recovered from.
 """
@@ -112,7 +112,7 @@ def _allocated_unwritten() -> h5py.h5p.PropDCID:
 
 class _Writer:
     """Writes the pieces to the file `descriptor` in a thread; ``stop`` is answered within one
-    page's write."""
+    64 KiB write."""
 
     def __init__(self, descriptor: int, pieces: list[tuple[int, bytes | memoryview]]) -> None:
         self._descriptor = descriptor
