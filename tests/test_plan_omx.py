@@ -10,8 +10,8 @@ import openmatrix
 import pytest
 
 from vemo_plan import _core
-from vemo_plan.pages import write_pages
 from vemo_plan.job.omx import read_omx, write_omx, writing_omx
+from vemo_plan.pages import write_pages
 
 MATRICES = {"cost": np.array([[0, 1.5], [np.inf, 0]], np.float32),
             "transfers": np.array([[0, np.nan], [0.25, 0]], np.float32),

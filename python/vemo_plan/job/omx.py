@@ -5,13 +5,14 @@ under ``/lookup/zone``, and the ``SHAPE`` and ``OMX_VERSION`` attributes. Zone i
 all plain integers are stored as 64-bit integers, the lookup every OMX reader takes; others as
 UTF-8 strings.
 
-Each matrix is stored contiguous and uncompressed, its rows one after another as in memory,
-so the file is written at the speed of the disk: 763 MiB for the 14 matrices of 3,693 zones
-in about 1 s, where zlib at level 1 took 4 s to make them 115 MiB. HDF5 lays the file out in
+Each matrix is stored contiguous and uncompressed, its rows one after another as in memory, so
+the file is written at the speed of the disk: 763 MiB for the 14 matrices of 3,693 zones in
+about 1 s, where zlib at level 1 took 4 s to make them 115 MiB. HDF5 lays the file out in
 memory (``_Sketch``), the matrices' space allocated but not written; the file is then reserved
 whole on the disk and every byte of it written in 64 KiB pieces (``vemo_plan.pages``), in a
-thread that leaves the caller free meanwhile (``writing_omx``). A full disk is thus an ordinary OSError before any data is
-written, never a failure inside the HDF5 library, which cannot be recovered from.
+thread that leaves the caller free meanwhile (``writing_omx``). A full disk is thus an ordinary
+OSError before any data is written, never a failure inside the HDF5 library, which cannot be
+recovered from.
 """
 
 from __future__ import annotations
