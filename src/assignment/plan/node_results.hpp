@@ -59,19 +59,20 @@ inline std::size_t node_result_count(const PlanInputs& inputs, const PlanOutputs
 }
 
 // Writes destinations' node-level results: destination-major straight into the arrays,
-// origin-major through a staged block (see the top of the file).
+// origin-major through a staged block (see the top of the file). A pass that `writes` no
+// results (a congested loop's pass that cannot be its last) stages nothing.
 class NodeResultWriter {
 public:
-    NodeResultWriter(const PlanInputs& inputs, const PlanOutputs& outputs)
+    NodeResultWriter(const PlanInputs& inputs, const PlanOutputs& outputs, bool writes)
         : inputs_(inputs),
           outputs_(outputs),
-          staged_rows_(outputs.origin_major ? std::min(kStagedDestinations, inputs.dsts.size())
-                                            : 0),
+          staged_rows_(stages(outputs, writes) ? std::min(kStagedDestinations, inputs.dsts.size())
+                                               : 0),
           staged_(node_result_count(inputs, outputs) * staged_rows_ * outputs.origins.size()) {}
 
     // How many consecutive destinations a worker takes at once.
-    static std::size_t block(const PlanOutputs& outputs) noexcept {
-        return outputs.origin_major ? kStagedDestinations : 1;
+    static std::size_t block(const PlanOutputs& outputs, bool writes) noexcept {
+        return stages(outputs, writes) ? kStagedDestinations : 1;
     }
 
     // Destination k's results; with an origin-major layout, k is staged until flush().
@@ -119,6 +120,10 @@ public:
     }
 
 private:
+    static bool stages(const PlanOutputs& outputs, bool writes) noexcept {
+        return writes && outputs.origin_major;
+    }
+
     const PlanInputs& inputs_;
     const PlanOutputs& outputs_;
     std::size_t staged_rows_;    // destinations staged at once

@@ -32,12 +32,13 @@ namespace plan_detail {
 // What one worker reuses from destination to destination.
 template <class Index>
 struct PlanState {
-    PlanState(const Network& network, const PlanInputs& inputs, const PlanOutputs& outputs)
+    PlanState(const Network& network, const PlanInputs& inputs, const PlanOutputs& outputs,
+              bool writes_results)
         : search(network.node_count(), network.arc_count()),
           node_costs(filled_vector(network.node_count(), 0.0f)),
           skims(network.node_count(), inputs.skim_values.size(), !inputs.boarding.empty(),
                 inputs.trip_end_skims),
-          results(inputs, outputs) {}
+          results(inputs, outputs, writes_results) {}
 
     DestinationState<Index> search;
     std::vector<float> node_costs;
@@ -79,12 +80,13 @@ public:
         network_.prepare();
         // A worker takes a block of consecutive destinations at a time (see node_results.hpp).
         const std::size_t destinations = inputs_.dsts.size();
-        const std::size_t block = NodeResultWriter::block(outputs_);
+        const bool writes = writes_results();
+        const std::size_t block = NodeResultWriter::block(outputs_, writes);
         network_.with_search_graph([&](const auto& graph) {
             using Index = std::decay_t<decltype(graph.at(0).arc)>;
             parallel::for_each_with_state(
                 (destinations + block - 1) / block,
-                [&] { return PlanState<Index>(network_, inputs_, outputs_); },
+                [&] { return PlanState<Index>(network_, inputs_, outputs_, writes); },
                 [&](PlanState<Index>& state, std::size_t b) {
                     const std::size_t begin = b * block;
                     const std::size_t end = std::min(destinations, begin + block);
@@ -92,10 +94,10 @@ public:
                         assign_destination(graph, state, k);
                         if (finished != nullptr) finished->fetch_add(1, std::memory_order_relaxed);
                     }
-                    if (writes_results()) state.results.flush(begin, end);
+                    if (writes) state.results.flush(begin, end);
                 });
         });
-        if (!outputs_.destination_costs.empty() && writes_results())
+        if (!outputs_.destination_costs.empty() && writes)
             std::copy(destination_costs_.begin(), destination_costs_.end(),
                       outputs_.destination_costs.begin());
         float total = 0.0f;
