@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "base/failure.hpp"
@@ -21,14 +22,14 @@ double strategy_waiting(const ArcList& arcs, std::span<const float> frequencies,
     parallel::for_each_with_state(
         destinations, [&] { return Scratch{filled_vector(node_count, 0.0), {}}; },
         [&](Scratch& scratch, std::size_t k) {
-            for (const auto [a, flow] : flows.row(k)) {
+            flows.for_each(k, [&](std::uint32_t a, float flow) {
                 // Only arcs of finite frequency make anyone wait.
-                if (!std::isfinite(frequencies[a])) continue;
+                if (!std::isfinite(frequencies[a])) return;
                 const std::size_t tail = arcs.from[a];
                 const double ratio = static_cast<double>(flow) / frequencies[a];
                 if (scratch.largest[tail] == 0.0) scratch.touched.push_back(tail);
                 scratch.largest[tail] = std::max(scratch.largest[tail], ratio);
-            }
+            });
             std::sort(scratch.touched.begin(), scratch.touched.end());
             double waiting = 0.0;
             for (const std::size_t node : scratch.touched) {

@@ -44,6 +44,7 @@ struct PlanState {
     std::vector<float> node_costs;
     StrategySkims skims;
     NodeResultWriter results;
+    ArcFlowList loading;  // a congested pass's loading of the destination's strategy
 };
 
 // What a pass of a congested loop asks of a run besides the planner's results: every node's cost
@@ -131,12 +132,11 @@ private:
         if (loop_ == nullptr) {
             load_flows(graph, state, k);
         } else if (loop_->strategy_flows != nullptr) {
-            FlowRow& row = loop_->strategy_flows->row(k);
-            row.clear();
+            state.loading.clear();
             load_strategy_flows(graph, search, [&](std::size_t a, float flow) {
-                if (flow != 0.0f) row.push_back({static_cast<std::uint32_t>(a), flow});
+                if (flow != 0.0f) state.loading.push_back({static_cast<std::uint32_t>(a), flow});
             });
-            loop_->strategy_flows->sort_row(k);
+            loop_->strategy_flows->set_row(k, state.loading);
         } else {
             const std::size_t arc_count = network_.arc_count();
             const std::span<float> row = loop_->arc_flows.subspan(k * arc_count, arc_count);
