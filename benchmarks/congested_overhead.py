@@ -96,7 +96,7 @@ def effective_freqs(to, freqs, averaged_flows, capacity, beta=0.2):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--destinations", type=int, default=40)
     parser.add_argument("--iterations", type=int, default=5)
     parser.add_argument("--repeats", type=int, default=5)

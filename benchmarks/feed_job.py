@@ -176,7 +176,7 @@ def describe(figures):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--feed", default=str(FEED), help="the GTFS zip (%(default)s)")
     parser.add_argument("--rounds", type=int, default=3, help="timed rounds (%(default)s)")
     parser.add_argument("--part", choices=["job", "memory", "peer"], help=argparse.SUPPRESS)

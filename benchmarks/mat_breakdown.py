@@ -36,7 +36,7 @@ from timing import failing_call  # noqa: E402
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--repeats", type=int, default=5)
     args = parser.parse_args()
 

@@ -25,7 +25,7 @@ DESTINATIONS = 96
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--rounds", type=int, default=10)
     args = parser.parse_args()
     city = GridCity(SIDE)

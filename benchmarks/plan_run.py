@@ -51,7 +51,7 @@ def run_scale(arcs, destinations, origins, threads):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--quick", action="store_true",
                         help=f"only the {QUICK_SIZES} smallest sizes and a small call at scale")
     parser.add_argument("--output", default="plan-bench-results.json",

@@ -97,7 +97,7 @@ def measure(args):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--arcs", type=int, required=True, help="smallest number of arcs")
     parser.add_argument("--destinations", type=int, required=True)
     parser.add_argument("--origins", type=int, required=True)

@@ -48,7 +48,7 @@ def describe_check(check):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--quick", action="store_true",
                         help=f"only the {QUICK_SIZES} smallest sizes, to try the suite out")
     parser.add_argument("--output", default="bench-results.json", help="where to write the JSON")
