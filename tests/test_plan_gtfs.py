@@ -6,10 +6,12 @@ import datetime
 import zipfile
 
 import numpy as np
+import pandas as pd
 import pytest
 
 from plan_feeds import HOLIDAY, PEAK, STOP_IDS, WEEKDAY, feed_copy, zipped
 from vemo_plan.job import gtfs, sample_feed
+from vemo_plan.job._tables import among
 from vemo_plan.job.walking import Walking, stop_walks
 
 
@@ -295,3 +297,12 @@ def test_unusable_trips_are_skipped_by_reason(tmp_path, capsys):
     late = gtfs.feed_lines(feed, WEEKDAY, 23 * 60, 24 * 60)
     assert ([lines.stop_ids[s] for s in late.alignments[0]], list(late.runs)) == \
         (["W1", "W2"], [2])
+
+
+@pytest.mark.parametrize("dtype", ["str", object])
+def test_membership_as_pandas_gives_it(dtype):
+    text = pd.Series(["a", "", "b", "a", "c"], index=[7, 3, 9, 2, 5], dtype=dtype)
+    for members in [set(), {"a", ""}, ["c", "x"], np.array(["b"]), pd.Index(["a", "c"]),
+                    pd.Series(["b", "b"], index=[0, 0], dtype="str")]:
+        expected = text.isin(members)
+        assert among(text, members).equals(expected), members

@@ -40,6 +40,15 @@ def per_distinct(text: pd.Series, parse: Callable[[pd.Series], pd.Series]) -> pd
     return pd.Series(parsed[codes], index=text.index)
 
 
+def among(text: pd.Series, members: Iterable[str]) -> pd.Series:
+    """``text.isin(members)``, in time linear in both. pandas's own converts each member to an
+    Arrow scalar in Python for Arrow-backed text: 0.14 s for the trip ids of a week-long feed."""
+    listed = pd.Series(list(members) if isinstance(members, (set, frozenset)) else members,
+                       dtype=text.dtype)
+    codes, _ = pd.factorize(pd.concat([text, listed], ignore_index=True))
+    return pd.Series(np.isin(codes[:len(text)], codes[len(text):]), index=text.index)
+
+
 @dataclass(frozen=True)
 class Table:
     label: str  # how messages name the file, e.g. "feed.zip/stop_times.txt"

@@ -23,7 +23,7 @@ import numpy as np
 import pandas as pd
 from numpy.typing import NDArray
 
-from .._tables import InputError
+from .._tables import InputError, among
 from ._calendar import services_on
 from ._read import Feed
 from ._runs import middle_offsets, stop_times, trip_starts
@@ -99,7 +99,7 @@ def feed_lines(feed: Feed, day: datetime.date, start: float, end: float) -> Feed
     stops = _stops(feed)
     _check_stops(feed, stops.index)
     trips = feed["trips"].rows
-    running = set(trips["trip_id"][trips["service_id"].isin(services_on(feed, day))])
+    running = set(trips["trip_id"][among(trips["service_id"], services_on(feed, day))])
     times = stop_times(feed, running)
     starts = trip_starts(feed, times)
     middle = starts["start"] + starts["trip_id"].map(middle_offsets(times))
@@ -107,7 +107,7 @@ def feed_lines(feed: Feed, day: datetime.date, start: float, end: float) -> Feed
     if runs.empty:
         raise InputError(f"{feed.label}: no trip leaves its middle stop between {clock(start)} "
                          f"and {clock(end)} on {day.isoformat()}")
-    times = times[times["trip_id"].isin(runs.index)].reset_index(drop=True)
+    times = times[among(times["trip_id"], runs.index)].reset_index(drop=True)
     lines, trip_line = _patterns(feed, times, runs)
     if lines.empty:
         raise InputError(f"{feed.label}: no trip that leaves its middle stop between "
@@ -175,7 +175,7 @@ def _stops(feed: Feed) -> pd.DataFrame:
 def _check_stops(feed: Feed, stop_ids: pd.Index) -> None:
     """Every stop time must be at a stop of stops.txt."""
     table = feed["stop_times"]
-    unknown = ~table.rows["stop_id"].isin(stop_ids)
+    unknown = ~among(table.rows["stop_id"], stop_ids)
     if unknown.any():
         line = unknown.idxmax()
         table.fail(line, f"stop_id {table.rows['stop_id'][line]!r} is not a stop of stops.txt")
@@ -185,7 +185,7 @@ def _segment_minutes(times: pd.DataFrame, trip_line: pd.Series, runs: pd.Series,
                      lines: pd.DataFrame) -> list[NDArray[np.float64]]:
     """Per line, the in-vehicle time between each stop and the next, arrival to arrival (from
     the departure at the first stop), averaged over its runs."""
-    times = times[times["trip_id"].isin(trip_line.index)]
+    times = times[among(times["trip_id"], trip_line.index)]
     same_trip = times["trip_id"].eq(times["trip_id"].shift())
     boarded = times["arrival"].where(same_trip, times["departure"])
     weight = times["trip_id"].map(runs)

@@ -11,6 +11,7 @@ from __future__ import annotations
 import numpy as np
 import pandas as pd
 
+from .._tables import among
 from ._read import Feed, clock_minutes
 
 
@@ -19,7 +20,7 @@ def stop_times(feed: Feed, trip_ids: pd.Index | set[str]) -> pd.DataFrame:
     in stop_times.txt), arrival and departure minutes. A missing time is interpolated from the
     stops around it, else copied from its partner; a trip must have times at both ends."""
     table = feed["stop_times"]
-    rows = table.rows[table.rows["trip_id"].isin(trip_ids)]
+    rows = table.rows[among(table.rows["trip_id"], trip_ids)]
     order = table.numbers("stop_sequence", minimum=0)[rows.index]
     arrival = clock_minutes(table, "arrival_time", empty=True)[rows.index]
     departure = clock_minutes(table, "departure_time", empty=True)[rows.index]
@@ -37,7 +38,7 @@ def stop_times(feed: Feed, trip_ids: pd.Index | set[str]) -> pd.DataFrame:
     if untimed.any():
         table.fail(times.loc[ends[untimed.to_numpy()][0], "file_line"],
                    "the first and last stops of a trip need a time")
-    gaps = times["trip_id"].isin(times["trip_id"][times["arrival"].isna()])
+    gaps = among(times["trip_id"], times["trip_id"][times["arrival"].isna()])
     if gaps.any():
         inside = times[gaps].groupby("trip_id", sort=False)
         for column in ("arrival", "departure"):
@@ -58,7 +59,7 @@ def trip_starts(feed: Feed, times: pd.DataFrame) -> pd.DataFrame:
     starts = pd.DataFrame({"trip_id": first["trip_id"], "start": first["departure"]})
 
     table = feed["frequencies"]
-    templates = table.rows["trip_id"].isin(times["trip_id"])
+    templates = among(table.rows["trip_id"], times["trip_id"])
     if not templates.any():
         return starts.reset_index(drop=True)
     # In whole seconds, so that a run falling exactly on end_time is left out without rounding.
@@ -72,7 +73,7 @@ def trip_starts(feed: Feed, times: pd.DataFrame) -> pd.DataFrame:
         "start": (np.repeat(begin.to_numpy(), count) + run * np.repeat(headway.to_numpy(), count))
         / 60.0,
     })
-    scheduled = starts[~starts["trip_id"].isin(table.rows["trip_id"][templates])]
+    scheduled = starts[~among(starts["trip_id"], table.rows["trip_id"][templates])]
     return pd.concat([scheduled, runs], ignore_index=True)
 
 

@@ -18,7 +18,7 @@ from dataclasses import replace
 import numpy as np
 import pandas as pd
 
-from .._tables import InputError, Table, note
+from .._tables import InputError, Table, among, note
 from ._read import Feed, clock_minutes, read_tables
 
 SHOWN = 3  # the trip_ids a note names for each reason
@@ -50,7 +50,7 @@ def usable_feed(feed: Feed) -> Feed:
     taken: set[str] = set()
 
     def skip(reason: str, trip_ids: pd.Series) -> None:
-        found = pd.unique(trip_ids[~trip_ids.isin(taken)])
+        found = pd.unique(trip_ids[~among(trip_ids, taken)])
         if len(found):
             skipped[reason] = list(found)
             taken.update(found)
@@ -61,23 +61,23 @@ def usable_feed(feed: Feed) -> Feed:
             ("unknown route", "route_id", feed["routes"].rows["route_id"]),
             ("unknown service", "service_id", pd.concat(
                 [feed[name].rows["service_id"] for name in ("calendar", "calendar_dates")]))]:
-        skip(reason, ids[~trips.rows[column].isin(known)])
-    listed = times.rows["trip_id"].isin(ids)
+        skip(reason, ids[~among(trips.rows[column], known)])
+    listed = among(times.rows["trip_id"], ids)
     skip("unknown trip", times.rows["trip_id"][~listed])
-    at_stop = times.rows["stop_id"].isin(_places(feed, ("", "0")))
+    at_stop = among(times.rows["stop_id"], _places(feed, ("", "0")))
     for reason, check in _STOP_TIME_CHECKS.items():
-        kept = times.rows[listed & at_stop & ~times.rows["trip_id"].isin(taken)]
+        kept = times.rows[listed & at_stop & ~among(times.rows["trip_id"], taken)]
         skip(reason, kept["trip_id"][check(Table(times.label, kept))])
     skip("bad frequency", frequencies.rows["trip_id"][_bad_frequencies(frequencies)])
 
-    left = ids[~ids.isin(taken)]
-    of_left = times.rows["trip_id"].isin(left)
+    left = ids[~among(ids, taken)]
+    of_left = among(times.rows["trip_id"], left)
     off_stop = of_left & ~at_stop
     trimmed = list(pd.unique(times.rows["trip_id"][off_stop]))
     transfers = feed["transfers"]
     places = _places(feed, ("", "0", "1"))
-    between = (transfers.rows["from_stop_id"].isin(places)
-               & transfers.rows["to_stop_id"].isin(places))
+    between = (among(transfers.rows["from_stop_id"], places)
+               & among(transfers.rows["to_stop_id"], places))
     astray = [str(line) for line in transfers.rows.index[~between]]
     parts = [_skipped(skipped, len(ids)),
              _left_out(int(off_stop.sum()), "stop time", "at no stop of stops.txt, of "
@@ -95,7 +95,7 @@ def usable_feed(feed: Feed) -> Feed:
                   transfers=Table(transfers.label, transfers.rows[between]))
     for name in ("trips", "frequencies"):
         table = feed[name]
-        tables[name] = Table(table.label, table.rows[table.rows["trip_id"].isin(left)])
+        tables[name] = Table(table.label, table.rows[among(table.rows["trip_id"], left)])
     return replace(feed, tables=tables, skipped=skipped, trimmed=trimmed)
 
 
