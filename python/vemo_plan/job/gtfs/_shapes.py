@@ -87,15 +87,27 @@ def _along(shape: Points, stops: Points, reference_lat: float
     stops_km = plane_km(stops[:, 1], stops[:, 0], reference_lat)
     if len(km) < 2:
         return stops, np.arange(len(stops))
-    start, along = km[:-1], np.diff(km, axis=0)
-    share = np.clip(np.einsum("sjk,jk->sj", stops_km[:, None] - start[None], along)
-                    / np.einsum("jk,jk->j", along, along), 0.0, 1.0)
-    distance = np.hypot(*np.moveaxis(stops_km[:, None] - start[None] - share[..., None] * along,
-                                     -1, 0))
+    share, distance = _to_pieces(stops_km, km[:-1], np.diff(km, axis=0))
     piece = _monotone_nearest(distance)
     position = np.maximum.accumulate(piece + share[np.arange(len(stops)), piece])
     off = distance[np.arange(len(stops)), piece] > OFF_SHAPE_KM
     return _path(shape, position, stops, off)
+
+
+def _to_pieces(stops: Points, start: Points, along: Points) -> tuple[Points, Points]:
+    """For each stop (row) and piece of the shape (column, from `start` by `along`), the share
+    of the piece where the stop's nearest point on it lies, and the distance to that point.
+    Computed in place on (stops, pieces) arrays: on a detailed shape there are thousands of
+    pieces for every stop, and temporaries would take most of the time."""
+    dx = np.subtract.outer(stops[:, 0], start[:, 0])
+    dy = np.subtract.outer(stops[:, 1], start[:, 1])
+    share = dx * along[:, 0]
+    share += dy * along[:, 1]
+    share /= along[:, 0] * along[:, 0] + along[:, 1] * along[:, 1]
+    np.clip(share, 0.0, 1.0, out=share)
+    dx -= share * along[:, 0]
+    dy -= share * along[:, 1]
+    return share, np.hypot(dx, dy, out=dx)
 
 
 def _monotone_nearest(distance: Points) -> NDArray[np.int64]:
