@@ -31,7 +31,7 @@ Dense with_flows(std::size_t arcs,
                  const std::vector<std::vector<std::pair<std::size_t, float>>>& rows) {
     Dense dense(rows.size(), std::vector<float>(arcs, 0.0f));
     for (std::size_t k = 0; k < rows.size(); ++k)
-        for (const auto [a, flow] : rows[k]) dense[k][a] = flow;
+        for (const auto& [a, flow] : rows[k]) dense[k][a] = flow;
     return dense;
 }
 
