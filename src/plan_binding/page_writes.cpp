@@ -6,9 +6,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
+#include <span>
 
 #include "binding/interpreter_lock.hpp"
 #include "binding/python_error.hpp"
+#include "plan_binding/array_view.hpp"
 #include "plan_binding/computation_error.hpp"
 
 namespace vemo {
@@ -19,28 +21,24 @@ namespace {
 // 0.26 to 0.29 s where page-sized ones took 0.41 s and 16 MiB ones 0.66 to 0.99 s).
 constexpr std::size_t kPagesPerWrite = 16;
 
-// Releases a buffer that PyArg_ParseTuple filled, on every way out.
-struct BufferRelease {
-    Py_buffer* view;
-    ~BufferRelease() { PyBuffer_Release(view); }
-};
-
 // Writes `data` at `offset` of file `descriptor` in writes that end at boundaries of
 // kPagesPerWrite pages of the file, until done or until `stop[0]` is set; the bytes written.
 PyRef write_pages(PyObject* arguments) {
     int descriptor = -1;
     long long offset = 0;
-    Py_buffer data{}, stop{};
-    require_status(
-        PyArg_ParseTuple(arguments, "iLy*w*:write_pages", &descriptor, &offset, &data, &stop));
-    const BufferRelease data_release{&data}, stop_release{&stop};
-    if (offset < 0 || stop.len < 1) raise_error(PyExc_ValueError, "offset < 0 or no stop flag");
+    PyObject* data_object = nullptr;
+    PyObject* stop_object = nullptr;
+    require_status(PyArg_ParseTuple(arguments, "iLOO:write_pages", &descriptor, &offset,
+                                    &data_object, &stop_object));
+    const ArrayView data(data_object, "data", Element::u8, 1, false);
+    const ArrayView stop(stop_object, "stop", Element::u8, 1, true);
+    if (offset < 0 || stop.size() < 1) raise_error(PyExc_ValueError, "offset < 0 or no stop flag");
 
-    const auto* const bytes = static_cast<const char*>(data.buf);
-    const auto size = static_cast<std::size_t>(data.len);
+    const std::span<const unsigned char> bytes = data.span<const unsigned char>();
+    const std::size_t size = bytes.size();
     const auto piece = static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) * kPagesPerWrite;
     // Set by another thread while this one writes: read atomically, a byte at a time.
-    const std::atomic_ref<unsigned char> stopped(*static_cast<unsigned char*>(stop.buf));
+    const std::atomic_ref<unsigned char> stopped(stop.span<unsigned char>()[0]);
     std::size_t written = 0;
     int error = 0;
     {
@@ -49,7 +47,7 @@ PyRef write_pages(PyObject* arguments) {
             const auto at = static_cast<std::size_t>(offset) + written;
             const std::size_t length = std::min(piece - at % piece, size - written);
             const ssize_t done =
-                pwrite(descriptor, bytes + written, length, static_cast<off_t>(at));
+                pwrite(descriptor, bytes.data() + written, length, static_cast<off_t>(at));
             if (done > 0) {
                 written += static_cast<std::size_t>(done);
             } else if (done == 0 || errno != EINTR) {
