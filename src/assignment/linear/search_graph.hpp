@@ -83,6 +83,8 @@ public:
     bool unreached_arcs_inert() const noexcept { return unreached_arcs_inert_; }
 
     Index slot(std::size_t arc) const noexcept { return slot_of_[arc]; }
+    // Slots run from 0 to slot_count() - 1: every arc that has a head.
+    std::size_t slot_count() const noexcept { return arcs_.size(); }
     const SearchArc<Index>& at(Index slot) const noexcept { return arcs_[slot]; }
     float cost(Index slot) const noexcept { return costs_[slot]; }
 

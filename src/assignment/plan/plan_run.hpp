@@ -85,6 +85,7 @@ public:
         const std::size_t block = NodeResultWriter::block(outputs_, writes);
         network_.with_search_graph([&](const auto& graph) {
             using Index = std::decay_t<decltype(graph.at(0).arc)>;
+            const CostRangeCheck<Index> check_range(graph, network_.node_count());
             parallel::for_each_with_state(
                 (destinations + block - 1) / block,
                 [&] { return PlanState<Index>(network_, inputs_, outputs_, writes); },
@@ -92,7 +93,7 @@ public:
                     const std::size_t begin = b * block;
                     const std::size_t end = std::min(destinations, begin + block);
                     for (std::size_t k = begin; k < end; ++k) {
-                        assign_destination(graph, state, k);
+                        assign_destination(graph, check_range, state, k);
                         if (finished != nullptr) finished->fetch_add(1, std::memory_order_relaxed);
                     }
                     if (writes) state.results.flush(begin, end);
@@ -113,7 +114,8 @@ private:
     bool writes_results() const noexcept { return loop_ == nullptr || loop_->writes_results; }
 
     template <class Index>
-    void assign_destination(const SearchGraph<Index>& graph, PlanState<Index>& state,
+    void assign_destination(const SearchGraph<Index>& graph,
+                            const CostRangeCheck<Index>& check_range, PlanState<Index>& state,
                             std::size_t k) {
         DestinationState<Index>& search = state.search;
         const std::size_t node_count = network_.node_count();
@@ -127,7 +129,7 @@ private:
         const std::size_t destination = inputs_.dsts[k];
         // The trips of nodes left at +infinity are taken out of the loading below.
         find_strategy(network_.arcs(), graph, destination, costs, search, UnreachedArcs::skip);
-        check_cost_range(graph, costs, destination);
+        check_range(costs, destination);
         leave_unreachable_trips(costs, search.node_volumes, k);
         if (loop_ == nullptr) {
             load_flows(graph, state, k);
