@@ -67,6 +67,7 @@ public:
           inputs_(inputs),
           outputs_(outputs),
           loop_(loop),
+          skim_values_(inputs.skim_values, network.arc_count()),
           destination_costs_(filled_vector(inputs.dsts.size(), 0.0f)),
           precise_costs_(filled_vector(inputs.dsts.size(), 0.0)) {
         for (const std::size_t node : outputs.origins) checked_index(node, network.node_count());
@@ -146,7 +147,7 @@ private:
             load_demand(graph, search, row);
         }
         if (!writes_results()) return;
-        state.skims.compute(graph, search, destination, inputs_.skim_values, inputs_.boarding);
+        state.skims.compute(graph, search, destination, skim_values_, inputs_.boarding);
         state.results.write(costs, state.skims, k);
     }
 
@@ -209,6 +210,7 @@ private:
     const PlanInputs& inputs_;
     const PlanOutputs& outputs_;
     const LoopPass* loop_;
+    ArcSkimTable skim_values_;
     std::vector<float> destination_costs_;
     std::vector<double> precise_costs_;
     std::optional<OrderedFlowSum> totals_;

@@ -4,6 +4,17 @@
 
 namespace vemo {
 
+ArcSkimTable::ArcSkimTable(std::span<const std::span<const float>> skim_values,
+                           std::size_t arc_count)
+    : skim_count_(skim_values.size()),
+      values_(filled_vector(checked_size_product(arc_count, skim_count_), 0.0f)) {
+    for (std::size_t k = 0; k < skim_count_; ++k) {
+        const std::span<const float> values = skim_values[k];
+        if (values.size() < arc_count) fail_range_end(arc_count, values.size());
+        for (std::size_t a = 0; a < arc_count; ++a) values_[a * skim_count_ + k] = values[a];
+    }
+}
+
 StrategySkims::StrategySkims(std::size_t node_count, std::size_t skim_count, bool with_boarding,
                              std::optional<std::span<const std::size_t>> trip_end_skims)
     : skim_count_(skim_count),

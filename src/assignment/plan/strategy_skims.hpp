@@ -33,6 +33,20 @@
 
 namespace vemo {
 
+// Every skim's value on every arc, an arc's values side by side: a strategy arc reads one run
+// instead of a value from each skim's array, wherever they lie.
+class ArcSkimTable {
+public:
+    // `skim_values` holds, per skim, one value per arc (arc_count at least).
+    ArcSkimTable(std::span<const std::span<const float>> skim_values, std::size_t arc_count);
+
+    const float* of(std::size_t arc) const noexcept { return values_.data() + arc * skim_count_; }
+
+private:
+    std::size_t skim_count_;
+    std::vector<float> values_;  // arc by arc
+};
+
 // A node's values sit together in one record (its waiting time, each skim, then with boardings
 // the probability of arriving unboarded, then with trip ends FW and the X, Y, Z of each split
 // skim): a strategy arc reads its tail's record and its head's, two scattered reads however
@@ -44,11 +58,11 @@ public:
     StrategySkims(std::size_t node_count, std::size_t skim_count, bool with_boarding,
                   std::optional<std::span<const std::size_t>> trip_end_skims = std::nullopt);
 
-    // `skim_values` holds, per skim, one value per arc; `boarding` is empty or one flag per
+    // `skim_values` holds the skims' values on every arc; `boarding` is empty or one flag per
     // arc.
     template <class Index>
     void compute(const SearchGraph<Index>& graph, const DestinationState<Index>& state,
-                 std::size_t destination, std::span<const std::span<const float>> skim_values,
+                 std::size_t destination, const ArcSkimTable& skim_values,
                  std::span<const std::uint8_t> boarding);
 
     double waiting(std::size_t node) const noexcept { return values_[node * width_]; }
@@ -79,8 +93,7 @@ private:
 
 template <class Index>
 void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationState<Index>& state,
-                            std::size_t destination,
-                            std::span<const std::span<const float>> skim_values,
+                            std::size_t destination, const ArcSkimTable& skim_values,
                             std::span<const std::uint8_t> boarding) {
     const std::vector<float>& frequencies = state.node_frequencies;
     const std::size_t node_count = frequencies.size();
@@ -102,8 +115,7 @@ void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationSt
         __builtin_prefetch(&frequencies[next.tail]);
         __builtin_prefetch(&values_[next.tail * width]);
         __builtin_prefetch(&values_[next.head * width]);
-        for (const std::span<const float> values : skim_values)
-            __builtin_prefetch(values.data() + next.arc);
+        __builtin_prefetch(skim_values.of(next.arc));
     };
     auto add_arc = [&](const SearchArc<Index>& arc) {
         const auto [a, tail, head, frequency] = arc;
@@ -114,9 +126,9 @@ void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationSt
         if (share == 0.0) return;
         double* const to = &values_[tail * width];
         const double* const from = &values_[head * width];
+        const float* const x = skim_values.of(a);
         to[0] += share * from[0];
-        for (std::size_t k = 0; k < skim_count; ++k)
-            to[1 + k] += share * (skim_values[k][a] + from[1 + k]);
+        for (std::size_t k = 0; k < skim_count; ++k) to[1 + k] += share * (x[k] + from[1 + k]);
         if (!with_boarding_) return;
         const bool boards = boarding[a] != 0;
         if (!boards) to[p] += share * from[p];
@@ -129,10 +141,10 @@ void StrategySkims::compute(const SearchGraph<Index>& graph, const DestinationSt
         const double* const head_after = head_before + splits;
         const double* const head_boarded = head_after + splits;
         for (std::size_t j = 0; j < splits; ++j) {
-            const double x = skim_values[split_[j]][a];
-            if (!boards) before[j] += share * (x + head_before[j]);
+            const double split = x[split_[j]];
+            if (!boards) before[j] += share * (split + head_before[j]);
             after[j] += share * (boards ? head_boarded[j] : head_after[j]);
-            boarded[j] += share * ((boards ? 0.0 : x * from[p]) + head_boarded[j]);
+            boarded[j] += share * ((boards ? 0.0 : split * from[p]) + head_boarded[j]);
         }
     };
     walk_strategy<StrategyOrder::selected>(graph, state.strategy, fetch_named, add_arc);
