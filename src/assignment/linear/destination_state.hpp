@@ -14,12 +14,16 @@
 
 namespace vemo {
 
+// A byte per node that is not a character type, which the compiler would have to assume could
+// alias any other value: a store to it would make the search reload every array's address.
+enum class Closed : std::uint8_t { no, yes };
+
 template <class Index>
 struct DestinationState {
     DestinationState(std::size_t node_count, std::size_t arc_count)
         : node_frequencies(filled_vector(node_count, 0.0f)),
           node_volumes(filled_vector(node_count, 0.0f)),
-          closed(filled_vector<std::uint8_t>(node_count, 0)),
+          closed(filled_vector(node_count, Closed::no)),
           queue(arc_count) {
         reserve_exactly(strategy, arc_count);
     }
@@ -28,7 +32,7 @@ struct DestinationState {
     // the caller's to fill with that destination's demand.
     void reset() noexcept {
         std::fill(node_frequencies.begin(), node_frequencies.end(), 0.0f);
-        std::fill(closed.begin(), closed.end(), 0);
+        std::fill(closed.begin(), closed.end(), Closed::no);
         strategy.clear();
     }
 
@@ -39,7 +43,7 @@ struct DestinationState {
     // Set once no later arc out of the node may become attractive: an attractive arc into it
     // has been selected (the loading sends each node's volume out in one pass), or its
     // frequency is infinite.
-    std::vector<std::uint8_t> closed;
+    std::vector<Closed> closed;
     // Attractive arcs, by search-graph slot, in the order they were selected.
     std::vector<Index> strategy;
     StrategyQueue<Index> queue;

@@ -127,12 +127,13 @@ void find_strategy(const ArcList& arcs, const SearchGraph<Index>& graph, std::si
         const float candidate = candidate_cost(priority);
         // One branch for the three tests: whether an arc is attractive is unpredictable, and
         // each test as a branch of its own could be mispredicted.
-        if ((candidate > node_costs[tail]) | (head == tail) | (state.closed[tail] != 0)) continue;
+        if ((candidate > node_costs[tail]) | (head == tail) | (state.closed[tail] != Closed::no))
+            continue;
 
         select_arc(candidate, frequency, tail, node_costs, node_frequencies);
         state.strategy.push_back(slot);
-        state.closed[head] = 1;
-        state.closed[tail] |= static_cast<std::uint8_t>(std::isinf(node_frequencies[tail]));
+        state.closed[head] = Closed::yes;
+        if (std::isinf(node_frequencies[tail])) state.closed[tail] = Closed::yes;
 
         const float tail_cost = node_costs[tail];
         for (Index in = graph.first_in(tail), end = graph.end_in(tail); in < end; ++in) {
