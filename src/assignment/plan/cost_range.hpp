@@ -20,8 +20,9 @@ namespace vemo::plan_detail {
 
 // Whether a search stayed within its range, given its node costs: no finite cost past the range,
 // and no arc of a positive frequency from a node left at infinity into one with a finite cost
-// (the search would have reached it). Built once for a graph, it looks along the arcs out of the
-// nodes left at infinity, which are few wherever most of the network reaches the destination.
+// (the search would have reached it). Built at the start of each assignment run (each pass of a
+// congested loop), it looks along the arcs out of the nodes left at infinity, which are few
+// wherever most of the network reaches the destination.
 template <class Index>
 class CostRangeCheck {
 public:
