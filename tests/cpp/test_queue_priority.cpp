@@ -19,6 +19,7 @@ TEST(QueuePriority, ScalesTruncatesAndSaturates) {
     EXPECT_EQ(queue_priority(0.00002f), -1);
     EXPECT_EQ(queue_priority(inf), kLowestPriority);
     EXPECT_EQ(queue_priority(-inf), kHighestPriority);
+    EXPECT_EQ(queue_priority(-40000.0f), kHighestPriority);
     EXPECT_EQ(queue_priority(std::nanf("")), 0);
     // From 35791.39453125 on, the product reaches -2^31 and the cost counts as +infinity.
     EXPECT_EQ(queue_priority(35791.39453125f), kLowestPriority);

@@ -18,10 +18,11 @@ inline constexpr std::int32_t kHighestPriority = std::numeric_limits<std::int32_
 
 inline std::int32_t queue_priority(float cost) {
     const float scaled = cost * kPriorityScale;
+    // One test for the usual case: NaN fails both comparisons.
+    if (scaled > -2147483648.0f && scaled <= kPrioritySaturation) [[likely]]
+        return static_cast<std::int32_t>(scaled);  // truncates toward zero
     if (std::isnan(scaled)) return 0;
-    if (scaled > kPrioritySaturation) return kHighestPriority;
-    if (scaled <= -2147483648.0f) return kLowestPriority;
-    return static_cast<std::int32_t>(scaled);  // truncates toward zero
+    return scaled > 0.0f ? kHighestPriority : kLowestPriority;
 }
 
 // The cost a popped priority stands for; the lowest priority stands for +infinity.
